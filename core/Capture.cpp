@@ -1,0 +1,68 @@
+#include "core/Capture.h"
+
+#include <algorithm>
+
+namespace {
+
+bool HasText(const std::vector<HistoryItem>& items, std::wstring_view text) {
+    // std::wstring == compares sizes first, so unequal lengths cost nothing.
+    return std::any_of(items.begin(), items.end(), [&](const HistoryItem& item) { return item.text == text; });
+}
+
+} // namespace
+
+void CaptureClipboardText(AppState& state, std::wstring_view text) {
+    std::vector<HistoryItem>& history = state.tabs[kHistoryTab].items;
+    if (!history.empty() && history.front().text == text)
+        return;
+
+    if (state.RemoveDuplicateHistory) {
+        for (int slot = 1; slot < kTabCount; ++slot) {
+            if (HasText(state.tabs[slot].items, text))
+                return;
+        }
+        for (size_t i = 0; i < history.size(); ++i) {
+            if (history[i].text == text) {
+                PromoteEntry(history, static_cast<int>(i), state.MoveToTopOnCopy);
+                return;
+            }
+        }
+    }
+
+    // Locked group first in its own order, then the new entry, then the other unlocked ones.
+    std::vector<HistoryItem> rebuilt;
+    rebuilt.reserve(history.size() + 1);
+    for (HistoryItem& item : history) {
+        if (item.locked)
+            rebuilt.push_back(std::move(item));
+    }
+    const size_t lockedCount = rebuilt.size();
+    HistoryItem fresh;
+    fresh.text.assign(text);
+    rebuilt.push_back(std::move(fresh));
+    for (HistoryItem& item : history) {
+        if (!item.locked)
+            rebuilt.push_back(std::move(item));
+    }
+    const size_t unlockedCount = rebuilt.size() - lockedCount;
+    if (state.MaxHistory > 0 && unlockedCount > static_cast<size_t>(state.MaxHistory))
+        rebuilt.resize(lockedCount + static_cast<size_t>(state.MaxHistory));
+    history = std::move(rebuilt);
+}
+
+int PromoteEntry(std::vector<HistoryItem>& history, int index, bool moveToTop) {
+    if (index < 0 || static_cast<size_t>(index) >= history.size())
+        return index;
+    history[index].used = true;
+    if (!moveToTop)
+        return index;
+
+    HistoryItem entry = std::move(history[index]);
+    history.erase(history.begin() + index);
+    const int target =
+        entry.locked ? 0
+                     : static_cast<int>(std::count_if(history.begin(), history.end(),
+                                                      [](const HistoryItem& item) { return item.locked; }));
+    history.insert(history.begin() + target, std::move(entry));
+    return target;
+}
