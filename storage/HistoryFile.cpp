@@ -1,0 +1,55 @@
+#include "storage/HistoryFile.h"
+
+#include "crypto/Envelope.h"
+#include "storage/DataFile.h"
+#include "storage/ItemFormat.h"
+
+namespace {
+
+constexpr wchar_t kHistoryFile[] = L"history.ini";
+
+void CutTo(std::vector<HistoryItem>& items, int limit) {
+    if (limit > 0 && items.size() > static_cast<size_t>(limit))
+        items.resize(static_cast<size_t>(limit));
+}
+
+} // namespace
+
+namespace AppLogic {
+
+void SaveHistory(const std::vector<HistoryItem>& items, int limit, bool /*encrypt*/, const std::wstring& password) {
+    // Sealed exactly when a password is given; the flag says nothing more.
+    const bool sealed = !password.empty();
+    std::vector<HistoryItem> kept(items.begin(),
+                                  limit > 0 && items.size() > static_cast<size_t>(limit) ? items.begin() + limit
+                                                                                         : items.end());
+    kept = WithPlaceholderRule(std::move(kept), sealed);
+    WriteDataFile(kHistoryFile, ItemsToText(kept), password);
+}
+
+} // namespace AppLogic
+
+std::vector<HistoryItem> LoadHistory(TabSlot& historySlot, int maxHistory) {
+    const DataFileText file = ReadDataFile(kHistoryFile);
+    std::vector<HistoryItem> items;
+    if (file.sealed) {
+        historySlot.encrypted = true;
+        historySlot.tempUnlocked = false;
+        if (!historySlot.password.empty()) {
+            const std::wstring text = DecryptText(file.text, historySlot.password);
+            if (!text.empty()) {
+                items = TextToItems(text);
+                CutTo(items, maxHistory);
+            }
+        }
+        return items;
+    }
+    historySlot.encrypted = false;
+    historySlot.tempUnlocked = false;
+    historySlot.password.clear();
+    if (file.present) {
+        items = TextToItems(file.text);
+        CutTo(items, maxHistory);
+    }
+    return items;
+}

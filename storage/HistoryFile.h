@@ -1,0 +1,20 @@
+// history.ini: the history tab's entries in the item text format, plain or sealed.
+#pragma once
+
+#include "core/Types.h"
+
+#include <string>
+#include <vector>
+
+namespace AppLogic {
+
+// Writes history.ini from the first `limit` entries (no cut when limit <= 0), sealed with
+// password when it is non-empty. Failures are silent: the previous file stays.
+void SaveHistory(const std::vector<HistoryItem>& items, int limit, bool encrypt, const std::wstring& password);
+
+} // namespace AppLogic
+
+// Reads history.ini and sets historySlot's encrypted, tempUnlocked and password from it.
+// A sealed file opens only with the password the slot already holds; otherwise the
+// history is empty and stays sealed. The result is cut to maxHistory entries (when >= 1).
+std::vector<HistoryItem> LoadHistory(TabSlot& historySlot, int maxHistory);

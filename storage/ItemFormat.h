@@ -1,0 +1,28 @@
+// The item text format shared by the history file and the template files: blocks
+// separated by "---" lines; a block is an optional "[LABEL]" line, then the text with
+// the markers "[L]" (locked) and "[C]" (used) in front of it.
+//
+// A text line that would be misread (a "---" line, a first line that begins with a
+// marker or "[LABEL]", a first line left empty) gets one extra backslash in front,
+// removed again on reading; a line that already begins with backslashes before such a
+// form gets one more, so the escape round-trips. Every other line is written as is, so
+// files without such texts are byte for byte what they always were.
+#pragma once
+
+#include "core/Types.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+std::wstring ItemsToText(const std::vector<HistoryItem>& items);
+
+// Never fails: any text gives some list (possibly empty).
+std::vector<HistoryItem> TextToItems(std::wstring_view text);
+
+// Turns CR LF pairs into LF, as reading does to a text written without the item format.
+std::wstring CrLfToLf(std::wstring_view text);
+
+// True when a template tab's single entry can be stored as its bare text: it has no
+// label and no flags, and reading that bare text gives the same entry back.
+bool StoresAsBareText(const HistoryItem& item);

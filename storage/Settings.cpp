@@ -1,0 +1,219 @@
+#include "storage/Settings.h"
+
+#include "storage/TextFile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cwctype>
+
+namespace {
+
+constexpr wchar_t kSettingsFile[] = L"settings.ini";
+
+bool StartsWith(std::wstring_view s, std::wstring_view prefix) {
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Reads one number as scanf's %d does; returns false (value untouched) when none is there.
+bool ScanInt(std::wstring_view& text, int32_t& value) {
+    size_t i = 0;
+    while (i < text.size() && std::iswspace(text[i]))
+        ++i;
+    size_t digits = i;
+    if (digits < text.size() && (text[digits] == L'+' || text[digits] == L'-'))
+        ++digits;
+    if (digits >= text.size() || text[digits] < L'0' || text[digits] > L'9')
+        return false;
+    size_t end = digits;
+    while (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
+        ++end;
+    value = ParseLeadingInt(text.substr(i, end - i));
+    text.remove_prefix(end);
+    return true;
+}
+
+void ScanRect(std::wstring_view value, WindowRect& rect) {
+    int32_t* fields[] = {&rect.x, &rect.y, &rect.width, &rect.height};
+    for (size_t f = 0; f < 4; ++f) {
+        if (f > 0) {
+            if (value.empty() || value.front() != L',')
+                return;
+            value.remove_prefix(1);
+        }
+        if (!ScanInt(value, *fields[f]))
+            return;
+    }
+}
+
+std::wstring_view TrimValue(std::wstring_view value) {
+    if (!value.empty() && value.back() == L'\r')
+        value.remove_suffix(1);
+    if (!value.empty() && value.back() == L'\n')
+        value.remove_suffix(1);
+    constexpr std::wstring_view blanks = L" \t\r\n";
+    const size_t first = value.find_first_not_of(blanks);
+    if (first == std::wstring_view::npos)
+        return value; // only blanks: kept as they are
+    const size_t last = value.find_last_not_of(blanks);
+    return value.substr(first, last - first + 1);
+}
+
+bool* BoolField(AppSettings& s, std::wstring_view key) {
+    if (key == L"AlwaysOnTop")
+        return &s.AlwaysOnTop;
+    if (key == L"StayVisible")
+        return &s.StayVisible;
+    if (key == L"PauseHistory")
+        return &s.PauseHistory;
+    if (key == L"RemoveDuplicateHistory")
+        return &s.RemoveDuplicateHistory;
+    if (key == L"MoveToTopOnCopy")
+        return &s.MoveToTopOnCopy;
+    if (key == L"AutoPaste")
+        return &s.AutoPaste;
+    return nullptr;
+}
+
+int32_t* IntField(AppSettings& s, std::wstring_view key) {
+    if (key == L"HistoryLimit")
+        return &s.HistoryLimit;
+    if (key == L"MaxHistory")
+        return &s.MaxHistory;
+    if (key == L"EnabledArea")
+        return &s.EnabledArea;
+    if (key == L"FontSize")
+        return &s.FontSize;
+    return nullptr;
+}
+
+void ApplySetting(AppSettings& s, std::wstring_view key, std::wstring_view value) {
+    if (key == L"Rect") {
+        ScanRect(value, s.Rect);
+    } else if (bool* flag = BoolField(s, key)) {
+        *flag = value == L"1";
+    } else if (int32_t* number = IntField(s, key)) {
+        *number = ParseLeadingInt(value);
+    } else if (key == L"HotkeyMod") {
+        s.HotkeyMod = static_cast<uint32_t>(ParseLeadingInt(value));
+    } else if (key == L"HotkeyKey") {
+        s.HotkeyKey = static_cast<uint32_t>(ParseLeadingInt(value));
+    } else if (key == L"FontName") {
+        s.FontName.assign(value);
+    } else if (StartsWith(key, L"TabType")) {
+        const int n = ParseLeadingInt(key.substr(7));
+        if (n >= 0 && n < kTabCount)
+            s.TabTypes[n] = static_cast<int32_t>(TabTypeFromInt(ParseLeadingInt(value)));
+    } else if (StartsWith(key, L"Tab")) {
+        const int n = ParseLeadingInt(key.substr(3));
+        if (n >= 0 && n < kTabCount)
+            s.TabNames[n].assign(value);
+    }
+}
+
+// The system's INI reader understands files the line parser cannot decode (UTF-16 written
+// by hand); its tab names and kinds stand unless the parser finds the same keys.
+void ReadTabsWithProfileApi(const std::wstring& path, AppSettings& s) {
+    for (int n = 0; n < kTabCount; ++n) {
+        const std::wstring nameKey = L"Tab" + std::to_wstring(n);
+        const std::wstring typeKey = L"TabType" + std::to_wstring(n);
+        wchar_t buffer[256] = {};
+        GetPrivateProfileStringW(L"Tabs", nameKey.c_str(), L"", buffer, 256, path.c_str());
+        s.TabNames[n] = buffer;
+        const UINT type = GetPrivateProfileIntW(L"Tabs", typeKey.c_str(), 0, path.c_str());
+        s.TabTypes[n] = (type == 1 || type == 2) ? static_cast<int32_t>(type) : 0;
+    }
+}
+
+} // namespace
+
+int ParseLeadingInt(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::iswspace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1; // saturate; keep reading digits
+    }
+    if (negative)
+        return static_cast<int>(-value < INT_MIN ? INT_MIN : -value);
+    return static_cast<int>(value > INT_MAX ? INT_MAX : value);
+}
+
+void ParseSettingsText(std::wstring_view text, AppSettings& settings) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring_view::npos)
+            end = text.size();
+        std::wstring_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == L'\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == L'[')
+            continue;
+        const size_t equals = line.find(L'=');
+        if (equals == std::wstring_view::npos)
+            continue;
+        ApplySetting(settings, line.substr(0, equals), TrimValue(line.substr(equals + 1)));
+    }
+}
+
+bool LoadSettings(AppSettings& settings) {
+    const std::wstring path = DataFilePath(kSettingsFile);
+    ReadTabsWithProfileApi(path, settings);
+    const TextFileContent file = ReadTextFile(path, false);
+    if (!file.opened)
+        return false;
+    ParseSettingsText(file.text, settings);
+    return true;
+}
+
+namespace AppLogic {
+
+std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
+    auto flag = [](bool b) { return b ? "1" : "0"; };
+    auto number = [](long long n) { return std::to_string(n); };
+    std::string out = kUtf8Bom;
+    out += "[Window]\r\nRect=" + number(s.Rect.x) + "," + number(s.Rect.y) + "," + number(s.Rect.width) + "," +
+           number(s.Rect.height) + "\r\n\r\n";
+    out += "[Options]\r\n";
+    out += std::string("AlwaysOnTop=") + flag(s.AlwaysOnTop) + "\r\n";
+    out += std::string("StayVisible=") + flag(s.StayVisible) + "\r\n";
+    out += std::string("PauseHistory=") + flag(s.PauseHistory) + "\r\n";
+    out += "HistoryLimit=" + number(s.HistoryLimit) + "\r\n";
+    out += "MaxHistory=" + number(s.MaxHistory) + "\r\n";
+    out += "EnabledArea=" + number(s.EnabledArea) + "\r\n";
+    out += std::string("RemoveDuplicateHistory=") + flag(s.RemoveDuplicateHistory) + "\r\n";
+    out += std::string("MoveToTopOnCopy=") + flag(s.MoveToTopOnCopy) + "\r\n";
+    out += std::string("AutoPaste=") + flag(s.AutoPaste) + "\r\n";
+    out += "HotkeyMod=" + number(s.HotkeyMod) + "\r\n";
+    out += "HotkeyKey=" + number(s.HotkeyKey) + "\r\n\r\n";
+    out += "[Tabs]\r\n";
+    for (int n = 0; n < kTabCount; ++n) {
+        out += "Tab" + number(n) + "=" + ToUtf8(tabs[n].name) + "\r\n";
+        out += "TabType" + number(n) + "=" + number(static_cast<int>(TabTypeFromInt(static_cast<int>(tabs[n].type)))) +
+               "\r\n";
+    }
+    out += "\r\n";
+    if (!s.FontName.empty())
+        out += "[Font]\r\nFontName=" + ToUtf8(s.FontName) + "\r\nFontSize=" + number(s.FontSize) + "\r\n";
+    return out;
+}
+
+void SaveSettings(const AppSettings& settings, const TabSlots& tabs) {
+    const std::string content = SettingsFileContent(settings, tabs);
+    SafeWriteFile(DataFilePath(kSettingsFile), [&](std::ofstream& out) {
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        return true;
+    });
+}
+
+} // namespace AppLogic

@@ -1,0 +1,41 @@
+// The data directory, safe replacement of a data file, and UTF-8 text on disk.
+#pragma once
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The folder of the running executable, without a trailing separator; "" when the
+// executable's path cannot be obtained. Not cached: every caller asks afresh.
+std::wstring GetAppDirectory();
+
+// GetAppDirectory() + "\" + name.
+std::wstring DataFilePath(std::wstring_view name);
+
+// Writes produces the new content into the open binary stream and returns true to commit.
+using FileWriter = std::function<bool(std::ofstream&)>;
+
+// Replaces the file at path with what writer produces: the content goes to path + ".tmp",
+// is flushed to disk and then moved over the target. Returns true only when the new
+// content is in place. On any failure the old file stays and no temporary file remains.
+bool SafeWriteFile(const std::wstring& path, const FileWriter& writer);
+
+struct TextFileContent {
+    bool opened = false; // the file could be opened
+    std::wstring text;   // decoded content; empty when empty or undecodable
+};
+
+// Reads and decodes a whole file: UTF-8 with or without byte order mark, else the ANSI
+// code page. trimTrailing drops trailing bytes below 33 (blanks, line ends, control bytes).
+TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
+
+// UTF-16 to UTF-8 and back (lenient: invalid input becomes U+FFFD).
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view bytes);
+
+// Drops trailing bytes below 33, as the data file readers do.
+std::string_view TrimTrailingControl(std::string_view bytes);
+
+// The byte order mark written at the start of every plain data file.
+inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";

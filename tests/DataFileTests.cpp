@@ -1,0 +1,182 @@
+// history.ini and the template files on disk: plain, sealed, memo pads and the bare form.
+#include "storage/HistoryFile.h"
+#include "storage/TemplateFiles.h"
+
+#include "crypto/Envelope.h"
+#include "storage/TextFile.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string FileBytes(const wchar_t* name) {
+    std::ifstream in(DataFilePath(name).c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void PutFile(const wchar_t* name, const std::string& bytes) {
+    std::ofstream out(DataFilePath(name).c_str(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+struct DataFileTest : testing::Test {
+    void SetUp() override {
+        for (const wchar_t* name : {L"history.ini", L"templates.txt", L"templates2.txt", L"templates3.txt"})
+            DeleteFileW(DataFilePath(name).c_str());
+    }
+    TabSlot history;
+
+    std::vector<HistoryItem> LoadTemplate(const wchar_t* name, TabType type, TabSlot& slot) {
+        return LoadTemplates(name, slot.encrypted, slot.tempUnlocked, slot.password, type);
+    }
+    std::vector<HistoryItem> LoadTemplate(const wchar_t* name, TabType type) {
+        TabSlot slot;
+        return LoadTemplate(name, type, slot);
+    }
+};
+
+TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
+    const std::vector<HistoryItem> items = {MakeItem(L"コピー", L"", true), MakeItem(L"x\ny", L"L1", false, true)};
+    AppLogic::SaveHistory(items, 100, false, L"");
+    EXPECT_EQ(FileBytes(L"history.ini"), kBom + "[C]\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\r\n---\r\n[LABEL]L1\r\n[L]x\r\ny\r\n");
+    history.password = L"stale";
+    EXPECT_EQ(LoadHistory(history, 100), items);
+    EXPECT_FALSE(history.encrypted || history.tempUnlocked);
+    EXPECT_TRUE(history.password.empty());
+}
+
+TEST_F(DataFileTest, EmptyHistoryIsJustTheByteOrderMark) {
+    AppLogic::SaveHistory({}, 100, false, L"");
+    EXPECT_EQ(FileBytes(L"history.ini"), kBom);
+    EXPECT_TRUE(LoadHistory(history, 100).empty());
+}
+
+TEST_F(DataFileTest, MaxHistoryCutsTheSavedAndTheLoadedList) {
+    std::vector<HistoryItem> items;
+    for (int i = 0; i < 150; ++i)
+        items.push_back(MakeItem(std::to_wstring(i), L"", false, i < 3));
+    AppLogic::SaveHistory(items, 100, false, L"");
+    EXPECT_EQ(LoadHistory(history, 0).size(), 100u); // locked entries count like any other
+    AppLogic::SaveHistory(items, 0, false, L"");
+    EXPECT_EQ(LoadHistory(history, 0).size(), 150u);
+    EXPECT_EQ(LoadHistory(history, 40).size(), 40u);
+}
+
+TEST_F(DataFileTest, SealedHistoryHoldsOnlyTheEnvelope) {
+    AppLogic::SaveHistory({MakeItem(L"secret text")}, 100, true, L"パスワード");
+    const std::string bytes = FileBytes(L"history.ini");
+    EXPECT_EQ(bytes.rfind("NMCENC_V2:", 0), 0u);
+    EXPECT_EQ(bytes.find("secret"), std::string::npos);
+    EXPECT_EQ(bytes.find_first_of("\r\n"), std::string::npos);
+
+    EXPECT_TRUE(LoadHistory(history, 100).empty()); // no password held: stays sealed
+    EXPECT_TRUE(history.encrypted);
+
+    history.password = L"wrong";
+    EXPECT_TRUE(LoadHistory(history, 100).empty());
+    EXPECT_TRUE(history.encrypted);
+
+    history.password = L"パスワード";
+    EXPECT_EQ(LoadHistory(history, 100), (std::vector<HistoryItem>{MakeItem(L"secret text")}));
+    EXPECT_TRUE(history.encrypted);
+    EXPECT_FALSE(history.tempUnlocked);
+    EXPECT_EQ(history.password, L"パスワード");
+}
+
+TEST_F(DataFileTest, SealedEmptyListStoresThePlaceholder) {
+    AppLogic::SaveHistory({}, 100, true, L"pw");
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"history.ini")), L"pw"), L"__EMPTY_ENCRYPTED_TAB__\r\n");
+    history.password = L"pw";
+    EXPECT_EQ(LoadHistory(history, 100), (std::vector<HistoryItem>{MakeItem(kEmptyEncryptedTab)}));
+
+    AppLogic::SaveTemplatesFromVector(L"templates.txt", {}, true, L"pw", TabType::Template);
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"templates.txt")), L"pw"), L"__EMPTY_ENCRYPTED_TAB__");
+
+    // Once real entries exist the placeholder goes.
+    AppLogic::SaveHistory({MakeItem(kEmptyEncryptedTab), MakeItem(L"real")}, 100, false, L"");
+    EXPECT_EQ(LoadHistory(history, 100), (std::vector<HistoryItem>{MakeItem(L"real")}));
+}
+
+TEST_F(DataFileTest, MemoPadIsStoredRawAndReadWhole) {
+    const std::wstring memo = L"line 1\r\n---\r\n[LABEL]x\r\n\r\n  ";
+    AppLogic::SaveTemplatesFromVector(L"templates2.txt", {MakeItem(memo)}, false, L"", TabType::MemoPad);
+    EXPECT_EQ(FileBytes(L"templates2.txt"), kBom + "line 1\r\n---\r\n[LABEL]x\r\n\r\n  ");
+    // Only trailing blanks and line ends are lost.
+    EXPECT_EQ(LoadTemplate(L"templates2.txt", TabType::MemoPad),
+              (std::vector<HistoryItem>{MakeItem(L"line 1\r\n---\r\n[LABEL]x")}));
+    // The same file read as a list tab.
+    EXPECT_EQ(LoadTemplate(L"templates2.txt", TabType::Template).size(), 2u);
+}
+
+TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
+    AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(L"hello\r\nworld")}, false, L"", TabType::Template);
+    EXPECT_EQ(FileBytes(L"templates.txt"), kBom + "hello\r\nworld");
+
+    const std::vector<std::vector<HistoryItem>> lossy = {
+        {MakeItem(L"a\n---\nb")}, {MakeItem(L"[C]x")}, {MakeItem(L"plain", L"", true, true)}, {MakeItem(L"[LABEL]y")}};
+    for (const auto& items : lossy) {
+        AppLogic::SaveTemplatesFromVector(L"templates.txt", items, false, L"", TabType::MemoList);
+        EXPECT_EQ(LoadTemplate(L"templates.txt", TabType::MemoList), items);
+    }
+}
+
+TEST_F(DataFileTest, TwoEntriesUseTheItemFormat) {
+    const std::vector<HistoryItem> items = {MakeItem(L"one"), MakeItem(L"two", L"ラベル")};
+    AppLogic::SaveTemplatesFromVector(L"templates3.txt", items, false, L"", TabType::Template);
+    EXPECT_EQ(FileBytes(L"templates3.txt"), kBom + "one\r\n---\r\n[LABEL]\xE3\x83\xA9\xE3\x83\x99\xE3\x83\xAB\r\ntwo\r\n");
+    EXPECT_EQ(LoadTemplate(L"templates3.txt", TabType::Template), items);
+}
+
+TEST_F(DataFileTest, EmptyTemplateTabIsJustTheByteOrderMark) {
+    AppLogic::SaveTemplatesFromVector(L"templates.txt", {}, false, L"", TabType::Template);
+    EXPECT_EQ(FileBytes(L"templates.txt"), kBom);
+    TabSlot slot;
+    slot.encrypted = slot.tempUnlocked = true;
+    slot.password = L"x";
+    EXPECT_TRUE(LoadTemplate(L"templates.txt", TabType::Template, slot).empty());
+    EXPECT_FALSE(slot.encrypted || slot.tempUnlocked);
+    EXPECT_TRUE(slot.password.empty());
+}
+
+TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
+    for (const std::string& bytes : {std::string("NMCENC_V2:"), std::string("NMCENC_V2:garbage\r\n\r\n")}) {
+        PutFile(L"templates.txt", bytes);
+        TabSlot slot;
+        slot.tempUnlocked = true;
+        slot.password = L"held";
+        EXPECT_TRUE(LoadTemplate(L"templates.txt", TabType::Template, slot).empty());
+        EXPECT_TRUE(slot.encrypted);
+        EXPECT_FALSE(slot.tempUnlocked);
+        EXPECT_TRUE(slot.password.empty());
+    }
+    // A sealed template file is the bare envelope, and a memo pad's text is sealed raw.
+    AppLogic::SaveTemplatesFromVector(L"templates3.txt", {MakeItem(L"memo\r\n---")}, true, L"k", TabType::MemoPad);
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"templates3.txt")), L"k"), L"memo\r\n---");
+}
+
+TEST_F(DataFileTest, RandomListsRoundTripThroughTheFiles) {
+    AdversarialTexts gen(99);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<HistoryItem> items(gen.Pick(4));
+        for (HistoryItem& item : items)
+            item = gen.Item();
+        const std::vector<HistoryItem> expected = ExpectedAfterRoundTrip(items);
+        SCOPED_TRACE(testing::Message() << "round " << round);
+
+        AppLogic::SaveHistory(items, 0, false, L"");
+        ASSERT_EQ(LoadHistory(history, 0), expected);
+
+        AppLogic::SaveTemplatesFromVector(L"templates.txt", items, false, L"", TabType::Template);
+        std::vector<HistoryItem> back = LoadTemplate(L"templates.txt", TabType::Template);
+        // A bare single entry keeps lone CRs; compare line breaks in one form.
+        for (HistoryItem& item : back)
+            item.text = LfOnly(item.text);
+        ASSERT_EQ(back, expected);
+    }
+}
+
+} // namespace
