@@ -21,5 +21,6 @@ std::wstring EncryptText(const std::wstring& plainText, const std::wstring& pass
 // field, wrong password, tampered data). A sealed empty text also gives "".
 std::wstring DecryptText(const std::wstring& envelope, const std::wstring& password);
 
-// Like DecryptText, but tells an opened empty text apart from a failure.
+// Like DecryptText, but tells an opened empty text apart from a failure: true with the text,
+// or false with plainText emptied.
 bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, std::wstring& plainText);

@@ -1,0 +1,177 @@
+// Tests of the sealed-text envelope. Every seal and every open that gets past the field checks
+// costs PBKDF2 derivations (about 0.1 s each under Wine), so cases share envelopes.
+#include "crypto/Envelope.h"
+#include "crypto/EnvelopeInternals.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+using namespace envelope_internals;
+using namespace std::string_literals;
+
+namespace {
+
+const std::wstring kPassword = L"pass word";
+
+// Sealed by the independent Python implementation in tests/interop. The password has 37 code
+// units: HMAC zero-pads keys shorter than 64 bytes, so only from 32 units on does the
+// terminating zero unit change the derived keys.
+const std::wstring kLongPassword = L"a golden password that is long enough";
+const std::wstring kReferenceText = L"sealed \u65E5\u672C \U0001F600";
+const std::wstring kReferenceEnvelope =
+    L"NMCENC_V2:l6rMXyHRH5XC0diojpD19g==:NlxAbQtXa2SawyEh6+0Y9Q==:KKw5TYDa0NwNTUuc/fF11NqHIgKr6OgLSntedVwhrlY=:"
+    L"+xEfsmeAEl8rsf167KPW9cNQdrkYbyYK/Rb7NLeetPc=";
+// The same, but with keys derived over the bare code units, without the zero unit.
+const std::wstring kNoZeroUnitEnvelope =
+    L"NMCENC_V2:oYRZPJxDBxa/3VxoTuUL6g==:Tk4aDXjhGdaJrikgY9eEzg==:/DsP60bvinCJsJgb0wVDc9YvJR/vHm3+tHpNPoZ/Th0=:"
+    L"+hrcZDKNQ6dlGq6U+1HypT8icmioA52lXgwwEcY5QNI=";
+
+// The four fields after the magic, split at every colon.
+std::vector<std::wstring> Fields(const std::wstring& envelope) {
+    std::vector<std::wstring> fields(1);
+    for (wchar_t c : envelope.substr(kEnvelopeMagicLength)) {
+        if (c == L':')
+            fields.emplace_back();
+        else
+            fields.back().push_back(c);
+    }
+    return fields;
+}
+
+std::wstring Join(const std::vector<std::wstring>& fields) {
+    std::wstring envelope = kEnvelopeMagic;
+    for (size_t i = 0; i < fields.size(); ++i)
+        envelope += (i ? L":" : L"") + fields[i];
+    return envelope;
+}
+
+} // namespace
+
+TEST(Envelope, OpensReferenceEnvelopesOnlyWithTheZeroUnitInTheKeys) {
+    EXPECT_EQ(DecryptText(kReferenceEnvelope, kLongPassword), kReferenceText);
+    EXPECT_EQ(DecryptText(kNoZeroUnitEnvelope, kLongPassword), L"");
+}
+
+TEST(Envelope, SealsWithFreshSaltAndIvAndRoundTrips) {
+    const std::wstring texts[] = {L"Hello", L"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8",
+                                  L"pair \U0001F600 \U00020BB7", L"line\r\nline\r\n", L"12345678"};
+    std::wstring first;
+    for (const std::wstring& text : texts) {
+        const std::wstring envelope = EncryptText(text, kLongPassword);
+        if (first.empty())
+            first = envelope;
+        const std::vector<std::wstring> fields = Fields(envelope);
+        ASSERT_TRUE(IsEnvelope(envelope));
+        ASSERT_EQ(fields.size(), 4u) << envelope;
+        EXPECT_EQ(fields[0].size(), 24u);
+        EXPECT_EQ(fields[0].substr(22), L"==");
+        EXPECT_EQ(fields[1].size(), 24u);
+        EXPECT_EQ(fields[1].substr(22), L"==");
+        EXPECT_EQ(Base64Decode(fields[2]).size(), (text.size() * 2 / 16 + 1) * 16); // 8 units: 32 bytes
+        EXPECT_EQ(fields[3].size(), 44u);
+        EXPECT_EQ(fields[3].back(), L'=');
+        EXPECT_EQ(DecryptText(envelope, kLongPassword), text);
+    }
+    const std::wstring again = EncryptText(texts[0], kLongPassword);
+    EXPECT_NE(Fields(again)[0], Fields(first)[0]);
+    EXPECT_NE(Fields(again)[1], Fields(first)[1]);
+    EXPECT_EQ(DecryptText(again, kLongPassword), texts[0]);
+}
+
+TEST(Envelope, EmptyTextSealsToOneBlockAndOpensEmptyPasswordFails) {
+    const std::wstring envelope = EncryptText(L"", kPassword);
+    EXPECT_EQ(Fields(envelope)[2].size(), 24u);
+    std::wstring text = L"stale";
+    EXPECT_TRUE(OpenEnvelope(envelope, kPassword, text));
+    EXPECT_EQ(text, L"");
+    EXPECT_FALSE(OpenEnvelope(envelope, L"", text));
+    EXPECT_EQ(EncryptText(L"text", L""), L"");
+}
+
+TEST(Envelope, RefusesTamperedAndMalformedEnvelopes) {
+    const std::wstring text = L"secret";
+    const std::wstring envelope = EncryptText(text, kPassword);
+    const std::vector<std::wstring> fields = Fields(envelope);
+    ASSERT_EQ(DecryptText(envelope, kPassword), text);
+    std::vector<std::pair<const char*, std::wstring>> cases = {
+        {"swapped salt and IV", Join({fields[1], fields[0], fields[2], fields[3]})},
+        {"truncated tag", envelope.substr(0, envelope.size() - 4)},
+        {"extra colon on the tag", envelope + L":"},
+        {"trailing line end", envelope + L"\r\n"},
+        {"two colons", Join({fields[0], fields[1], fields[2] + fields[3]})},
+        {"lower-case magic", L"nmcenc_v2:" + envelope.substr(kEnvelopeMagicLength)},
+        {"leading space", L" " + envelope},
+        {"byte order mark", L"\uFEFF" + envelope},
+        {"magic only", kEnvelopeMagic},
+        {"empty", L""}};
+    for (size_t i = 0; i < fields.size(); ++i) {
+        std::vector<std::wstring> changed = fields;
+        changed[i][0] = changed[i][0] == L'A' ? L'B' : L'A'; // a first character carries six data bits
+        cases.emplace_back("changed character", Join(changed));
+    }
+    for (const auto& [name, tampered] : cases)
+        EXPECT_EQ(DecryptText(tampered, kPassword), L"") << name;
+    EXPECT_EQ(DecryptText(envelope, L"pass  word"), L"") << "wrong password";
+}
+
+TEST(Envelope, Base64FieldsHaveOneSpellingOnly) {
+    EXPECT_EQ(Base64Encode({1, 2, 3, 4}), L"AQIDBA==");
+    EXPECT_EQ(Base64Decode(L"AQIDBA=="), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(Base64Decode(L"QUI="), (Bytes{'A', 'B'}));
+    // All of these crypt32 would decode to something.
+    for (const wchar_t* field : {L"", L"QQ", L"QQ=", L"QR==", L"QU JD", L"QUJD\n", L"QQ==QUJD", L"QUI=:", L"Q===",
+                                 L"====", L"-_-_", L"QU\u3042D"})
+        EXPECT_TRUE(Base64Decode(field).empty()) << "field \"" << testing::PrintToString(std::wstring(field)) << '"';
+    EXPECT_TRUE(Base64Decode(std::wstring(L"QUJD\0QUJD", 9)).empty());
+}
+
+TEST(Envelope, HmacMatchesRfc4231AcrossItsThreeParts) {
+    const Bytes digest = ComputeHmacSha256({'J', 'e', 'f', 'e'}, Bytes{'w', 'h', 'a', 't', ' '}, Bytes{},
+                                           Bytes{'d', 'o', ' ', 'y', 'a', ' ', 'w', 'a', 'n', 't', ' ', 'f',
+                                                 'o', 'r', ' ', 'n', 'o', 't', 'h', 'i', 'n', 'g', '?'});
+    EXPECT_EQ(Base64Encode(digest), L"W9zBRr9gdU5qBCQmCJV1x1oAPwidJzmDnexYuWTsOEM=");
+}
+
+// Seeded mutations of a valid envelope: nothing may crash and nothing but the envelope itself
+// may open. About half of the cases keep valid fields and pay one derivation each.
+TEST(Envelope, SurvivesRandomlyMutatedEnvelopes) {
+    const std::wstring text = L"mutate \u3042";
+    const std::wstring envelope = EncryptText(text, kPassword);
+    const std::wstring pool = L"ABCZaz09+/=:: \r\n\0\u3042\xD800\xFFFF"s; // with the zero unit
+    std::mt19937 random(20240607);
+    auto pick = [&random](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+    for (int round = 0; round < 80; ++round) {
+        std::wstring mutated = envelope;
+        const size_t at = kEnvelopeMagicLength + pick(envelope.size() - kEnvelopeMagicLength);
+        switch (round % 8) {
+        case 0:
+            mutated[at] = pool[pick(pool.size())];
+            break;
+        case 1:
+            mutated.insert(at, 1, pool[pick(pool.size())]);
+            break;
+        case 2:
+            mutated.erase(at, 1 + pick(3));
+            break;
+        case 3:
+            mutated.resize(at);
+            break;
+        case 4:
+            mutated[at] = L':';
+            break;
+        case 5:
+            mutated = kEnvelopeMagic + std::wstring(pick(100), pool[pick(pool.size())]);
+            break;
+        case 6:
+            mutated.insert(at, std::wstring(4 * (1 + pick(250000)), L"AQ+/"[pick(4)]));
+            break;
+        default:
+            mutated[at] = L"AQgw"[pick(4)];
+            break;
+        }
+        EXPECT_EQ(DecryptText(mutated, kPassword), mutated == envelope ? text : L"") << "round " << round;
+    }
+}
