@@ -29,25 +29,19 @@ void CaptureClipboardText(AppState& state, std::wstring_view text) {
         }
     }
 
-    // Locked group first in its own order, then the new entry, then the other unlocked ones.
-    std::vector<HistoryItem> rebuilt;
-    rebuilt.reserve(history.size() + 1);
-    for (HistoryItem& item : history) {
-        if (item.locked)
-            rebuilt.push_back(std::move(item));
-    }
-    const size_t lockedCount = rebuilt.size();
+    // Locked group first, in its own order; a hand-edited file may have mixed them.
+    const auto isLocked = [](const HistoryItem& item) { return item.locked; };
+    if (!std::is_partitioned(history.begin(), history.end(), isLocked))
+        std::stable_partition(history.begin(), history.end(), isLocked);
+    const auto firstUnlocked = std::partition_point(history.begin(), history.end(), isLocked);
+    const size_t lockedCount = static_cast<size_t>(firstUnlocked - history.begin());
+
     HistoryItem fresh;
     fresh.text.assign(text);
-    rebuilt.push_back(std::move(fresh));
-    for (HistoryItem& item : history) {
-        if (!item.locked)
-            rebuilt.push_back(std::move(item));
-    }
-    const size_t unlockedCount = rebuilt.size() - lockedCount;
+    history.insert(firstUnlocked, std::move(fresh));
+    const size_t unlockedCount = history.size() - lockedCount;
     if (state.MaxHistory > 0 && unlockedCount > static_cast<size_t>(state.MaxHistory))
-        rebuilt.resize(lockedCount + static_cast<size_t>(state.MaxHistory));
-    history = std::move(rebuilt);
+        history.resize(lockedCount + static_cast<size_t>(state.MaxHistory));
 }
 
 int PromoteEntry(std::vector<HistoryItem>& history, int index, bool moveToTop) {

@@ -3,17 +3,25 @@
 #pragma once
 
 #include "core/Types.h"
+#include "storage/ItemFormat.h"
 
 #include <string>
 #include <vector>
 
-// The list to store: the placeholder when a sealed list is empty; otherwise without
-// placeholders, except when a sealed list's only entry is one.
-std::vector<HistoryItem> WithPlaceholderRule(std::vector<HistoryItem> items, bool sealed);
+// The entries to store from the first `count` of items: the placeholder when a sealed list
+// is empty; otherwise without placeholders, except when a sealed list's only entry is one.
+ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool sealed);
 
-// Writes body to the data file: plain as UTF-8 after a byte order mark, or as the bare
-// envelope when password is non-empty. Nothing is written when sealing fails.
-void WriteDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
+// Writes a data file: plain as UTF-8 after a byte order mark, or as the bare envelope of
+// the body when password is non-empty. Nothing is written when sealing fails.
+void WritePlainDataFile(const std::wstring& fileName, const std::string& utf8Body);
+void WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
+
+// Writes a text as it is, sealed when password is non-empty.
+void WriteTextFile(const std::wstring& fileName, const std::wstring& text, const std::wstring& password);
+
+// Writes entries in the item text format, sealed when password is non-empty.
+void WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password);
 
 struct DataFileText {
     bool present = false; // the file could be opened and holds some text

@@ -19,12 +19,8 @@ namespace AppLogic {
 
 void SaveHistory(const std::vector<HistoryItem>& items, int limit, bool /*encrypt*/, const std::wstring& password) {
     // Sealed exactly when a password is given; the flag says nothing more.
-    const bool sealed = !password.empty();
-    std::vector<HistoryItem> kept(items.begin(),
-                                  limit > 0 && items.size() > static_cast<size_t>(limit) ? items.begin() + limit
-                                                                                         : items.end());
-    kept = WithPlaceholderRule(std::move(kept), sealed);
-    WriteDataFile(kHistoryFile, ItemsToText(kept), password);
+    const size_t count = limit > 0 ? static_cast<size_t>(limit) : items.size();
+    WriteItemsFile(kHistoryFile, StoredItems(items, count, !password.empty()), password);
 }
 
 } // namespace AppLogic

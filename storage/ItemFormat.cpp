@@ -1,5 +1,7 @@
 #include "storage/ItemFormat.h"
 
+#include "storage/TextFile.h"
+
 namespace {
 
 constexpr std::wstring_view kSeparator = L"---";
@@ -41,52 +43,71 @@ bool OtherLineMisread(std::wstring_view core) {
     return core == kSeparator;
 }
 
-// Visits the lines of a text; CR LF, lone LF and lone CR each end a line.
-template <typename Visit> void ForEachLine(std::wstring_view text, Visit visit) {
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c != L'\r' && c != L'\n')
-            continue;
-        visit(text.substr(start, i - start));
-        if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            ++i;
-        start = i + 1;
-    }
-    visit(text.substr(start));
-}
-
 bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
 }
 
-void AppendLabelLine(std::wstring& out, const std::wstring& label) {
-    out += kLabelTag;
-    // The reader drops one space after the tag, so a label that starts with one gets another.
-    if (label.front() == L' ')
-        out += L' ';
-    // A label is a single line; a line break in it would break the block apart.
-    for (wchar_t c : label)
-        out += IsLineBreak(c) ? L' ' : c;
-    out += L"\r\n";
+// Where the line starting at text[from] ends, and where the next one starts; CR LF, lone
+// LF and lone CR each end a line.
+size_t LineEnd(std::wstring_view text, size_t from, size_t& next) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (IsLineBreak(text[i])) {
+            next = (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ? i + 2 : i + 1;
+            return i;
+        }
+    }
+    next = std::wstring_view::npos;
+    return text.size();
 }
 
-void AppendText(std::wstring& out, const HistoryItem& item) {
-    size_t lineCount = 1;
-    for (size_t i = 0; i < item.text.size(); ++i) {
-        if (item.text[i] == L'\n' || (item.text[i] == L'\r' && (i + 1 == item.text.size() || item.text[i + 1] != L'\n')))
-            ++lineCount;
+// The writer appends to a UTF-16 text or straight to UTF-8 bytes: the history file is
+// written on every capture, and skipping the intermediate text halves the cost.
+struct WideSink {
+    std::wstring out;
+    void Put(std::wstring_view s) { out.append(s); }
+};
+
+struct Utf8Sink {
+    std::string& out;
+    void Put(std::wstring_view s) { AppendUtf8(out, s); }
+};
+
+template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label) {
+    sink.Put(kLabelTag);
+    // The reader drops one space after the tag, so a label that starts with one gets another.
+    if (label.front() == L' ')
+        sink.Put(L" ");
+    // A label is a single line; a line break in it would break the block apart.
+    if (label.find_first_of(L"\r\n") == std::wstring::npos) {
+        sink.Put(label);
+    } else {
+        std::wstring single = label;
+        for (wchar_t& c : single)
+            c = IsLineBreak(c) ? L' ' : c;
+        sink.Put(single);
     }
-    const FirstLineContext first{item.locked || item.used, !item.label.empty(), lineCount > 1};
-    bool isFirst = true;
-    ForEachLine(item.text, [&](std::wstring_view line) {
-        const bool misread = isFirst ? FirstLineMisread(Core(line), first) : OtherLineMisread(Core(line));
-        if (misread)
-            out += kEscape;
-        out += line;
-        out += L"\r\n";
-        isFirst = false;
-    });
+    sink.Put(L"\r\n");
+}
+
+template <typename Sink> void PutText(Sink& sink, const HistoryItem& item) {
+    const std::wstring_view text = item.text;
+    size_t next = 0;
+    size_t end = LineEnd(text, 0, next);
+    const FirstLineContext first{item.locked || item.used, !item.label.empty(), next != std::wstring_view::npos};
+    std::wstring_view line = text.substr(0, end);
+    if (FirstLineMisread(Core(line), first))
+        sink.Put(L"\\");
+    sink.Put(line);
+    sink.Put(L"\r\n");
+    while (next != std::wstring_view::npos) {
+        const size_t start = next;
+        end = LineEnd(text, start, next);
+        line = text.substr(start, end - start);
+        if (OtherLineMisread(Core(line)))
+            sink.Put(L"\\");
+        sink.Put(line);
+        sink.Put(L"\r\n");
+    }
 }
 
 // The reader trims blanks and control characters from the end of a file; a last block
@@ -97,33 +118,57 @@ bool TrailingTrimWouldCut(const HistoryItem& item) {
     return !item.locked && !item.used && !item.label.empty() && item.label.back() < 33;
 }
 
-} // namespace
-
-std::wstring ItemsToText(const std::vector<HistoryItem>& items) {
-    size_t capacity = 0;
-    for (const HistoryItem& item : items)
-        capacity += item.text.size() + item.label.size() + 32;
-    std::wstring out;
-    out.reserve(capacity);
-
+template <typename Sink> void PutItems(Sink& sink, const ItemRefs& items) {
     for (size_t i = 0; i < items.size(); ++i) {
-        const HistoryItem& item = items[i];
+        const HistoryItem& item = *items[i];
         const bool last = i + 1 == items.size();
         if (item.text.empty() && item.label.empty())
             continue;
         if (!item.label.empty())
-            AppendLabelLine(out, item.label);
+            PutLabelLine(sink, item.label);
         if (item.locked)
-            out += kLockedMarker;
+            sink.Put(kLockedMarker);
         if (item.used)
-            out += kUsedMarker;
-        AppendText(out, item);
-        if (!last || TrailingTrimWouldCut(item)) {
-            out += kSeparator;
-            out += L"\r\n";
-        }
+            sink.Put(kUsedMarker);
+        PutText(sink, item);
+        if (!last || TrailingTrimWouldCut(item))
+            sink.Put(L"---\r\n");
     }
-    return out;
+}
+
+size_t CapacityFor(const ItemRefs& items) {
+    size_t capacity = 0;
+    for (const HistoryItem* item : items)
+        capacity += item->text.size() + item->label.size() + 32;
+    return capacity;
+}
+
+} // namespace
+
+ItemRefs RefsTo(const std::vector<HistoryItem>& items) {
+    ItemRefs refs;
+    refs.reserve(items.size());
+    for (const HistoryItem& item : items)
+        refs.push_back(&item);
+    return refs;
+}
+
+std::wstring ItemsToText(const ItemRefs& items) {
+    WideSink sink;
+    sink.out.reserve(CapacityFor(items));
+    PutItems(sink, items);
+    return std::move(sink.out);
+}
+
+std::wstring ItemsToText(const std::vector<HistoryItem>& items) {
+    return ItemsToText(RefsTo(items));
+}
+
+void ItemsToUtf8(const ItemRefs& items, std::string& out) {
+    out.clear();
+    out.reserve(CapacityFor(items) * 2);
+    Utf8Sink sink{out};
+    PutItems(sink, items);
 }
 
 namespace {

@@ -17,6 +17,15 @@
 
 std::wstring ItemsToText(const std::vector<HistoryItem>& items);
 
+// The writers also take a list of references, so a file can be written from part of a
+// list without copying its texts.
+using ItemRefs = std::vector<const HistoryItem*>;
+ItemRefs RefsTo(const std::vector<HistoryItem>& items);
+std::wstring ItemsToText(const ItemRefs& items);
+
+// ItemsToText encoded as UTF-8 in one pass, into out (its capacity is reused).
+void ItemsToUtf8(const ItemRefs& items, std::string& out);
+
 // Never fails: any text gives some list (possibly empty).
 std::vector<HistoryItem> TextToItems(std::wstring_view text);
 

@@ -210,7 +210,7 @@ std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
 
 void SaveSettings(const AppSettings& settings, const TabSlots& tabs) {
     const std::string content = SettingsFileContent(settings, tabs);
-    SafeWriteFile(DataFilePath(kSettingsFile), [&](std::ofstream& out) {
+    SafeWriteFile(DataFilePath(kSettingsFile), [&](std::ostream& out) {
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         return true;
     });

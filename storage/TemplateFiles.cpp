@@ -8,12 +8,15 @@ namespace AppLogic {
 void SaveTemplatesFromVector(const std::wstring& fileName, const std::vector<HistoryItem>& items, bool /*encrypt*/,
                              const std::wstring& password, TabType type) {
     // Sealed exactly when a password is given; the flag says nothing more.
-    const std::vector<HistoryItem> kept = WithPlaceholderRule(items, !password.empty());
-    const bool single = kept.size() == 1 && kept[0].label.empty() && fileName != L"history.ini";
+    const ItemRefs kept = StoredItems(items, items.size(), !password.empty());
+    const bool single = kept.size() == 1 && kept[0]->label.empty() && fileName != L"history.ini";
     // A memo pad's text is stored raw. A list tab's single entry is stored raw too, unless
     // the raw text would read back as other entries or lose its flags.
-    const bool bare = single && (type == TabType::MemoPad || StoresAsBareText(kept[0]));
-    WriteDataFile(fileName, bare ? kept[0].text : ItemsToText(kept), password);
+    if (single && (type == TabType::MemoPad || StoresAsBareText(*kept[0]))) {
+        WriteTextFile(fileName, kept[0]->text, password);
+        return;
+    }
+    WriteItemsFile(fileName, kept, password);
 }
 
 } // namespace AppLogic

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <fstream>
 #include <iterator>
 #include <vector>
 
@@ -38,14 +39,55 @@ std::wstring DataFilePath(std::wstring_view name) {
 
 namespace {
 
-// Forces the file's data out of the system cache. A same-volume move does not, and after
-// a power cut such a file can come back full of zero bytes.
-bool FlushToDisk(const std::wstring& path) {
-    UniqueHandle file = MakeUniqueFileHandle(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && FlushFileBuffers(file.get());
-}
+// A binary output stream straight onto a file handle, so the same handle can be flushed
+// to disk before it is closed.
+class HandleStreamBuf : public std::streambuf {
+public:
+    explicit HandleStreamBuf(HANDLE file) : file_(file) { setp(buffer_, buffer_ + sizeof(buffer_)); }
+    bool failed() const { return failed_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!Drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        if (count < static_cast<std::streamsize>(sizeof(buffer_)))
+            return std::streambuf::xsputn(data, count);
+        // Large blocks go straight to the file.
+        if (!Drain() || !WriteAll(data, static_cast<size_t>(count)))
+            return 0;
+        return count;
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain() {
+        const size_t pending = static_cast<size_t>(pptr() - pbase());
+        setp(buffer_, buffer_ + sizeof(buffer_));
+        return WriteAll(buffer_, pending);
+    }
+    bool WriteAll(const char* data, size_t count) {
+        while (count > 0 && !failed_) {
+            const DWORD chunk = static_cast<DWORD>(count < (1u << 30) ? count : (1u << 30));
+            DWORD written = 0;
+            if (!WriteFile(file_, data, chunk, &written, nullptr) || written == 0)
+                failed_ = true;
+            data += written;
+            count -= written;
+        }
+        return !failed_;
+    }
+
+    HANDLE file_;
+    char buffer_[64 * 1024];
+    bool failed_ = false;
+};
 
 // Virus scanners and indexers hold fresh files for a moment; such a move is worth retrying.
 bool MoveOverTarget(const std::wstring& from, const std::wstring& to) {
@@ -66,20 +108,27 @@ bool MoveOverTarget(const std::wstring& from, const std::wstring& to) {
 
 bool SafeWriteFile(const std::wstring& path, const FileWriter& writer) {
     const std::wstring temporary = path + L".tmp";
-    bool written = false;
+    // Full sharing, so an editor holding the file open does not stop the write.
+    UniqueHandle file = MakeUniqueFileHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    bool written;
     {
-        // The C runtime opens with full sharing, so an editor holding the file open
-        // does not stop the write.
-        std::ofstream stream(temporary.c_str(), std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!stream.is_open())
-            return false;
+        HandleStreamBuf buffer(file.get());
+        std::ostream stream(&buffer);
         written = writer(stream);
-        stream.close();
+        stream.flush();
         // A disk that filled up while writing leaves a failed stream: that short file
         // must never replace the good one.
-        written = written && !stream.fail();
+        written = written && stream.good() && !buffer.failed();
     }
-    if (!written || !FlushToDisk(temporary) || !MoveOverTarget(temporary, path)) {
+    // A same-volume move does not flush the data; after a power cut such a file can come
+    // back full of zero bytes.
+    written = written && FlushFileBuffers(file.get());
+    file.reset();
+    if (!written || !MoveOverTarget(temporary, path)) {
         DeleteFileW(temporary.c_str());
         return false;
     }
@@ -114,16 +163,47 @@ std::wstring FromUtf8(std::string_view bytes) {
     return Decode(CP_UTF8, 0, bytes);
 }
 
+void AppendUtf8(std::string& out, std::wstring_view text) {
+    // Written by hand: the system converter is several times slower under Wine, and the
+    // whole history goes through here on every capture. Output matches
+    // WideCharToMultiByte(CP_UTF8), a lone surrogate becoming U+FFFD.
+    const size_t start = out.size();
+    out.resize(start + 3 * text.size()); // no UTF-16 unit takes more than 3 bytes
+    char* p = &out[0] + start;
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned c = text[i];
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            const unsigned next = i + 1 < n ? static_cast<unsigned>(text[i + 1]) : 0u;
+            if (c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+                const unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+                *p++ = static_cast<char>(0xF0 | (cp >> 18));
+                *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+                ++i;
+            } else {
+                *p++ = '\xEF';
+                *p++ = '\xBF';
+                *p++ = '\xBD';
+            }
+        } else {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
 std::string ToUtf8(std::wstring_view text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX))
-        return std::string();
-    const int inLength = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return std::string();
-    std::string bytes(static_cast<size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, bytes.data(), length, nullptr, nullptr) != length)
-        return std::string();
+    std::string bytes;
+    AppendUtf8(bytes, text);
     return bytes;
 }
 

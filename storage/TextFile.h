@@ -1,8 +1,8 @@
 // The data directory, safe replacement of a data file, and UTF-8 text on disk.
 #pragma once
 
-#include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -13,8 +13,8 @@ std::wstring GetAppDirectory();
 // GetAppDirectory() + "\" + name.
 std::wstring DataFilePath(std::wstring_view name);
 
-// Writes produces the new content into the open binary stream and returns true to commit.
-using FileWriter = std::function<bool(std::ofstream&)>;
+// Writes the new content into the open binary stream and returns true to commit.
+using FileWriter = std::function<bool(std::ostream&)>;
 
 // Replaces the file at path with what writer produces: the content goes to path + ".tmp",
 // is flushed to disk and then moved over the target. Returns true only when the new
@@ -32,6 +32,7 @@ TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
 
 // UTF-16 to UTF-8 and back (lenient: invalid input becomes U+FFFD).
 std::string ToUtf8(std::wstring_view text);
+void AppendUtf8(std::string& out, std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);
 
 // Drops trailing bytes below 33, as the data file readers do.

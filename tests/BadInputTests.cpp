@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 
 #include <algorithm>
 #include <random>

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "storage/TextFile.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 
 namespace {
 

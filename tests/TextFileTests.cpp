@@ -2,6 +2,7 @@
 #include "storage/TextFile.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 #include <windows.h>
 
 #include <thread>
@@ -23,7 +24,7 @@ bool Exists(const std::wstring& path) {
 }
 
 FileWriter Writing(const std::string& bytes, bool commit = true) {
-    return [bytes, commit](std::ofstream& out) {
+    return [bytes, commit](std::ostream& out) {
         out << bytes;
         return commit;
     };
@@ -57,7 +58,7 @@ TEST_F(SafeWriteTest, AbandonedWriteKeepsTheOldFile) {
 }
 
 TEST_F(SafeWriteTest, FailedStreamCountsAsAbandoned) {
-    const bool result = SafeWriteFile(path, [](std::ofstream& out) {
+    const bool result = SafeWriteFile(path, [](std::ostream& out) {
         out << "short";
         out.setstate(std::ios::badbit); // what a full disk leaves behind
         return true;
@@ -70,7 +71,7 @@ TEST_F(SafeWriteTest, FailedStreamCountsAsAbandoned) {
 TEST_F(SafeWriteTest, UncreatableTemporaryKeepsTheOldFileWithoutCallingTheWriter) {
     ASSERT_TRUE(CreateDirectoryW(temporary.c_str(), nullptr));
     bool called = false;
-    EXPECT_FALSE(SafeWriteFile(path, [&](std::ofstream&) { return called = true; }));
+    EXPECT_FALSE(SafeWriteFile(path, [&](std::ostream&) { return called = true; }));
     EXPECT_FALSE(called);
     EXPECT_EQ(ReadBytes(path), "old");
 }
