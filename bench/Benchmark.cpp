@@ -44,41 +44,61 @@ struct Result {
     double budget;
 };
 
-// Runs ours and the baseline alternately so both see the same machine state.
+double TimeMs(const std::function<void()>& run) {
+    const double start = NowMs();
+    run();
+    return NowMs() - start;
+}
+
+// Runs ours and the baseline alternately, each going first every other time, so both see
+// the same machine state (a file system's journal commit lands on whoever syncs next).
 Result Measure(const std::string& name, int runs, double budget, const std::function<void()>& ours,
                const std::function<void()>& baseline, const std::function<void()>& prepare = [] {}) {
     std::vector<double> a, b;
     for (int i = 0; i < runs; ++i) {
         prepare();
-        double start = NowMs();
-        ours();
-        a.push_back(NowMs() - start);
-        start = NowMs();
-        baseline();
-        b.push_back(NowMs() - start);
+        if (i % 2) {
+            b.push_back(TimeMs(baseline));
+            a.push_back(TimeMs(ours));
+        } else {
+            a.push_back(TimeMs(ours));
+            b.push_back(TimeMs(baseline));
+        }
     }
     return {name, Median(a), Median(b), budget};
 }
 
-// Mixed Japanese and ASCII texts of 20 to 2,000 characters, some with line breaks.
+// Texts of 20 to 2,000 characters as people copy them: Japanese phrases and ASCII words
+// (names, numbers, code) in runs, with punctuation, spaces and some line breaks.
 std::wstring RandomText(std::mt19937& rng) {
-    static const std::wstring japanese = L"あいうえおかきくけこ日本語の文章漢字変換クリップボード履歴定型文、。";
-    static const std::wstring ascii = L"abcdefghijklmnopqrstuvwxyz ABCDEFG 0123456789 .,;:-_()";
-    const int length = std::uniform_int_distribution<int>(20, 2000)(rng);
+    static const std::wstring japanese =
+        L"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
+        L"アイウエオカキクケコサシスセソ日本語文章漢字変換履歴定型文設定保存表示貼付複写削除編集";
+    static const std::wstring ascii = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    auto pick = [&](const std::wstring& from) {
+        return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
+    };
+    const size_t length = std::uniform_int_distribution<size_t>(20, 2000)(rng);
     std::wstring text;
-    text.reserve(static_cast<size_t>(length));
-    while (static_cast<int>(text.size()) < length) {
-        const int roll = std::uniform_int_distribution<int>(0, 99)(rng);
-        if (roll < 2)
+    text.reserve(length + 16);
+    while (text.size() < length) {
+        const int kind = std::uniform_int_distribution<int>(0, 19)(rng);
+        const int run = std::uniform_int_distribution<int>(2, 12)(rng);
+        if (kind == 0) {
             text += L"\r\n";
-        else if (roll < 50)
-            text += japanese[std::uniform_int_distribution<size_t>(0, japanese.size() - 1)(rng)];
-        else
-            text += ascii[std::uniform_int_distribution<size_t>(0, ascii.size() - 1)(rng)];
+        } else if (kind < 10) {
+            for (int i = 0; i < run; ++i)
+                text += pick(japanese);
+            text += kind % 3 ? L"、" : L"。";
+        } else {
+            for (int i = 0; i < run; ++i)
+                text += pick(ascii);
+            text += kind % 4 ? L" " : L", ";
+        }
     }
-    text.resize(static_cast<size_t>(length));
+    text.resize(length);
     if (text.back() == L'\r')
-        text.back() = L'x';
+        text.back() = L'.';
     return text;
 }
 

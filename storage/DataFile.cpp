@@ -22,7 +22,7 @@ ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool s
 
 namespace {
 
-void ReplaceFile(const std::wstring& fileName, std::string_view head, const std::string& bytes) {
+void ReplaceFile(const std::wstring& fileName, std::string_view head, std::string_view bytes) {
     SafeWriteFile(DataFilePath(fileName), [&](std::ostream& out) {
         out.write(head.data(), static_cast<std::streamsize>(head.size()));
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -32,7 +32,7 @@ void ReplaceFile(const std::wstring& fileName, std::string_view head, const std:
 
 } // namespace
 
-void WritePlainDataFile(const std::wstring& fileName, const std::string& utf8Body) {
+void WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body) {
     ReplaceFile(fileName, kUtf8Bom, utf8Body);
 }
 
@@ -54,9 +54,9 @@ void WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const s
     if (password.empty()) {
         // The history is rewritten on every capture. Fresh memory for its bytes costs a page
         // fault per page each time (dearly so under Wine); a buffer kept warm does not.
-        thread_local std::string body;
+        thread_local Utf8Buffer body;
         ItemsToUtf8(items, body);
-        WritePlainDataFile(fileName, body);
+        WritePlainDataFile(fileName, body.View());
     } else
         WriteSealedDataFile(fileName, ItemsToText(items), password);
 }

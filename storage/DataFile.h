@@ -14,7 +14,7 @@ ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool s
 
 // Writes a data file: plain as UTF-8 after a byte order mark, or as the bare envelope of
 // the body when password is non-empty. Nothing is written when sealing fails.
-void WritePlainDataFile(const std::wstring& fileName, const std::string& utf8Body);
+void WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body);
 void WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
 
 // Writes a text as it is, sealed when password is non-empty.

@@ -68,8 +68,8 @@ struct WideSink {
 };
 
 struct Utf8Sink {
-    std::string& out;
-    void Put(std::wstring_view s) { AppendUtf8(out, s); }
+    Utf8Buffer& out;
+    void Put(std::wstring_view s) { out.Append(s); }
 };
 
 template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label) {
@@ -164,9 +164,8 @@ std::wstring ItemsToText(const std::vector<HistoryItem>& items) {
     return ItemsToText(RefsTo(items));
 }
 
-void ItemsToUtf8(const ItemRefs& items, std::string& out) {
-    out.clear();
-    out.reserve(CapacityFor(items) * 2);
+void ItemsToUtf8(const ItemRefs& items, Utf8Buffer& out) {
+    out.Clear();
     Utf8Sink sink{out};
     PutItems(sink, items);
 }

@@ -23,8 +23,10 @@ using ItemRefs = std::vector<const HistoryItem*>;
 ItemRefs RefsTo(const std::vector<HistoryItem>& items);
 std::wstring ItemsToText(const ItemRefs& items);
 
-// ItemsToText encoded as UTF-8 in one pass, into out (its capacity is reused).
-void ItemsToUtf8(const ItemRefs& items, std::string& out);
+struct Utf8Buffer;
+
+// ItemsToText encoded as UTF-8 in one pass, into out (cleared first; its memory is reused).
+void ItemsToUtf8(const ItemRefs& items, Utf8Buffer& out);
 
 // Never fails: any text gives some list (possibly empty).
 std::vector<HistoryItem> TextToItems(std::wstring_view text);

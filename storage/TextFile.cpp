@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <iterator>
@@ -163,24 +164,18 @@ std::wstring FromUtf8(std::string_view bytes) {
     return Decode(CP_UTF8, 0, bytes);
 }
 
-void AppendUtf8(std::string& out, std::wstring_view text) {
+char* EncodeUtf8(std::wstring_view text, char* p) {
     // Written by hand: the system converter is several times slower under Wine, and the
     // whole history goes through here on every capture. Output matches
     // WideCharToMultiByte(CP_UTF8), a lone surrogate becoming U+FFFD.
-    const size_t start = out.size();
-    out.resize(start + 3 * text.size()); // no UTF-16 unit takes more than 3 bytes
-    char* p = &out[0] + start;
+    // Japanese mixed with ASCII defeats branch prediction, so the common cases write all
+    // three candidate bytes and advance by the real length (the caller leaves that room).
     const size_t n = text.size();
     for (size_t i = 0; i < n; ++i) {
         const unsigned c = text[i];
-        if (c < 0x80) {
-            *p++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (c >> 6));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        if ((c & 0xF800u) == 0xD800u) { // surrogates: rare
             const unsigned next = i + 1 < n ? static_cast<unsigned>(text[i + 1]) : 0u;
-            if (c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            if (c <= 0xDBFF && (next & 0xFC00u) == 0xDC00u) {
                 const unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
                 *p++ = static_cast<char>(0xF0 | (cp >> 18));
                 *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
@@ -192,18 +187,29 @@ void AppendUtf8(std::string& out, std::wstring_view text) {
                 *p++ = '\xBF';
                 *p++ = '\xBD';
             }
-        } else {
-            *p++ = static_cast<char>(0xE0 | (c >> 12));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            continue;
         }
+        const unsigned length = 1u + (c >= 0x80u) + (c >= 0x800u);
+        const unsigned first = length == 1 ? c : length == 2 ? (0xC0u | (c >> 6)) : (0xE0u | (c >> 12));
+        const unsigned second = length == 2 ? (0x80u | (c & 0x3Fu)) : (0x80u | ((c >> 6) & 0x3Fu));
+        p[0] = static_cast<char>(first);
+        p[1] = static_cast<char>(second);
+        p[2] = static_cast<char>(0x80u | (c & 0x3Fu));
+        p += length;
     }
-    out.resize(static_cast<size_t>(p - out.data()));
+    return p;
+}
+
+void Utf8Buffer::Append(std::wstring_view text) {
+    const size_t needed = length + kMaxUtf8PerUnit * text.size();
+    if (needed > bytes.size())
+        bytes.resize(std::max(needed, bytes.size() * 2));
+    length = static_cast<size_t>(EncodeUtf8(text, &bytes[0] + length) - bytes.data());
 }
 
 std::string ToUtf8(std::wstring_view text) {
-    std::string bytes;
-    AppendUtf8(bytes, text);
+    std::string bytes(kMaxUtf8PerUnit * text.size(), '\0');
+    bytes.resize(static_cast<size_t>(EncodeUtf8(text, &bytes[0]) - bytes.data()));
     return bytes;
 }
 

@@ -32,8 +32,24 @@ TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
 
 // UTF-16 to UTF-8 and back (lenient: invalid input becomes U+FFFD).
 std::string ToUtf8(std::wstring_view text);
-void AppendUtf8(std::string& out, std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);
+
+// No UTF-16 code unit takes more than 3 bytes of UTF-8 (a surrogate pair takes 4 for 2).
+inline constexpr size_t kMaxUtf8PerUnit = 3;
+
+// Encodes text as UTF-8 at dest (room for kMaxUtf8PerUnit bytes per unit); returns the end.
+char* EncodeUtf8(std::wstring_view text, char* dest);
+
+// UTF-8 bytes built piece by piece in memory that is kept between uses: the bytes are the
+// first `length` of `bytes`; the rest is spare room that is never cleared again.
+struct Utf8Buffer {
+    std::string bytes;
+    size_t length = 0;
+
+    void Clear() { length = 0; }
+    void Append(std::wstring_view text);
+    std::string_view View() const { return std::string_view(bytes.data(), length); }
+};
 
 // Drops trailing bytes below 33, as the data file readers do.
 std::string_view TrimTrailingControl(std::string_view bytes);
