@@ -24,11 +24,12 @@ std::wstring GetAppDirectory() {
             return std::wstring();
         buffer.assign(buffer.size() * 2, L'\0');
     }
-    std::wstring path(buffer.data());
+    return std::wstring(DirectoryOfPath(buffer.data()));
+}
+
+std::wstring_view DirectoryOfPath(std::wstring_view path) {
     const size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos)
-        return path;
-    return path.substr(0, separator);
+    return separator == std::wstring_view::npos ? path : path.substr(0, separator);
 }
 
 std::wstring DataFilePath(std::wstring_view name) {

@@ -10,6 +10,9 @@
 // executable's path cannot be obtained. Not cached: every caller asks afresh.
 std::wstring GetAppDirectory();
 
+// Everything before the last "\" or "/"; the whole path when there is neither.
+std::wstring_view DirectoryOfPath(std::wstring_view path);
+
 // GetAppDirectory() + "\" + name.
 std::wstring DataFilePath(std::wstring_view name);
 

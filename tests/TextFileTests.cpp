@@ -5,6 +5,8 @@
 #include <fstream>
 #include <windows.h>
 
+#include <iterator>
+#include <random>
 #include <thread>
 
 namespace {
@@ -137,6 +139,29 @@ TEST_F(ReadTextFileTest, TrailingTrimOnlyWhenAsked) {
     EXPECT_EQ(Read("abc\r\n\r\n  ", false).text, L"abc\r\n\r\n  ");
     EXPECT_EQ(Read(std::string("a\0\0\t\x01", 5), true).text, L"a");
     EXPECT_TRUE(Read(std::string(64, '\0'), true).text.empty());
+}
+
+TEST(Utf8, EncoderMatchesTheSystemConverter) {
+    std::mt19937 rng(3);
+    const wchar_t samples[] = {L'a', L'\x7F', L'\x80', L'\x7FF', L'\x800', L'あ', L'\xFFFF', L'\xD800', L'\xDBFF', L'\xDC00',
+                               L'\xDFFF', L'\r', L'\n', L'\0'};
+    for (int round = 0; round < 500; ++round) {
+        std::wstring text;
+        for (int i = std::uniform_int_distribution<int>(0, 40)(rng); i > 0; --i)
+            text += samples[std::uniform_int_distribution<size_t>(0, std::size(samples) - 1)(rng)];
+        std::string expected(text.size() * 3, '\0');
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), expected.data(),
+                                          static_cast<int>(expected.size()), nullptr, nullptr);
+        expected.resize(static_cast<size_t>(n));
+        ASSERT_EQ(ToUtf8(text), expected) << "round " << round;
+        ASSERT_EQ(FromUtf8(ToUtf8(text)).size(), text.empty() ? 0u : FromUtf8(expected).size());
+    }
+}
+
+TEST(AppDirectory, IsEverythingBeforeTheLastSeparator) {
+    EXPECT_EQ(DirectoryOfPath(L"C:\\Tools\\Nomaclip\\nomaclip.exe"), L"C:\\Tools\\Nomaclip");
+    EXPECT_EQ(DirectoryOfPath(L"C:\\Tools/Nomaclip/nomaclip.exe"), L"C:\\Tools/Nomaclip");
+    EXPECT_EQ(DirectoryOfPath(L"nomaclip.exe"), L"nomaclip.exe");
 }
 
 TEST(AppDirectory, IsTheFolderOfTheExecutable) {
