@@ -52,8 +52,9 @@ double TimeMs(const std::function<void()>& run) {
 
 // Runs ours and the baseline alternately, each going first every other time, so both see
 // the same machine state (a file system's journal commit lands on whoever syncs next).
-Result Measure(const std::string& name, int runs, double budget, const std::function<void()>& ours,
-               const std::function<void()>& baseline, const std::function<void()>& prepare = [] {}) {
+Result Measure(
+    const std::string& name, int runs, double budget, const std::function<void()>& ours,
+    const std::function<void()>& baseline, const std::function<void()>& prepare = [] {}) {
     std::vector<double> a, b;
     for (int i = 0; i < runs; ++i) {
         prepare();
@@ -117,9 +118,9 @@ std::string FileBytes(const std::wstring& path) {
 // The same bytes written the same durable way, with nothing else done.
 void WriteBytesDurably(const std::wstring& target, const std::string& bytes) {
     const std::wstring temporary = target + L".base.tmp";
-    UniqueHandle file = MakeUniqueFileHandle(
-        CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file = MakeUniqueFileHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     FlushFileBuffers(file.get());
@@ -143,8 +144,7 @@ Result CaptureCase(size_t count) {
             CaptureClipboardText(state, L"新しいコピー " + std::to_wstring(++serial));
             AppLogic::SaveHistory(state.tabs[0].items, state.MaxHistory, false, L"");
         },
-        [&] { WriteBytesDurably(baselinePath, written); },
-        [&] { written = FileBytes(historyPath); });
+        [&] { WriteBytesDurably(baselinePath, written); }, [&] { written = FileBytes(historyPath); });
     DeleteFileW(baselinePath.c_str());
     return r;
 }
@@ -194,12 +194,13 @@ std::vector<Result> CryptoCases() {
     const std::wstring envelope = EncryptText(text, password);
     bool ok = true;
     std::vector<Result> results;
-    results.push_back(Measure("encrypt-100k", 7, 1.1, [&] { ok &= !EncryptText(text, password).empty(); },
-                              [] { BareDerivations(2); }));
-    results.push_back(Measure("decrypt-100k", 7, 1.1, [&] { ok &= DecryptText(envelope, password) == text; },
-                              [] { BareDerivations(2); }));
-    results.push_back(Measure("decrypt-wrong-password", 7, 1.1,
-                              [&] { ok &= DecryptText(envelope, L"wrong").empty(); }, [] { BareDerivations(1); }));
+    results.push_back(Measure(
+        "encrypt-100k", 7, 1.1, [&] { ok &= !EncryptText(text, password).empty(); }, [] { BareDerivations(2); }));
+    results.push_back(Measure(
+        "decrypt-100k", 7, 1.1, [&] { ok &= DecryptText(envelope, password) == text; }, [] { BareDerivations(2); }));
+    results.push_back(Measure(
+        "decrypt-wrong-password", 7, 1.1, [&] { ok &= DecryptText(envelope, L"wrong").empty(); },
+        [] { BareDerivations(1); }));
     if (!ok)
         std::fprintf(stderr, "the envelope did not round-trip\n");
     return results;

@@ -54,9 +54,9 @@ int PromoteEntry(std::vector<HistoryItem>& history, int index, bool moveToTop) {
     HistoryItem entry = std::move(history[index]);
     history.erase(history.begin() + index);
     const int target =
-        entry.locked ? 0
-                     : static_cast<int>(std::count_if(history.begin(), history.end(),
-                                                      [](const HistoryItem& item) { return item.locked; }));
+        entry.locked ? 0 : static_cast<int>(std::count_if(history.begin(), history.end(), [](const HistoryItem& item) {
+            return item.locked;
+        }));
     history.insert(history.begin() + target, std::move(entry));
     return target;
 }

@@ -12,8 +12,8 @@
 // One entry of the history or of a template, memo-list or memo-pad tab.
 struct HistoryItem {
     std::wstring text;
-    std::wstring label; // shown instead of the text when non-empty
-    bool used = false;  // chosen or captured again; the check mark, "[C]" in files
+    std::wstring label;  // shown instead of the text when non-empty
+    bool used = false;   // chosen or captured again; the check mark, "[C]" in files
     bool locked = false; // belongs to the locked group at the top of the history; "[L]" in files
 
     bool operator==(const HistoryItem& o) const {

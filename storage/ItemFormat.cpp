@@ -35,7 +35,7 @@ bool FirstLineMisread(std::wstring_view core, const FirstLineContext& at) {
     if (core == kSeparator)
         return true; // would end the block
     if (!at.afterLabel && StartsWith(core, kLabelTag))
-        return true; // would turn into a label
+        return true;                     // would turn into a label
     return core.empty() && at.moreLines; // a leading empty line is dropped
 }
 
@@ -212,12 +212,13 @@ public:
                 markers = true;
             }
             const FirstLineContext at{markers, labelLine_, k + 1 < lines_.size()};
-            AppendUnescaped(item.text, first, !first.empty() && first.front() == kEscape &&
-                                                  FirstLineMisread(Core(first), at));
+            AppendUnescaped(item.text, first,
+                            !first.empty() && first.front() == kEscape && FirstLineMisread(Core(first), at));
             for (size_t j = k + 1; j < lines_.size(); ++j) {
                 item.text += L'\n';
                 const std::wstring_view line = lines_[j];
-                AppendUnescaped(item.text, line, !line.empty() && line.front() == kEscape && OtherLineMisread(Core(line)));
+                AppendUnescaped(item.text, line,
+                                !line.empty() && line.front() == kEscape && OtherLineMisread(Core(line)));
             }
         }
         if (!item.text.empty() || !item.label.empty())

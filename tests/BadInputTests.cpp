@@ -129,7 +129,8 @@ TEST(BadInput, DamagedSealedHistoryStaysSealedWithAPasswordHeld) {
     const std::wstring path = DataFilePath(L"history.ini");
     HostileFiles files(42);
     for (int round = 0; round < 8; ++round) {
-        const std::string bytes = "NMCENC_V2:" + files.Next("AAAAAAAAAAAAAAAAAAAAAA==:AAAAAAAAAAAAAAAAAAAAAA==:AAAA:AAAA");
+        const std::string bytes =
+            "NMCENC_V2:" + files.Next("AAAAAAAAAAAAAAAAAAAAAA==:AAAAAAAAAAAAAAAAAAAAAA==:AAAA:AAAA");
         PutFile(path, bytes);
         TabSlot history;
         history.password = L"pw";

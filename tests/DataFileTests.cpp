@@ -43,7 +43,8 @@ struct DataFileTest : testing::Test {
 TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
     const std::vector<HistoryItem> items = {MakeItem(L"コピー", L"", true), MakeItem(L"x\ny", L"L1", false, true)};
     AppLogic::SaveHistory(items, 100, false, L"");
-    EXPECT_EQ(FileBytes(L"history.ini"), kBom + "[C]\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\r\n---\r\n[LABEL]L1\r\n[L]x\r\ny\r\n");
+    EXPECT_EQ(FileBytes(L"history.ini"),
+              kBom + "[C]\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\r\n---\r\n[LABEL]L1\r\n[L]x\r\ny\r\n");
     history.password = L"stale";
     EXPECT_EQ(LoadHistory(history, 100), items);
     EXPECT_FALSE(history.encrypted || history.tempUnlocked);
@@ -128,7 +129,8 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
 TEST_F(DataFileTest, TwoEntriesUseTheItemFormat) {
     const std::vector<HistoryItem> items = {MakeItem(L"one"), MakeItem(L"two", L"ラベル")};
     AppLogic::SaveTemplatesFromVector(L"templates3.txt", items, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(L"templates3.txt"), kBom + "one\r\n---\r\n[LABEL]\xE3\x83\xA9\xE3\x83\x99\xE3\x83\xAB\r\ntwo\r\n");
+    EXPECT_EQ(FileBytes(L"templates3.txt"),
+              kBom + "one\r\n---\r\n[LABEL]\xE3\x83\xA9\xE3\x83\x99\xE3\x83\xAB\r\ntwo\r\n");
     EXPECT_EQ(LoadTemplate(L"templates3.txt", TabType::Template), items);
 }
 

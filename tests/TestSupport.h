@@ -37,10 +37,10 @@ public:
     explicit AdversarialTexts(unsigned seed) : rng_(seed) {}
 
     std::wstring Text(int maxPieces, bool withBreaks = true) {
-        static const wchar_t* const pieces[] = {
-            L"---", L"\\", L"\\\\", L"[L]", L"[C]", L"[LABEL]", L"[LABEL] ", L" ", L"\t", L"a", L"xyz",
-            L"あいう", L"漢字", L"-", L"--", L"----", L"[", L"]", L"\x0001", L"\U0001F600", L"__EMPTY", L"=",
-            L"\r\n", L"\n", L"\r"};
+        static const wchar_t* const pieces[] = {L"---", L"\\",   L"\\\\", L"[L]", L"[C]",    L"[LABEL]",    L"[LABEL] ",
+                                                L" ",   L"\t",   L"a",    L"xyz", L"あいう", L"漢字",       L"-",
+                                                L"--",  L"----", L"[",    L"]",   L"\x0001", L"\U0001F600", L"__EMPTY",
+                                                L"=",   L"\r\n", L"\n",   L"\r"};
         const size_t count = withBreaks ? std::size(pieces) : std::size(pieces) - 3;
         std::wstring text;
         const int n = Pick(maxPieces + 1);

@@ -122,7 +122,13 @@ TEST_F(ReadTextFileTest, DecodesUtf8WithAndWithoutByteOrderMark) {
     EXPECT_TRUE(bomOnly.opened);
     EXPECT_TRUE(bomOnly.text.empty());
     // After a byte order mark the decoding is lenient: a bad byte becomes U+FFFD.
-    EXPECT_EQ(Read("\xEF\xBB\xBF" "a\xFF" "b", false).text, L"a\xFFFD" L"b");
+    EXPECT_EQ(Read("\xEF\xBB\xBF"
+                   "a\xFF"
+                   "b",
+                   false)
+                  .text,
+              L"a\xFFFD"
+              L"b");
 }
 
 TEST_F(ReadTextFileTest, InvalidUtf8FallsBackToTheAnsiCodePage) {
@@ -143,8 +149,8 @@ TEST_F(ReadTextFileTest, TrailingTrimOnlyWhenAsked) {
 
 TEST(Utf8, EncoderMatchesTheSystemConverter) {
     std::mt19937 rng(3);
-    const wchar_t samples[] = {L'a', L'\x7F', L'\x80', L'\x7FF', L'\x800', L'あ', L'\xFFFF', L'\xD800', L'\xDBFF', L'\xDC00',
-                               L'\xDFFF', L'\r', L'\n', L'\0'};
+    const wchar_t samples[] = {L'a',      L'\x7F',   L'\x80',   L'\x7FF',  L'\x800', L'あ', L'\xFFFF',
+                               L'\xD800', L'\xDBFF', L'\xDC00', L'\xDFFF', L'\r',    L'\n', L'\0'};
     for (int round = 0; round < 500; ++round) {
         std::wstring text;
         for (int i = std::uniform_int_distribution<int>(0, 40)(rng); i > 0; --i)
