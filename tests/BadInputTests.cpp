@@ -16,16 +16,6 @@
 
 namespace {
 
-std::string FileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PutFile(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 // Hostile file contents: random bytes, broken UTF-8, UTF-16, zeros, long lines, and
 // damaged versions of well-formed files.
 class HostileFiles {

@@ -12,16 +12,6 @@
 
 namespace {
 
-std::string FileBytes(const wchar_t* name) {
-    std::ifstream in(DataFilePath(name).c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PutFile(const wchar_t* name, const std::string& bytes) {
-    std::ofstream out(DataFilePath(name).c_str(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 const std::string kBom = "\xEF\xBB\xBF";
 
 struct DataFileTest : testing::Test {
@@ -43,7 +33,7 @@ struct DataFileTest : testing::Test {
 TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
     const std::vector<HistoryItem> items = {MakeItem(L"コピー", L"", true), MakeItem(L"x\ny", L"L1", false, true)};
     AppLogic::SaveHistory(items, 100, false, L"");
-    EXPECT_EQ(FileBytes(L"history.ini"),
+    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")),
               kBom + "[C]\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\r\n---\r\n[LABEL]L1\r\n[L]x\r\ny\r\n");
     history.password = L"stale";
     EXPECT_EQ(LoadHistory(history, 100), items);
@@ -53,7 +43,7 @@ TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
 
 TEST_F(DataFileTest, EmptyHistoryIsJustTheByteOrderMark) {
     AppLogic::SaveHistory({}, 100, false, L"");
-    EXPECT_EQ(FileBytes(L"history.ini"), kBom);
+    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")), kBom);
     EXPECT_TRUE(LoadHistory(history, 100).empty());
 }
 
@@ -70,7 +60,7 @@ TEST_F(DataFileTest, MaxHistoryCutsTheSavedAndTheLoadedList) {
 
 TEST_F(DataFileTest, SealedHistoryHoldsOnlyTheEnvelope) {
     AppLogic::SaveHistory({MakeItem(L"secret text")}, 100, true, L"パスワード");
-    const std::string bytes = FileBytes(L"history.ini");
+    const std::string bytes = FileBytes(DataFilePath(L"history.ini"));
     EXPECT_EQ(bytes.rfind("NMCENC_V2:", 0), 0u);
     EXPECT_EQ(bytes.find("secret"), std::string::npos);
     EXPECT_EQ(bytes.find_first_of("\r\n"), std::string::npos);
@@ -91,12 +81,12 @@ TEST_F(DataFileTest, SealedHistoryHoldsOnlyTheEnvelope) {
 
 TEST_F(DataFileTest, SealedEmptyListStoresThePlaceholder) {
     AppLogic::SaveHistory({}, 100, true, L"pw");
-    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"history.ini")), L"pw"), L"__EMPTY_ENCRYPTED_TAB__\r\n");
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"history.ini"))), L"pw"), L"__EMPTY_ENCRYPTED_TAB__\r\n");
     history.password = L"pw";
     EXPECT_EQ(LoadHistory(history, 100), (std::vector<HistoryItem>{MakeItem(kEmptyEncryptedTab)}));
 
     AppLogic::SaveTemplatesFromVector(L"templates.txt", {}, true, L"pw", TabType::Template);
-    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"templates.txt")), L"pw"), L"__EMPTY_ENCRYPTED_TAB__");
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"templates.txt"))), L"pw"), L"__EMPTY_ENCRYPTED_TAB__");
 
     // Once real entries exist the placeholder goes.
     AppLogic::SaveHistory({MakeItem(kEmptyEncryptedTab), MakeItem(L"real")}, 100, false, L"");
@@ -106,7 +96,7 @@ TEST_F(DataFileTest, SealedEmptyListStoresThePlaceholder) {
 TEST_F(DataFileTest, MemoPadIsStoredRawAndReadWhole) {
     const std::wstring memo = L"line 1\r\n---\r\n[LABEL]x\r\n\r\n  ";
     AppLogic::SaveTemplatesFromVector(L"templates2.txt", {MakeItem(memo)}, false, L"", TabType::MemoPad);
-    EXPECT_EQ(FileBytes(L"templates2.txt"), kBom + "line 1\r\n---\r\n[LABEL]x\r\n\r\n  ");
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates2.txt")), kBom + "line 1\r\n---\r\n[LABEL]x\r\n\r\n  ");
     // Only trailing blanks and line ends are lost.
     EXPECT_EQ(LoadTemplate(L"templates2.txt", TabType::MemoPad),
               (std::vector<HistoryItem>{MakeItem(L"line 1\r\n---\r\n[LABEL]x")}));
@@ -116,7 +106,7 @@ TEST_F(DataFileTest, MemoPadIsStoredRawAndReadWhole) {
 
 TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
     AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(L"hello\r\nworld")}, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(L"templates.txt"), kBom + "hello\r\nworld");
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + "hello\r\nworld");
 
     const std::vector<std::vector<HistoryItem>> lossy = {
         {MakeItem(L"a\n---\nb")}, {MakeItem(L"[C]x")}, {MakeItem(L"plain", L"", true, true)}, {MakeItem(L"[LABEL]y")}};
@@ -129,14 +119,14 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
 TEST_F(DataFileTest, TwoEntriesUseTheItemFormat) {
     const std::vector<HistoryItem> items = {MakeItem(L"one"), MakeItem(L"two", L"ラベル")};
     AppLogic::SaveTemplatesFromVector(L"templates3.txt", items, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(L"templates3.txt"),
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates3.txt")),
               kBom + "one\r\n---\r\n[LABEL]\xE3\x83\xA9\xE3\x83\x99\xE3\x83\xAB\r\ntwo\r\n");
     EXPECT_EQ(LoadTemplate(L"templates3.txt", TabType::Template), items);
 }
 
 TEST_F(DataFileTest, EmptyTemplateTabIsJustTheByteOrderMark) {
     AppLogic::SaveTemplatesFromVector(L"templates.txt", {}, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(L"templates.txt"), kBom);
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom);
     TabSlot slot;
     slot.encrypted = slot.tempUnlocked = true;
     slot.password = L"x";
@@ -147,7 +137,7 @@ TEST_F(DataFileTest, EmptyTemplateTabIsJustTheByteOrderMark) {
 
 TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
     for (const std::string& bytes : {std::string("NMCENC_V2:"), std::string("NMCENC_V2:garbage\r\n\r\n")}) {
-        PutFile(L"templates.txt", bytes);
+        PutFile(DataFilePath(L"templates.txt"), bytes);
         TabSlot slot;
         slot.tempUnlocked = true;
         slot.password = L"held";
@@ -158,7 +148,7 @@ TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
     }
     // A sealed template file is the bare envelope, and a memo pad's text is sealed raw.
     AppLogic::SaveTemplatesFromVector(L"templates3.txt", {MakeItem(L"memo\r\n---")}, true, L"k", TabType::MemoPad);
-    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(L"templates3.txt")), L"k"), L"memo\r\n---");
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"templates3.txt"))), L"k"), L"memo\r\n---");
 }
 
 TEST_F(DataFileTest, RandomListsRoundTripThroughTheFiles) {

@@ -3,9 +3,22 @@
 
 #include "core/Types.h"
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
+
+// Whole files as bytes, bypassing the program's own readers and writers.
+inline std::string FileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void PutFile(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
 
 inline HistoryItem MakeItem(std::wstring text, std::wstring label = L"", bool used = false, bool locked = false) {
     HistoryItem item;

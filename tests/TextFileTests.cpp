@@ -1,6 +1,8 @@
 // Safe replacement of a file and decoding of what is read back.
 #include "storage/TextFile.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <fstream>
 #include <windows.h>
@@ -10,16 +12,6 @@
 #include <thread>
 
 namespace {
-
-std::string ReadBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -39,7 +31,7 @@ struct SafeWriteTest : testing::Test {
         DeleteFileW(path.c_str());
         RemoveDirectoryW(temporary.c_str());
         DeleteFileW(temporary.c_str());
-        WriteBytes(path, "old");
+        PutFile(path, "old");
     }
     void TearDown() override {
         RemoveDirectoryW(temporary.c_str());
@@ -49,13 +41,13 @@ struct SafeWriteTest : testing::Test {
 
 TEST_F(SafeWriteTest, ReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_TRUE(SafeWriteFile(path, Writing("new content")));
-    EXPECT_EQ(ReadBytes(path), "new content");
+    EXPECT_EQ(FileBytes(path), "new content");
     EXPECT_FALSE(Exists(temporary));
 }
 
 TEST_F(SafeWriteTest, AbandonedWriteKeepsTheOldFile) {
     EXPECT_FALSE(SafeWriteFile(path, Writing("half", false)));
-    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
     EXPECT_FALSE(Exists(temporary));
 }
 
@@ -66,7 +58,7 @@ TEST_F(SafeWriteTest, FailedStreamCountsAsAbandoned) {
         return true;
     });
     EXPECT_FALSE(result);
-    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
     EXPECT_FALSE(Exists(temporary));
 }
 
@@ -75,7 +67,7 @@ TEST_F(SafeWriteTest, UncreatableTemporaryKeepsTheOldFileWithoutCallingTheWriter
     bool called = false;
     EXPECT_FALSE(SafeWriteFile(path, [&](std::ostream&) { return called = true; }));
     EXPECT_FALSE(called);
-    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
 }
 
 TEST_F(SafeWriteTest, LockedTargetKeepsTheOldFileAndRemovesTheTemporary) {
@@ -83,7 +75,7 @@ TEST_F(SafeWriteTest, LockedTargetKeepsTheOldFileAndRemovesTheTemporary) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(SafeWriteFile(path, Writing("new")));
     CloseHandle(lock);
-    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(FileBytes(path), "old");
     EXPECT_FALSE(Exists(temporary));
 }
 
@@ -96,14 +88,14 @@ TEST_F(SafeWriteTest, TargetHeldBrieflyIsReplacedOnRetry) {
     });
     EXPECT_TRUE(SafeWriteFile(path, Writing("new")));
     release.join();
-    EXPECT_EQ(ReadBytes(path), "new");
+    EXPECT_EQ(FileBytes(path), "new");
 }
 
 struct ReadTextFileTest : testing::Test {
     std::wstring path = DataFilePath(L"read-test.txt");
     void TearDown() override { DeleteFileW(path.c_str()); }
     TextFileContent Read(const std::string& bytes, bool trim) {
-        WriteBytes(path, bytes);
+        PutFile(path, bytes);
         return ReadTextFile(path, trim);
     }
 };
