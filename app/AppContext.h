@@ -1,0 +1,84 @@
+// The program-wide state of the running tool window: the data model plus the window
+// handles and resources that every window procedure shares. One thread touches it.
+#pragma once
+
+#include "core/Types.h"
+
+#include <windows.h>
+
+// Private messages of the main window.
+inline constexpr UINT WM_APP_TRAY = WM_APP + 1;  // notification-area icon; lParam = mouse message
+inline constexpr UINT WM_APP_SHOW = WM_APP + 2;  // edge click: show the window
+inline constexpr UINT WM_APP_PASTE = WM_APP + 3; // paste; wParam = row of the chosen entry
+inline constexpr UINT WM_APP_HOOK_KEY = WM_APP + 4; // F7/F8 decided in the hook, acted on here; wParam = key
+
+// Command and control identifiers shared by toolbar buttons, F-keys and child windows.
+// (Resource and dialog ids live in resources/resource.h.)
+enum : int {
+    CMD_ALWAYS_ON_TOP = 1,
+    CMD_STAY_VISIBLE = 2,
+    CMD_PAUSE_HISTORY = 3,
+    CMD_MOVE_TO_TOP = 40003,
+    CMD_AUTO_PASTE = 104,
+    CMD_CLEAR_HISTORY = 40005,
+    CMD_BACKUP = 40006,
+    CMD_SETTINGS = 40001,
+    CMD_TOOLBAR_GAP = 999,
+    CMD_ENCRYPT_TAB = 7001,
+    CMD_RELOCK_TAB = 7004,
+    CMD_TAB_SETTINGS = 40010,
+    CTL_TOOLBAR = 100,
+    CTL_MEMO_PAD = 998,
+    CTL_LIST = 1004,
+    CTL_TAB_STRIP = 6001,
+    CTL_PASSWORD = 8001,
+    CTL_UNLOCK_FOR_RUN = 8002,
+    CTL_UNLOCK_FOR_GOOD = 8003,
+    CTL_PASSWORD_CONFIRM = 8004,
+    CTL_SEAL = 8005,
+    CTL_CANCEL_SEAL = 8006,
+};
+
+// The windows of the tool window, created with the main window.
+struct AppWindows {
+    HWND main = nullptr;
+    HWND toolbar = nullptr;
+    HWND tabStrip = nullptr;
+    HWND list = nullptr;
+    HWND memoPad = nullptr;
+    // The password panel.
+    HWND lockImage = nullptr;
+    HWND panelLabel = nullptr;
+    HWND password = nullptr;
+    HWND unlockForRun = nullptr;
+    HWND unlockForGood = nullptr;
+    HWND confirmLabel = nullptr;
+    HWND passwordConfirm = nullptr;
+    HWND seal = nullptr;
+    HWND cancelSeal = nullptr;
+};
+
+// GDI+ images are kept as opaque pointers so that this header needs no GDI+ headers.
+struct LockPictures {
+    void* setup = nullptr;  // "lock-1.png"
+    void* unlock = nullptr; // "lock-2.png"
+};
+
+extern AppState g_app;
+extern AppWindows g_windows;
+extern LockPictures g_lockPictures;
+extern HINSTANCE g_instance;
+
+// True when slot t (0..3) is sealed: its file is encrypted and not opened in this run.
+inline bool IsSealed(int t) {
+    return t >= 0 && t < kTabCount && g_app.tabs[t].encrypted;
+}
+
+// The entries the list shows: the history while historyShown, else the current tab's.
+inline std::vector<HistoryItem>& ItemsInView() {
+    const int t = g_app.historyShown ? 0 : g_app.currentTab;
+    return g_app.tabs[(t >= 0 && t < kTabCount) ? t : 0].items;
+}
+
+// Design sizes are given at 96 dots per inch.
+int ScaleForWindow(HWND window, int size96);
