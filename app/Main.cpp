@@ -1,4 +1,138 @@
+// Entry point: one instance, the hidden tool window, the tray icon, the hooks and the
+// message loop, which also switches tabs with Left and Right.
+#include "app/Activation.h"
+#include "app/AppContext.h"
+#include "app/MainWindow.h"
+#include "core/UniqueHandles.h"
+#include "resources/resource.h"
+#include "storage/Settings.h"
+#include "storage/TextFile.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
+
 #include <windows.h>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <objbase.h>
+
+namespace {
+
+void* LoadPicture(const wchar_t* name) {
+    const std::wstring path = GetAppDirectory() + L"\\img\\" + name;
+    Gdiplus::GpImage* image = nullptr;
+    // A missing picture simply does not draw.
+    if (Gdiplus::DllExports::GdipLoadImageFromFile(path.c_str(), &image) != Gdiplus::Ok)
+        return nullptr;
+    return image;
+}
+
+void DisposePicture(void*& picture) {
+    if (picture)
+        Gdiplus::DllExports::GdipDisposeImage(static_cast<Gdiplus::GpImage*>(picture));
+    picture = nullptr;
+}
+
+// Left and Right switch tabs anywhere in the window except inside the memo pad.
+bool SwitchTabsByArrow(const MSG& message) {
+    if (message.message != WM_KEYDOWN || (message.wParam != VK_LEFT && message.wParam != VK_RIGHT))
+        return false;
+    if (g_windows.memoPad && GetFocus() == g_windows.memoPad)
+        return false;
+    int& t = g_app.currentTab;
+    if (message.wParam == VK_LEFT)
+        t = t <= 0 ? kTabCount - 1 : t - 1;
+    else
+        t = t >= kTabCount - 1 ? 0 : t + 1;
+    SelectTabInStrip(t);
+    EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
+    ShowTab(t);
+    EnableWindow(g_windows.memoPad, TRUE);
+    HWND target = IsSealed(t)                                         ? g_windows.password
+                  : g_app.tabs[t].type == TabType::MemoPad && t != 0 ? g_windows.tabStrip
+                                                                      : g_windows.list;
+    PostMessageW(g_windows.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    return true;
+}
+
+int RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (SwitchTabsByArrow(message))
+            continue;
+        HWND active = GetActiveWindow();
+        if (active && IsDialogMessageW(active, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        MessageBoxW(nullptr, L"Nomaclip はすでに起動しています。", L"情報", MB_ICONINFORMATION);
+        mutex.reset();
+        if (comStarted)
+            CoUninitialize();
+        return 0;
+    }
+
+    g_instance = instance;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+    g_lockPictures.setup = LoadPicture(L"lock-1.png");
+    g_lockPictures.unlock = LoadPicture(L"lock-2.png");
+
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    HICON appIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = appIcon;
+    windowClass.hIconSm = appIcon;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kMainWindowClass;
+    if (!RegisterClassExW(&windowClass)) {
+        MessageBoxW(nullptr, L"ウィンドウクラスの登録に失敗しました", L"Error", MB_ICONERROR);
+        return 0;
+    }
+
+    AppSettings settings;
+    if (LoadSettings(settings))
+        ApplyLoadedSettings(settings);
+    const WindowRect& r = settings.Rect;
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kMainWindowClass, L"Nomaclip",
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, r.x, r.y, r.width, r.height,
+                                  nullptr, nullptr, instance, nullptr);
+    int exitCode = 0;
+    if (window) {
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
+        AddTrayIcon(window);
+        HHOOK mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+        HHOOK keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+        ShowWindow(window, SW_HIDE);
+        UpdateWindow(window);
+        exitCode = RunMessageLoop();
+        if (mouseHook)
+            UnhookWindowsHookEx(mouseHook);
+        if (keyboardHook)
+            UnhookWindowsHookEx(keyboardHook);
+        RemoveTrayIcon(window);
+    }
+
+    DisposePicture(g_lockPictures.setup);
+    DisposePicture(g_lockPictures.unlock);
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    if (comStarted)
+        CoUninitialize();
+    return exitCode;
 }

@@ -214,14 +214,13 @@ std::string ToUtf8(std::wstring_view text) {
     return bytes;
 }
 
-TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
-    TextFileContent result;
+namespace {
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     std::ifstream stream(path.c_str(), std::ios::in | std::ios::binary);
     if (!stream.is_open())
-        return result;
-    result.opened = true;
+        return false;
 
-    std::string bytes;
     stream.seekg(0, std::ios::end);
     const std::streamoff size = stream.tellg();
     stream.seekg(0, std::ios::beg);
@@ -235,6 +234,23 @@ TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
         bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
     }
     // A file of 2 GB or more cannot be converted and reads as empty text.
+    return true;
+}
+
+} // namespace
+
+std::string FileContentBytes(const std::wstring& path) {
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
+    TextFileContent result;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes))
+        return result;
+    result.opened = true;
 
     std::string_view content(bytes);
     if (trimTrailing)

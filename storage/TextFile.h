@@ -33,6 +33,9 @@ struct TextFileContent {
 // code page. trimTrailing drops trailing bytes below 33 (blanks, line ends, control bytes).
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
 
+// The whole file as bytes; empty when it cannot be read.
+std::string FileContentBytes(const std::wstring& path);
+
 // UTF-16 to UTF-8 and back (lenient: invalid input becomes U+FFFD).
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);

@@ -1,0 +1,312 @@
+#include "app/Activation.h"
+
+#include "app/AppContext.h"
+#include "app/MainWindow.h"
+#include "core/Capture.h"
+#include "storage/HistoryFile.h"
+#include "ui/ItemList.h"
+
+namespace {
+
+bool IsShellWindowClass(const wchar_t* name) {
+    for (const wchar_t* shell : {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd", L"Progman", L"WorkerW"})
+        if (wcscmp(name, shell) == 0)
+            return true;
+    return false;
+}
+
+bool BelongsToOtherProcess(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process != 0 && process != GetCurrentProcessId();
+}
+
+bool MainWindowVisible() {
+    return g_windows.main && IsWindowVisible(g_windows.main);
+}
+
+// A visible, enabled dialog or message box of ours is in front of the main window.
+bool OwnDialogOpen() {
+    HWND popup = GetWindow(g_windows.main, GW_ENABLEDPOPUP);
+    return popup && popup != g_windows.main && IsWindowVisible(popup);
+}
+
+} // namespace
+
+bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight) {
+    const int halfWidth = screenWidth / 2;
+    const int halfHeight = screenHeight / 2;
+    switch (area) {
+    case 0:
+        return x < halfWidth && y < 5;
+    case 1:
+        return x >= halfWidth && y < 5;
+    case 2:
+        return x < 5 && y < halfHeight;
+    case 3:
+        return x < 5 && y >= halfHeight;
+    case 4:
+        return x >= screenWidth - 5 && y < halfHeight;
+    case 5:
+        return x >= screenWidth - 5 && y >= halfHeight;
+    default:
+        return false;
+    }
+}
+
+std::wstring ToClipboardLineEnds(std::wstring_view text) {
+    std::wstring out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r') {
+            out += L"\r\n";
+            if (i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+        } else if (c == L'\n') {
+            out += L"\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
+    command = 0;
+    switch (virtualKey) {
+    case VK_ESCAPE:
+        return HookKey::Escape;
+    case VK_F1:
+        command = CMD_ALWAYS_ON_TOP;
+        return HookKey::PostCommand;
+    case VK_F2:
+        command = CMD_STAY_VISIBLE;
+        return HookKey::PostCommand;
+    case VK_F3:
+        command = CMD_PAUSE_HISTORY;
+        return HookKey::PostCommand;
+    case VK_F4:
+        command = CMD_MOVE_TO_TOP;
+        return HookKey::PostCommand;
+    case VK_F5:
+        command = CMD_AUTO_PASTE;
+        return HookKey::PostCommand;
+    case VK_F6:
+        command = CMD_CLEAR_HISTORY;
+        return HookKey::PostCommand;
+    case VK_F11:
+        command = CMD_BACKUP;
+        return HookKey::PostCommand;
+    case VK_F12:
+        command = CMD_SETTINGS;
+        return HookKey::PostCommand;
+    case VK_F7:
+    case VK_F8:
+        return HookKey::TabKey;
+    default:
+        return HookKey::PassOn; // F9, F10 and everything else
+    }
+}
+
+void RememberPreviousWindow(HWND window) {
+    if (!window || window == g_windows.main)
+        return;
+    wchar_t className[257] = {};
+    GetClassNameW(window, className, 256);
+    if (IsShellWindowClass(className))
+        return;
+    if (!BelongsToOtherProcess(window))
+        return;
+    g_app.previousWindow = window;
+}
+
+void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
+    if (event != EVENT_SYSTEM_FOREGROUND || !window)
+        return;
+    g_app.lastForegroundChange = GetTickCount64();
+    RememberPreviousWindow(window);
+}
+
+LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && wParam == WM_LBUTTONDOWN && g_windows.main) {
+        const POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
+        if (InEdgeArea(g_app.EnabledArea, point.x, point.y, GetSystemMetrics(SM_CXSCREEN),
+                       GetSystemMetrics(SM_CYSCREEN))) {
+            RememberPreviousWindow(GetForegroundWindow());
+            PostMessageW(g_windows.main, WM_APP_SHOW, 0, 0);
+        } else if (!g_app.StayVisible && MainWindowVisible() && IsWindowEnabled(g_windows.main)) {
+            HWND under = WindowFromPoint(point);
+            RECT rect;
+            if (BelongsToOtherProcess(under) && GetWindowRect(g_windows.main, &rect)) {
+                const bool inside =
+                    point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
+                if (!inside)
+                    PostMessageW(g_windows.main, WM_APP_HIDE, 0, 0);
+            }
+        }
+    }
+    // The press always reaches its target.
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code < 0 || wParam != WM_KEYDOWN || !MainWindowVisible())
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
+    int command = 0;
+    switch (ClassifyHookKey(key, command)) {
+    case HookKey::Escape:
+        if (g_windows.memoPad && GetFocus() == g_windows.memoPad) {
+            if (g_windows.tabStrip)
+                SetFocus(g_windows.tabStrip);
+            return 1;
+        }
+        if (OwnDialogOpen())
+            break; // the dialog closes itself on Esc
+        PostMessageW(g_windows.main, WM_APP_HIDE, 0, 0);
+        return 1;
+    case HookKey::PostCommand:
+        PostMessageW(g_windows.main, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        return 1;
+    case HookKey::TabKey:
+        PostMessageW(g_windows.main, WM_APP_TAB_KEY, key, 0);
+        return 1;
+    case HookKey::PassOn:
+        break;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ChooseEntry(int row) {
+    const int r = CopyEntryToClipboard(row);
+    if (g_app.AutoPaste) {
+        if (r >= 0)
+            PostMessageW(g_windows.main, WM_APP_PASTE, static_cast<WPARAM>(r), 0);
+    } else if (!g_app.StayVisible) {
+        PostMessageW(g_windows.main, WM_CLOSE, 0, 0);
+    }
+}
+
+namespace {
+
+const std::vector<HistoryItem>& SourceList() {
+    if (g_app.historyShown)
+        return g_app.tabs[0].items;
+    const int t = g_app.currentTab;
+    return g_app.tabs[(t == 2 || t == 3) ? t : 1].items;
+}
+
+// One attempt, as a clipboard held by another program is its business; true when our
+// text is on the clipboard.
+bool WriteClipboardText(const std::wstring& text) {
+    if (text.empty() || !OpenClipboard(g_windows.main))
+        return false;
+    bool written = false;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            written = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!written)
+            GlobalFree(memory); // the clipboard owns it only after a successful SetClipboardData
+    }
+    CloseClipboard();
+    return written;
+}
+
+} // namespace
+
+int CopyEntryToClipboard(int row) {
+    if (row < 0)
+        return -1;
+    const std::vector<HistoryItem>& source = SourceList();
+    if (static_cast<size_t>(row) >= source.size())
+        return -1;
+    // Only a write that really happened may swallow the next clipboard update; otherwise
+    // the user's next copy would be lost.
+    if (WriteClipboardText(ToClipboardLineEnds(source[row].text)))
+        g_app.selfCopyPending = true;
+
+    int r = row;
+    if (g_app.historyShown) {
+        TabSlot& history = g_app.tabs[0];
+        r = PromoteEntry(history.items, row, g_app.MoveToTopOnCopy);
+        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+        FillItemList(g_windows.list, history.items);
+        if (r < 0)
+            return r;
+    } else {
+        FillItemList(g_windows.list, source);
+    }
+    if (r < ListRowCount(g_windows.list))
+        SelectListRow(g_windows.list, r);
+    return r;
+}
+
+void PasteToPreviousWindow(int row) {
+    HWND target = g_app.previousWindow;
+    if (target && IsWindow(target) && BelongsToOtherProcess(target)) {
+        if (IsIconic(target))
+            ShowWindow(target, SW_RESTORE);
+        AllowSetForegroundWindow(ASFW_ANY);
+        HWND foreground = GetForegroundWindow();
+        const DWORD own = GetCurrentThreadId();
+        const DWORD targetThread = GetWindowThreadProcessId(target, nullptr);
+        const DWORD foregroundThread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+        // Attached input queues let us hand the foreground and focus to the target.
+        AttachThreadInput(own, targetThread, TRUE);
+        const bool attachForeground = foreground && foregroundThread != targetThread;
+        if (attachForeground)
+            AttachThreadInput(foregroundThread, targetThread, TRUE);
+        SetForegroundWindow(target);
+        BringWindowToTop(target);
+        SetFocus(target);
+        if (attachForeground)
+            AttachThreadInput(foregroundThread, targetThread, FALSE);
+        AttachThreadInput(own, targetThread, FALSE);
+        for (int wait = 0; wait < 10; ++wait) {
+            HWND now = GetForegroundWindow();
+            if (now == target || IsChild(target, now))
+                break;
+            Sleep(10);
+        }
+        Sleep(30);
+        SendPasteKeys();
+    }
+    if (g_app.StayVisible) {
+        Sleep(30);
+        SetForegroundWindow(g_windows.main);
+        SetFocus(g_windows.list);
+        const int rows = ListRowCount(g_windows.list);
+        if (row > rows - 1)
+            row = rows - 1;
+        if (row >= 0)
+            SelectListRow(g_windows.list, row);
+    } else {
+        ShowWindow(g_windows.main, SW_HIDE);
+    }
+}
+
+void SendPasteKeys() {
+    Sleep(30);
+    auto key = [](WORD vk, bool up) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        return input;
+    };
+    const WORD v = 0x56;
+    if (GetAsyncKeyState(VK_CONTROL) < 0) {
+        INPUT inputs[] = {key(v, false), key(v, true)};
+        SendInput(2, inputs, sizeof(INPUT));
+    } else {
+        INPUT inputs[] = {key(VK_CONTROL, false), key(v, false), key(v, true), key(VK_CONTROL, true)};
+        SendInput(4, inputs, sizeof(INPUT));
+    }
+}

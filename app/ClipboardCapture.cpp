@@ -1,0 +1,139 @@
+#include "app/ClipboardCapture.h"
+
+#include "app/AppContext.h"
+#include "core/Capture.h"
+#include "storage/HistoryFile.h"
+#include "ui/ItemList.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr UINT kRetryIntervalMs = 25;
+constexpr int kRetryAttempts = 10;
+constexpr uint64_t kAfterForegroundChangeMs = 500;
+
+struct PendingCapture {
+    bool active = false;
+    int attemptsLeft = 0;
+    DWORD sequence = 0;   // clipboard sequence number of the change being read
+    uint64_t arrival = 0; // when its notification came
+};
+
+PendingCapture g_pending;
+DWORD g_handledSequence = 0;
+
+ClipboardPrivacyMarks ReadPrivacyMarks() {
+    static const UINT exclude = RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
+    static const UINT ignore = RegisterClipboardFormatW(L"Clipboard Viewer Ignore");
+    static const UINT permission = RegisterClipboardFormatW(L"CanIncludeInClipboardHistory");
+    ClipboardPrivacyMarks marks;
+    marks.excludeFromMonitoring = exclude && IsClipboardFormatAvailable(exclude);
+    marks.viewerIgnore = ignore && IsClipboardFormatAvailable(ignore);
+    marks.hasHistoryPermission = permission && IsClipboardFormatAvailable(permission);
+    if (marks.hasHistoryPermission) {
+        if (HANDLE data = GetClipboardData(permission)) {
+            const SIZE_T size = GlobalSize(data);
+            if (const void* bytes = GlobalLock(data)) {
+                const size_t kept = size < 16 ? size : 16; // enough to tell a DWORD from anything else
+                marks.historyPermission.assign(static_cast<const uint8_t*>(bytes),
+                                               static_cast<const uint8_t*>(bytes) + kept);
+                if (size > kept)
+                    marks.historyPermission.push_back(0xFF); // still malformed, whatever it held
+                GlobalUnlock(data);
+            }
+        }
+    }
+    return marks;
+}
+
+// Reads the text of an open clipboard: up to the first NUL, "" when there is none.
+std::wstring ReadOpenClipboardText() {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (!data)
+        return std::wstring();
+    const SIZE_T size = GlobalSize(data);
+    if (size <= 2)
+        return std::wstring();
+    std::wstring text;
+    if (const wchar_t* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+        const size_t units = size / sizeof(wchar_t);
+        size_t length = 0;
+        while (length < units && chars[length] != L'\0')
+            ++length;
+        text.assign(chars, length);
+        GlobalUnlock(data);
+    }
+    return text;
+}
+
+void StopRetrying(HWND mainWindow) {
+    if (g_pending.active)
+        KillTimer(mainWindow, kCaptureRetryTimer);
+    g_pending.active = false;
+}
+
+// One attempt at the pending change; false when the clipboard could not be opened.
+bool TryCapture(HWND mainWindow) {
+    if (!OpenClipboard(mainWindow))
+        return false;
+    const ClipboardPrivacyMarks marks = ReadPrivacyMarks();
+    const std::wstring text = ClipboardAsksToBeSkipped(marks) ? std::wstring() : ReadOpenClipboardText();
+    CloseClipboard();
+    g_handledSequence = g_pending.sequence;
+
+    if (text.empty() || IsSealed(0))
+        return true;
+    // A copy right after a window switch is most often the switch's side effect.
+    if (g_pending.arrival - g_app.lastForegroundChange < kAfterForegroundChangeMs)
+        return true;
+    CaptureClipboardText(g_app, text);
+    if (g_app.historyShown && g_windows.list)
+        FillItemList(g_windows.list, g_app.tabs[0].items);
+    const TabSlot& history = g_app.tabs[0];
+    AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+    return true;
+}
+
+} // namespace
+
+bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {
+    if (marks.excludeFromMonitoring || marks.viewerIgnore)
+        return true;
+    if (!marks.hasHistoryPermission)
+        return false;
+    if (marks.historyPermission.size() != sizeof(DWORD))
+        return true;
+    DWORD allowed = 0;
+    std::memcpy(&allowed, marks.historyPermission.data(), sizeof(DWORD));
+    return allowed == 0;
+}
+
+void OnClipboardUpdate(HWND mainWindow) {
+    if (g_app.selfCopyPending) {
+        g_app.selfCopyPending = false;
+        return;
+    }
+    if (g_app.PauseHistory)
+        return;
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (sequence != 0 && sequence == g_handledSequence)
+        return; // already read, by a retry
+    StopRetrying(mainWindow);
+    g_pending.sequence = sequence;
+    g_pending.arrival = GetTickCount64();
+    g_pending.attemptsLeft = kRetryAttempts;
+    if (!TryCapture(mainWindow)) {
+        g_pending.active = true;
+        SetTimer(mainWindow, kCaptureRetryTimer, kRetryIntervalMs, nullptr);
+    }
+}
+
+void OnCaptureRetryTimer(HWND mainWindow) {
+    const DWORD sequence = GetClipboardSequenceNumber();
+    // A newer change brings its own notification; this one is stale.
+    const bool stale = sequence != 0 && g_pending.sequence != 0 && sequence != g_pending.sequence;
+    if (!g_pending.active || stale || --g_pending.attemptsLeft < 0 || TryCapture(mainWindow))
+        StopRetrying(mainWindow);
+}

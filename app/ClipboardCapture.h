@@ -1,0 +1,29 @@
+// Turns clipboard changes made by other programs into history.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+// Formats by which password managers and Windows' own clipboard history ask monitors to
+// leave a clipboard change alone.
+struct ClipboardPrivacyMarks {
+    bool excludeFromMonitoring = false; // "ExcludeClipboardContentFromMonitorProcessing"
+    bool viewerIgnore = false;          // "Clipboard Viewer Ignore"
+    bool hasHistoryPermission = false;  // "CanIncludeInClipboardHistory" present
+    std::vector<uint8_t> historyPermission; // its bytes: a DWORD, 0 forbids
+};
+
+// True when the change must not be recorded: either marker is present, or the history
+// permission is present and is not a DWORD other than 0.
+bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
+
+inline constexpr UINT_PTR kCaptureRetryTimer = 4711;
+
+// WM_CLIPBOARDUPDATE of the main window.
+void OnClipboardUpdate(HWND mainWindow);
+
+// The retry timer: a clipboard that another program still held open is read again, for
+// about a quarter of a second, without ever blocking the window.
+void OnCaptureRetryTimer(HWND mainWindow);

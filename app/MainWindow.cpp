@@ -1,0 +1,688 @@
+#include "app/MainWindow.h"
+
+#include "app/Activation.h"
+#include "app/AppContext.h"
+#include "app/ClipboardCapture.h"
+#include "app/Layout.h"
+#include "app/WindowPlacement.h"
+#include "resources/resource.h"
+#include "storage/Backup.h"
+#include "storage/HistoryFile.h"
+#include "storage/Settings.h"
+#include "storage/TemplateFiles.h"
+#include "storage/TextFile.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
+#include "ui/ItemList.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+constexpr UINT kTrayIconId = 1;
+constexpr int kHotkeyId = 1;
+constexpr COLORREF kContentBackground = RGB(243, 243, 243);
+constexpr uint64_t kTrayClickAfterAutoHideMs = 250;
+
+HWINEVENTHOOK g_foregroundHook = nullptr;
+HBRUSH g_memoBrush = nullptr;
+UINT g_taskbarCreated = 0;
+
+// ---- small helpers ------------------------------------------------------------------
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+bool PasswordBoxVisible() {
+    return g_windows.password && IsWindowVisible(g_windows.password);
+}
+
+// The focus rule of every show: the password box when the panel asks, else the list with a
+// selected row, else the window itself.
+void FocusContent() {
+    if (PasswordBoxVisible()) {
+        SetFocus(g_windows.password);
+        return;
+    }
+    if (g_windows.list && ListRowCount(g_windows.list) > 0) {
+        if (SelectedListRow(g_windows.list) < 0)
+            SelectListRow(g_windows.list, 0);
+        SetFocus(g_windows.list);
+        return;
+    }
+    SetFocus(g_windows.list ? g_windows.list : g_windows.main);
+}
+
+// Shows the window, first moving it back onto a monitor when its rectangle lies on none
+// (a monitor since removed, absurd values in a hand-edited settings.ini).
+void ShowMainWindow(int showCommand) {
+    if (!IsWindowVisible(g_windows.main)) {
+        RECT rect;
+        GetWindowRect(g_windows.main, &rect);
+        const WindowRect current{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+        const WindowRect reachable = ReachableRectOnThisDesktop(current);
+        if (!(reachable == current))
+            SetWindowPos(g_windows.main, nullptr, reachable.x, reachable.y, reachable.width, reachable.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(g_windows.main, showCommand);
+}
+
+void HideMainWindow() {
+    SaveSettingsWithWindowRect();
+    ShowWindow(g_windows.main, SW_HIDE);
+}
+
+void SaveShownSlot() {
+    if (g_app.historyShown) {
+        const TabSlot& history = g_app.tabs[0];
+        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+        return;
+    }
+    const TabSlot& slot = g_app.tabs[g_app.currentTab];
+    if (!slot.encrypted)
+        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+}
+
+HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
+    LOGFONTW font = {};
+    HDC screen = GetDC(nullptr);
+    font.lfHeight = -MulDiv(pointSize, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    wcsncpy_s(font.lfFaceName, faceName.c_str(), _TRUNCATE);
+    return CreateFontIndirectW(&font);
+}
+
+bool OwnsListFont() {
+    return g_app.listFont && g_app.listFont != static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// ---- creation and destruction -------------------------------------------------------
+
+HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int id, HWND parent) {
+    return CreateWindowExW(exStyle, className, text, style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_instance, nullptr);
+}
+
+// The first memo pad tab shows its file's text as it is on disk.
+void FillMemoPadAtStart() {
+    for (int t = 1; t < kTabCount; ++t) {
+        TabSlot& slot = g_app.tabs[t];
+        if (slot.type != TabType::MemoPad)
+            continue;
+        if (slot.encrypted)
+            return;
+        const std::wstring path = DataFilePath(slot.fileName);
+        std::string bytes = FileContentBytes(path);
+        if (bytes.size() > 2 && bytes.compare(0, 3, kUtf8Bom) == 0)
+            bytes.erase(0, 3);
+        const std::wstring text = FromUtf8(bytes);
+        g_app.settingMemoText = true;
+        SetWindowTextW(g_windows.memoPad, text.c_str());
+        g_app.settingMemoText = false;
+        if (!text.empty()) {
+            HistoryItem memo;
+            memo.text = text;
+            slot.items = {memo};
+        }
+        return;
+    }
+}
+
+bool OnCreate(HWND window) {
+    g_windows.main = window;
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
+
+    AppSettings settings;
+    if (LoadSettings(settings))
+        ApplyLoadedSettings(settings);
+    const WindowRect rect = ReachableRectOnThisDesktop(settings.Rect);
+    SetWindowPos(window, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!g_app.listFont)
+        g_app.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    g_app.currentTab = 0;
+    g_app.historyShown = true;
+    TabSlot& history = g_app.tabs[0];
+    history.items = LoadHistory(history, g_app.MaxHistory);
+    for (int t = 1; t < kTabCount; ++t) {
+        TabSlot& slot = g_app.tabs[t];
+        slot.items = LoadTemplates(slot.fileName, slot.encrypted, slot.tempUnlocked, slot.password, slot.type);
+    }
+
+    CreateToolbar(window);
+    g_windows.list = CreateItemList(window);
+    g_windows.memoPad =
+        CreateChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                                        ES_WANTRETURN,
+                    CTL_MEMO_PAD, window);
+    SendMessageW(g_windows.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
+    FillMemoPadAtStart();
+    LayoutMainWindow(window);
+    FillItemList(g_windows.list, history.items);
+
+    AddClipboardFormatListener(window);
+    CreatePasswordPanel(window);
+    InstallItemListSubclass(g_windows.list);
+    g_windows.tabStrip = CreateTabStrip(window, ToolbarHeight(), rect.width, g_app.listFont);
+
+    if (g_app.AlwaysOnTop)
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (g_app.HotkeyMod && g_app.HotkeyKey)
+        RegisterHotKey(window, kHotkeyId, g_app.HotkeyMod, g_app.HotkeyKey); // a key held elsewhere is no error
+    ShowWindow(window, SW_HIDE);
+    g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged, 0,
+                                       0, WINEVENT_OUTOFCONTEXT);
+    LayoutMainWindow(window);
+    return true;
+}
+
+void OnDestroy(HWND window) {
+    g_app.destroying = true;
+    DestroyPasswordPanelProps();
+    if (g_foregroundHook) {
+        UnhookWinEvent(g_foregroundHook);
+        g_foregroundHook = nullptr;
+    }
+    RemoveItemListSubclass(g_windows.list);
+    RemoveTabStripSubclass();
+
+    const int t = g_app.currentTab;
+    if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t)) {
+        const std::wstring text = WindowText(g_windows.memoPad);
+        g_app.tabs[t].items.clear();
+        if (!text.empty()) {
+            HistoryItem memo;
+            memo.text = text;
+            g_app.tabs[t].items.push_back(memo);
+        }
+    }
+    const TabSlot& history = g_app.tabs[0];
+    if (!history.encrypted)
+        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+    for (int s = 1; s < kTabCount; ++s) {
+        const TabSlot& slot = g_app.tabs[s];
+        if (!slot.encrypted)
+            AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password,
+                                              slot.type);
+    }
+
+    DestroyToolbarImages();
+    if (OwnsListFont())
+        DeleteObject(g_app.listFont);
+    g_app.listFont = nullptr;
+    if (g_memoBrush) {
+        DeleteObject(g_memoBrush);
+        g_memoBrush = nullptr;
+    }
+    KillTimer(window, kCaptureRetryTimer);
+    RemoveClipboardFormatListener(window);
+    PostQuitMessage(0);
+}
+
+// ---- commands -----------------------------------------------------------------------
+
+void OnMemoPadChanged() {
+    const int t = g_app.currentTab;
+    if (!g_windows.memoPad || g_app.destroying || g_app.settingMemoText || t < 1 || t >= kTabCount ||
+        g_app.tabs[t].type != TabType::MemoPad || IsSealed(t))
+        return;
+    TabSlot& slot = g_app.tabs[t];
+    const std::wstring text = WindowText(g_windows.memoPad);
+    slot.items.clear();
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = text;
+        slot.items.push_back(memo);
+    }
+    if (slot.tempUnlocked && slot.password.empty())
+        return;
+    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+}
+
+bool* ToggleFlag(int command) {
+    switch (command) {
+    case CMD_ALWAYS_ON_TOP:
+        return &g_app.AlwaysOnTop;
+    case CMD_STAY_VISIBLE:
+        return &g_app.StayVisible;
+    case CMD_PAUSE_HISTORY:
+        return &g_app.PauseHistory;
+    case CMD_MOVE_TO_TOP:
+        return &g_app.MoveToTopOnCopy;
+    case CMD_AUTO_PASTE:
+        return &g_app.AutoPaste;
+    default:
+        return nullptr;
+    }
+}
+
+void ClearHistory(HWND window) {
+    if (!g_app.historyShown)
+        return;
+    if (IsSealed(g_app.currentTab)) {
+        MessageBoxW(window, L"暗号化中は使用出来ません。", L"エラー", MB_ICONERROR);
+        return;
+    }
+    if (MessageBoxW(window, L"履歴をすべて削除しますか？", L"確認", MB_ICONQUESTION | MB_YESNO) == IDYES) {
+        std::vector<HistoryItem>& items = g_app.tabs[0].items;
+        items.erase(std::remove_if(items.begin(), items.end(), [](const HistoryItem& item) { return !item.locked; }),
+                    items.end());
+        FillItemList(g_windows.list, items);
+        const TabSlot& history = g_app.tabs[0];
+        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+    }
+    SetFocus(g_windows.list);
+}
+
+void RunBackup(HWND window) {
+    if (MessageBoxW(window, L"バックアップしますか？", L"確認", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+        return;
+    if (BackupData())
+        MessageBoxW(window, L"バックアップが完了しました。", L"情報", MB_ICONINFORMATION);
+    else
+        MessageBoxW(window, L"バックアップに失敗しました。", L"エラー", MB_ICONERROR);
+    SetFocus(g_windows.list);
+}
+
+void OnCommand(HWND window, int id, int code) {
+    if (id == CTL_MEMO_PAD) {
+        if (code == EN_CHANGE)
+            OnMemoPadChanged();
+        return;
+    }
+    if (bool* flag = ToggleFlag(id)) {
+        *flag = !*flag;
+        UpdateToggleImage(id, *flag);
+        if (id == CMD_ALWAYS_ON_TOP)
+            SetWindowPos(window, *flag ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    } else if (id == CMD_CLEAR_HISTORY) {
+        ClearHistory(window);
+    } else if (id == CMD_BACKUP) {
+        RunBackup(window);
+    }
+    // CMD_SETTINGS and the password panel's commands arrive with the settings dialog and
+    // the sealing workflow.
+    SaveSettingsWithWindowRect();
+}
+
+// ---- notifications ------------------------------------------------------------------
+
+const wchar_t* ToolbarTip(UINT_PTR id) {
+    switch (id) {
+    case CMD_ALWAYS_ON_TOP:
+        return L"最前面表示のオン/オフ (F1)";
+    case CMD_STAY_VISIBLE:
+        return L"常時表示のオン/オフ (F2)";
+    case CMD_PAUSE_HISTORY:
+        return L"履歴記録のオン/オフ (F3)";
+    case CMD_MOVE_TO_TOP:
+        return L"コピーで先頭に移動のオン/オフ (F4)";
+    case CMD_AUTO_PASTE:
+        return L"自動貼り付けのオン/オフ (F5)";
+    case CMD_CLEAR_HISTORY:
+        return L"全履歴を削除 (F6)";
+    case CMD_BACKUP:
+        return L"設定とデータをバックアップ (F11)";
+    case CMD_SETTINGS:
+        return L"設定を開く (F12)";
+    default:
+        return nullptr;
+    }
+}
+
+void ChooseRow(int row) {
+    if (row < 0)
+        return;
+    const int t = g_app.currentTab;
+    if (!g_app.historyShown && t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoList) {
+        // Memo lists open the entry in the item edit dialog, which arrives with the list interactions.
+        return;
+    }
+    ChooseEntry(row);
+}
+
+int RowUnderCursor(HWND list) {
+    const DWORD position = GetMessagePos();
+    LVHITTESTINFO hit = {};
+    hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    ScreenToClient(list, &hit.pt);
+    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return row >= 0 ? row : SelectedListRow(list);
+}
+
+LRESULT OnNotify(HWND window, NMHDR* header) {
+    if (header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        if (const wchar_t* tip = ToolbarTip(header->idFrom))
+            wcsncpy_s(info->szText, tip, _TRUNCATE);
+        return 0;
+    }
+    if (header->hwndFrom == g_windows.toolbar && header->code == NM_CUSTOMDRAW)
+        return OnToolbarCustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(header));
+    if (header->idFrom != CTL_LIST)
+        return DefWindowProcW(window, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        return OnItemListGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+    case NM_CUSTOMDRAW:
+        return OnItemListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_RETURN)
+            ChooseRow(SelectedListRow(g_windows.list));
+        return 0;
+    case NM_CLICK:
+        ChooseRow(RowUnderCursor(g_windows.list));
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// ---- showing and hiding -------------------------------------------------------------
+
+void OnTray(HWND window, UINT mouseMessage) {
+    if (mouseMessage == WM_LBUTTONUP) {
+        // The click that deactivated the window has just hidden it: don't show it again.
+        if (GetTickCount64() - g_app.lastAutoHide < kTrayClickAfterAutoHideMs)
+            return;
+        if (IsWindowVisible(window))
+            ShowWindow(window, SW_HIDE);
+        else
+            ShowToolWindow();
+    } else if (mouseMessage == WM_RBUTTONUP) {
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 1, L"表示");
+        AppendMenuW(menu, MF_STRING, 3, L"設定...");
+        AppendMenuW(menu, MF_STRING, 2, L"終了");
+        POINT cursor;
+        GetCursorPos(&cursor);
+        SetForegroundWindow(window); // otherwise the menu does not close when clicked away
+        const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+        DestroyMenu(menu);
+        PostMessageW(window, WM_NULL, 0, 0);
+        if (chosen == 1) {
+            ShowToolWindow();
+        } else if (chosen == 2) {
+            RemoveTrayIcon(window);
+            DestroyWindow(window);
+        }
+        // 3 opens the settings dialog, which arrives with the settings.
+    }
+}
+
+void OnHotkey(HWND window) {
+    if (IsWindowVisible(window)) {
+        HideMainWindow();
+        return;
+    }
+    RememberPreviousWindow(GetForegroundWindow());
+    ShowMainWindow(SW_SHOW);
+    SetForegroundWindow(window);
+    FocusContent();
+}
+
+void OnEdgeShow(HWND window) {
+    if (!IsWindowVisible(window))
+        ShowMainWindow(SW_SHOWNORMAL);
+    AllowSetForegroundWindow(ASFW_ANY);
+    // A zero move counts as input, which lets this process take the foreground.
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof(input));
+    SetForegroundWindow(window);
+    FocusContent();
+}
+
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+    HWND other = reinterpret_cast<HWND>(lParam);
+    if (LOWORD(wParam) != WA_INACTIVE) {
+        RememberPreviousWindow(other);
+        FocusContent();
+        return 0;
+    }
+    DWORD otherProcess = 0;
+    if (other)
+        GetWindowThreadProcessId(other, &otherProcess);
+    HWND popup = GetWindow(window, GW_ENABLEDPOPUP);
+    if (otherProcess == GetCurrentProcessId() || (popup && popup != window))
+        return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+    if (!g_app.StayVisible) {
+        ShowWindow(window, SW_HIDE);
+        g_app.lastAutoHide = GetTickCount64();
+    }
+    return 0;
+}
+
+void OnShowWindow(BOOL shown) {
+    if (!shown)
+        return;
+    if (PasswordBoxVisible()) {
+        SetFocus(g_windows.password);
+    } else if (ListRowCount(g_windows.list) > 0) {
+        SelectListRow(g_windows.list, 0);
+        SetFocus(g_windows.list);
+    } else {
+        SetFocus(g_windows.main);
+    }
+}
+
+void OnTabKey(HWND window, WPARAM key) {
+    if (key == VK_F8) {
+        const int t = g_app.currentTab;
+        if (t == 0)
+            MessageBoxW(window, L"履歴タブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+        else if (IsSealed(t) || g_app.tabs[t].tempUnlocked)
+            MessageBoxW(window, L"暗号化中にタブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+        // The tab settings dialog arrives with the sealing workflow.
+    }
+    // F7 (seal or re-lock the current tab) arrives with the sealing workflow.
+}
+
+LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (reinterpret_cast<HWND>(lParam) != g_windows.memoPad || !g_windows.memoPad)
+        return DefWindowProcW(window, message, wParam, lParam);
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, kContentBackground);
+    if (!g_memoBrush)
+        g_memoBrush = CreateSolidBrush(kContentBackground);
+    return reinterpret_cast<LRESULT>(g_memoBrush);
+}
+
+} // namespace
+
+// ---- public -------------------------------------------------------------------------
+
+void ApplyLoadedSettings(const AppSettings& s) {
+    static_cast<AppOptions&>(g_app) = s;
+    for (int t = 0; t < kTabCount; ++t) {
+        if (!s.TabNames[t].empty())
+            g_app.tabs[t].name = s.TabNames[t];
+        g_app.tabs[t].type = TabTypeFromInt(s.TabTypes[t]);
+    }
+    // The history tab is always the list of captured texts.
+    g_app.tabs[0].type = TabType::Template;
+    if (!s.FontName.empty() && s.FontSize != 0) {
+        if (OwnsListFont())
+            DeleteObject(g_app.listFont);
+        g_app.listFont = MakeListFont(s.FontName, s.FontSize);
+    }
+}
+
+AppSettings CollectSettings(const WindowRect& rect) {
+    AppSettings s;
+    static_cast<AppOptions&>(s) = g_app;
+    s.Rect = rect;
+    for (int t = 0; t < kTabCount; ++t) {
+        s.TabNames[t] = g_app.tabs[t].name;
+        s.TabTypes[t] = static_cast<int32_t>(g_app.tabs[t].type);
+    }
+    if (g_app.listFont) {
+        LOGFONTW font = {};
+        if (GetObjectW(g_app.listFont, sizeof(font), &font)) {
+            HDC screen = GetDC(nullptr);
+            s.FontName = font.lfFaceName;
+            s.FontSize = -MulDiv(font.lfHeight, 72, GetDeviceCaps(screen, LOGPIXELSY));
+            ReleaseDC(nullptr, screen);
+        }
+    }
+    return s;
+}
+
+void SaveSettingsWithRect(int x, int y, int width, int height) {
+    WindowRect& saved = g_app.savedRect;
+    if (x != -1)
+        saved.x = x;
+    if (y != -1)
+        saved.y = y;
+    if (width != -1)
+        saved.width = width;
+    if (height != -1)
+        saved.height = height;
+    AppLogic::SaveSettings(CollectSettings(saved), g_app.tabs);
+}
+
+void SaveSettingsWithWindowRect() {
+    RECT rect;
+    if (g_windows.main && GetWindowRect(g_windows.main, &rect))
+        SaveSettingsWithRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+void ShowToolWindow() {
+    RememberPreviousWindow(GetForegroundWindow());
+    if (!IsWindowVisible(g_windows.main))
+        ShowMainWindow(SW_SHOW);
+    if (!g_app.StayVisible)
+        SetForegroundWindow(g_windows.main);
+    FocusContent();
+}
+
+void AddTrayIcon(HWND mainWindow) {
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = mainWindow;
+    icon.uID = kTrayIconId;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = WM_APP_TRAY;
+    icon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_APP));
+    wcsncpy_s(icon.szTip, L"Nomaclip", _TRUNCATE);
+    Shell_NotifyIconW(NIM_ADD, &icon); // without a notification area there is nothing to do about it
+}
+
+void RemoveTrayIcon(HWND mainWindow) {
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = mainWindow;
+    icon.uID = kTrayIconId;
+    Shell_NotifyIconW(NIM_DELETE, &icon);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        if (!g_taskbarCreated)
+            g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+        OnCreate(window);
+        break;
+    case WM_DESTROY:
+        OnDestroy(window);
+        break;
+    case WM_MOVE: {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        SaveSettingsWithRect(rect.left, rect.top, -1, -1);
+        break;
+    }
+    case WM_SIZE: {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        if (!IsIconic(window)) // a minimised window's rectangle is no place to come back to
+            SaveSettingsWithRect(-1, -1, rect.right - rect.left, rect.bottom - rect.top);
+        ShowTab(g_app.currentTab);
+        break;
+    }
+    case WM_ACTIVATE:
+        return OnActivate(window, wParam, lParam);
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        break;
+    }
+    case WM_CLOSE:
+        if (IsWindow(window))
+            HideMainWindow();
+        return 0;
+    case WM_SHOWWINDOW:
+        OnShowWindow(static_cast<BOOL>(wParam));
+        break;
+    case WM_SETTINGCHANGE:
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        if (g_windows.tabStrip)
+            RedrawWindow(g_windows.tabStrip, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+        return 0;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {kMinWindowWidth, kMinWindowHeight};
+        return 0;
+    }
+    case WM_NOTIFY:
+        return OnNotify(window, reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColor(window, message, wParam, lParam);
+    case WM_HOTKEY:
+        if (wParam == kHotkeyId)
+            OnHotkey(window);
+        break;
+    case WM_CLIPBOARDUPDATE:
+        OnClipboardUpdate(window);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kCaptureRetryTimer) {
+            OnCaptureRetryTimer(window);
+            return 0;
+        }
+        break;
+    case WM_APP_TRAY:
+        OnTray(window, static_cast<UINT>(lParam));
+        break;
+    case WM_APP_SHOW:
+        OnEdgeShow(window);
+        return 0;
+    case WM_APP_PASTE:
+        PasteToPreviousWindow(static_cast<int>(wParam));
+        return 0;
+    case WM_APP_HIDE:
+        if (IsWindowVisible(window))
+            HideMainWindow();
+        return 0;
+    case WM_APP_TAB_KEY:
+        OnTabKey(window, wParam);
+        return 0;
+    default:
+        // A restarted Explorer has forgotten our icon.
+        if (message == g_taskbarCreated && g_taskbarCreated != 0) {
+            AddTrayIcon(window);
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,229 @@
+#include "app/Layout.h"
+
+#include "app/AppContext.h"
+#include "storage/TextFile.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
+
+#include <commctrl.h>
+
+const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
+    L"top_on.ico",       L"top_off.ico",  L"pin_on.ico",   L"pin_off.ico",      L"pause_on.ico",
+    L"pause_off.ico",    L"move_top_on.ico", L"move_top_off.ico", L"clearall.ico", L"template.ico",
+    L"settings.ico",     L"autopaste_on.ico", L"autopaste_off.ico"};
+
+namespace {
+
+const COLORREF kToolbarBackground = RGB(43, 43, 43);
+const COLORREF kHotButton = RGB(0, 0, 0);
+
+int g_imageSize = 32; // S: icon and button size at the toolbar's dpi
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+    // ExtTextOut with ETO_OPAQUE fills without creating a brush.
+    const COLORREF old = SetBkColor(dc, colour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+    SetBkColor(dc, old);
+}
+
+} // namespace
+
+int ToggleImage(int command, bool on) {
+    switch (command) {
+    case CMD_ALWAYS_ON_TOP:
+        return on ? IMG_TOP_ON : IMG_TOP_OFF;
+    case CMD_STAY_VISIBLE:
+        return on ? IMG_PIN_ON : IMG_PIN_OFF;
+    case CMD_PAUSE_HISTORY:
+        return on ? IMG_PAUSE_ON : IMG_PAUSE_OFF;
+    case CMD_MOVE_TO_TOP:
+        return on ? IMG_MOVE_TOP_ON : IMG_MOVE_TOP_OFF;
+    case CMD_AUTO_PASTE:
+        return on ? IMG_AUTO_PASTE_ON : IMG_AUTO_PASTE_OFF;
+    default:
+        return -1;
+    }
+}
+
+int ToolbarGapWidth(int clientWidth, const RECT& beforeGap, const RECT& firstAfter, const RECT& lastAfter) {
+    const int gap = clientWidth + firstAfter.left - beforeGap.right - lastAfter.right;
+    return gap >= 2 ? gap : 0;
+}
+
+HWND CreateToolbar(HWND mainWindow) {
+    HDC dc = GetDC(mainWindow);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(mainWindow, dc);
+    g_imageSize = MulDiv(32, dpi, 96);
+    const int padding = MulDiv(4, dpi, 96);
+
+    HWND toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS,
+                                   0, 0, 0, 0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)),
+                                   g_instance, nullptr);
+    if (!toolbar)
+        return nullptr;
+
+    HIMAGELIST images = ImageList_Create(g_imageSize, g_imageSize, ILC_COLOR32 | ILC_MASK, 16, 0);
+    const std::wstring folder = GetAppDirectory() + L"\\img\\";
+    for (const wchar_t* file : kToolbarIconFiles) {
+        const std::wstring path = folder + file;
+        HICON icon = static_cast<HICON>(
+            LoadImageW(nullptr, path.c_str(), IMAGE_ICON, g_imageSize, g_imageSize, LR_LOADFROMFILE));
+        const bool loaded = icon != nullptr;
+        if (!loaded)
+            icon = LoadIconW(nullptr, IDI_APPLICATION); // a shared icon: never destroyed
+        ImageList_ReplaceIcon(images, -1, icon);
+        if (loaded)
+            DestroyIcon(icon);
+    }
+    SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+
+    const BYTE autosize = BTNS_AUTOSIZE;
+    TBBUTTON buttons[] = {
+        {ToggleImage(CMD_ALWAYS_ON_TOP, g_app.AlwaysOnTop), CMD_ALWAYS_ON_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_STAY_VISIBLE, g_app.StayVisible), CMD_STAY_VISIBLE, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_PAUSE_HISTORY, g_app.PauseHistory), CMD_PAUSE_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_MOVE_TO_TOP, g_app.MoveToTopOnCopy), CMD_MOVE_TO_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_AUTO_PASTE, g_app.AutoPaste), CMD_AUTO_PASTE, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {IMG_CLEAR_ALL, CMD_CLEAR_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {0, CMD_TOOLBAR_GAP, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
+        {IMG_BACKUP, CMD_BACKUP, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {IMG_SETTINGS, CMD_SETTINGS, TBSTATE_ENABLED, autosize, {}, 0, 0},
+    };
+    SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbar, TB_ADDBUTTONSW, static_cast<WPARAM>(std::size(buttons)), reinterpret_cast<LPARAM>(buttons));
+    SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(g_imageSize, g_imageSize));
+    SendMessageW(toolbar, TB_SETPADDING, 0, MAKELPARAM(padding, 0));
+    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+
+    if (HWND tips = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0))) {
+        SendMessageW(tips, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(1000, 0));
+        SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 300);
+    }
+    g_windows.toolbar = toolbar;
+    return toolbar;
+}
+
+void UpdateToggleImage(int command, bool on) {
+    TBBUTTONINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.dwMask = TBIF_IMAGE;
+    info.iImage = ToggleImage(command, on);
+    SendMessageW(g_windows.toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&info));
+}
+
+LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
+    switch (draw->dwDrawStage) {
+    case CDDS_PREPAINT: {
+        RECT client;
+        GetClientRect(draw->hdr.hwndFrom, &client);
+        FillSolid(draw->hdc, client, kToolbarBackground);
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    case CDDS_ITEMPREPAINT: {
+        RECT item = draw->rc;
+        if (draw->dwItemSpec == CMD_TOOLBAR_GAP) {
+            item.left -= 1; // the separator's own line sits just left of its rectangle
+            FillSolid(draw->hdc, item, kToolbarBackground);
+            return CDRF_SKIPDEFAULT;
+        }
+        FillSolid(draw->hdc, item, (draw->uItemState & CDIS_HOT) ? kHotButton : kToolbarBackground);
+        TBBUTTONINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.dwMask = TBIF_IMAGE;
+        SendMessageW(draw->hdr.hwndFrom, TB_GETBUTTONINFOW, draw->dwItemSpec, reinterpret_cast<LPARAM>(&info));
+        HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(draw->hdr.hwndFrom, TB_GETIMAGELIST, 0, 0));
+        const int x = item.left + (item.right - item.left - g_imageSize) / 2;
+        const int y = item.top + (item.bottom - item.top - g_imageSize) / 2;
+        ImageList_Draw(images, info.iImage, draw->hdc, x, y, ILD_NORMAL);
+        return CDRF_SKIPDEFAULT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+int ToolbarHeight() {
+    if (!g_windows.toolbar)
+        return 0;
+    RECT rect;
+    GetWindowRect(g_windows.toolbar, &rect);
+    return rect.bottom - rect.top;
+}
+
+namespace {
+
+void StretchToolbarGap(int clientWidth) {
+    HWND toolbar = g_windows.toolbar;
+    RECT beforeGap, firstAfter, lastAfter;
+    if (!SendMessageW(toolbar, TB_GETITEMRECT, 5, reinterpret_cast<LPARAM>(&beforeGap)))
+        return;
+    SendMessageW(toolbar, TB_GETITEMRECT, 7, reinterpret_cast<LPARAM>(&firstAfter));
+    SendMessageW(toolbar, TB_GETITEMRECT, 8, reinterpret_cast<LPARAM>(&lastAfter));
+    TBBUTTONINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.dwMask = TBIF_SIZE | TBIF_BYINDEX;
+    info.cx = static_cast<WORD>(ToolbarGapWidth(clientWidth, beforeGap, firstAfter, lastAfter));
+    SendMessageW(toolbar, TB_SETBUTTONINFOW, 6, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+}
+
+bool MemoPadInView() {
+    const int t = g_app.currentTab;
+    return t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t) &&
+           g_app.encryptSetupTab != t;
+}
+
+} // namespace
+
+void LayoutMainWindow(HWND mainWindow) {
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+
+    if (g_windows.toolbar) {
+        const int toolbarHeight = ToolbarHeight();
+        SetWindowPos(g_windows.toolbar, nullptr, 0, 0, width, toolbarHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+        StretchToolbarGap(width);
+    }
+    const int top = ToolbarHeight();
+
+    if (g_windows.tabStrip) {
+        SetWindowPos(g_windows.tabStrip, nullptr, 0, top, width, kTabStripHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+        LayoutTabStrip(width);
+    }
+
+    const int contentTop = top + kTabStripHeight;
+    const int contentHeight = height > contentTop ? height - contentTop : 0;
+    if (MemoPadInView()) {
+        if (g_windows.list)
+            ShowWindow(g_windows.list, SW_HIDE);
+        if (g_windows.memoPad)
+            SetWindowPos(g_windows.memoPad, nullptr, 0, contentTop, width, contentHeight,
+                         SWP_NOZORDER | SWP_SHOWWINDOW);
+    } else {
+        if (g_windows.memoPad)
+            SetWindowPos(g_windows.memoPad, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_HIDEWINDOW);
+        if (g_windows.list)
+            SetWindowPos(g_windows.list, nullptr, 0, contentTop, width, contentHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+    }
+
+    if (g_windows.password && g_windows.panelLabel)
+        LayoutPasswordPanel(mainWindow, width, height, top);
+
+    for (HWND child : {g_windows.toolbar, g_windows.tabStrip, g_windows.list})
+        if (child)
+            InvalidateRect(child, nullptr, TRUE);
+    if (g_windows.memoPad && IsWindowVisible(g_windows.memoPad))
+        InvalidateRect(g_windows.memoPad, nullptr, TRUE);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+}
+
+void DestroyToolbarImages() {
+    if (!g_windows.toolbar)
+        return;
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(g_windows.toolbar, TB_GETIMAGELIST, 0, 0));
+    if (images)
+        ImageList_Destroy(images);
+}

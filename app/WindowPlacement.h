@@ -1,0 +1,17 @@
+// Keeps the tool window where the user can reach it.
+#pragma once
+
+#include "core/Types.h"
+
+#include <windows.h>
+
+inline constexpr int kMinWindowWidth = 320;
+inline constexpr int kMinWindowHeight = 440;
+
+// The rectangle to use for a saved one: sizes below the minimum or beyond the work area are
+// brought into range, and a rectangle that lies on no monitor (onSomeMonitor false) is moved
+// inside workArea, the work area of the nearest monitor.
+WindowRect ReachableRect(const WindowRect& saved, const RECT& workArea, bool onSomeMonitor);
+
+// ReachableRect for the monitors this machine has now.
+WindowRect ReachableRectOnThisDesktop(const WindowRect& saved);

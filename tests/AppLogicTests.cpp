@@ -1,0 +1,108 @@
+// Window-free rules of the tool window: edge areas, clipboard line ends, hook keys,
+// privacy marks, reachable placement and the toolbar.
+#include "app/Activation.h"
+#include "app/AppContext.h"
+#include "app/ClipboardCapture.h"
+#include "app/Layout.h"
+#include "app/WindowPlacement.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(EdgeArea, FiveStripsSplitAtHalfTheScreen) {
+    const int w = 1920, h = 1080;
+    EXPECT_TRUE(InEdgeArea(0, 959, 4, w, h));
+    EXPECT_FALSE(InEdgeArea(0, 960, 4, w, h));
+    EXPECT_FALSE(InEdgeArea(0, 100, 5, w, h));
+    EXPECT_TRUE(InEdgeArea(1, 960, 0, w, h));
+    EXPECT_TRUE(InEdgeArea(2, 4, 539, w, h));
+    EXPECT_FALSE(InEdgeArea(2, 4, 540, w, h));
+    EXPECT_TRUE(InEdgeArea(3, 0, 540, w, h));
+    EXPECT_TRUE(InEdgeArea(4, 1915, 0, w, h));
+    EXPECT_FALSE(InEdgeArea(4, 1914, 0, w, h));
+    EXPECT_TRUE(InEdgeArea(5, 1919, 1079, w, h));
+    for (int area : {-1, 6, 100})
+        EXPECT_FALSE(InEdgeArea(area, 0, 0, w, h));
+}
+
+TEST(ClipboardLineEnds, LoneLfAndLoneCrBecomeCrLf) {
+    EXPECT_EQ(ToClipboardLineEnds(L"a\nb"), L"a\r\nb");
+    EXPECT_EQ(ToClipboardLineEnds(L"a\r"), L"a\r\n");
+    EXPECT_EQ(ToClipboardLineEnds(L"a\r\nb\r\r\n\n"), L"a\r\nb\r\n\r\n\r\n");
+    EXPECT_EQ(ToClipboardLineEnds(L""), L"");
+}
+
+TEST(HookKeys, FKeysMapToTheirCommandsAndF9F10PassOn) {
+    int command = 0;
+    const struct {
+        DWORD key;
+        int command;
+    } commands[] = {{VK_F1, CMD_ALWAYS_ON_TOP}, {VK_F2, CMD_STAY_VISIBLE}, {VK_F3, CMD_PAUSE_HISTORY},
+                    {VK_F4, CMD_MOVE_TO_TOP},   {VK_F5, CMD_AUTO_PASTE},   {VK_F6, CMD_CLEAR_HISTORY},
+                    {VK_F11, CMD_BACKUP},       {VK_F12, CMD_SETTINGS}};
+    for (const auto& c : commands) {
+        EXPECT_EQ(ClassifyHookKey(c.key, command), HookKey::PostCommand);
+        EXPECT_EQ(command, c.command);
+    }
+    EXPECT_EQ(ClassifyHookKey(VK_ESCAPE, command), HookKey::Escape);
+    EXPECT_EQ(ClassifyHookKey(VK_F7, command), HookKey::TabKey);
+    EXPECT_EQ(ClassifyHookKey(VK_F8, command), HookKey::TabKey);
+    for (DWORD key : {VK_F9, VK_F10, static_cast<DWORD>('A'), static_cast<DWORD>(VK_RETURN)})
+        EXPECT_EQ(ClassifyHookKey(key, command), HookKey::PassOn);
+}
+
+TEST(PrivacyMarks, PasswordManagersKeepTheirCopiesOut) {
+    ClipboardPrivacyMarks plain;
+    EXPECT_FALSE(ClipboardAsksToBeSkipped(plain));
+
+    ClipboardPrivacyMarks excluded;
+    excluded.excludeFromMonitoring = true;
+    EXPECT_TRUE(ClipboardAsksToBeSkipped(excluded));
+    ClipboardPrivacyMarks ignored;
+    ignored.viewerIgnore = true;
+    EXPECT_TRUE(ClipboardAsksToBeSkipped(ignored));
+
+    ClipboardPrivacyMarks permission;
+    permission.hasHistoryPermission = true;
+    permission.historyPermission = {1, 0, 0, 0};
+    EXPECT_FALSE(ClipboardAsksToBeSkipped(permission));
+    permission.historyPermission = {0, 0, 0, 0};
+    EXPECT_TRUE(ClipboardAsksToBeSkipped(permission));
+    for (const std::vector<uint8_t>& malformed :
+         {std::vector<uint8_t>{}, std::vector<uint8_t>{1}, std::vector<uint8_t>{1, 0, 0, 0, 0}}) {
+        permission.historyPermission = malformed;
+        EXPECT_TRUE(ClipboardAsksToBeSkipped(permission));
+    }
+}
+
+TEST(Placement, RectangleOnNoMonitorMovesIntoTheWorkArea) {
+    const RECT work = {0, 0, 1280, 760};
+    EXPECT_EQ(ReachableRect({100, 100, 350, 480}, work, true), (WindowRect{100, 100, 350, 480}));
+    EXPECT_EQ(ReachableRect({5000, -3000, 350, 480}, work, false), (WindowRect{930, 0, 350, 480}));
+    EXPECT_EQ(ReachableRect({-400, 900, 350, 480}, work, false), (WindowRect{0, 280, 350, 480}));
+    // Absurd sizes come back into range: never below the minimum, never beyond the screen.
+    EXPECT_EQ(ReachableRect({10, 10, -50, 0}, work, true), (WindowRect{10, 10, kMinWindowWidth, kMinWindowHeight}));
+    EXPECT_EQ(ReachableRect({INT_MAX, INT_MIN, INT_MAX, INT_MAX}, work, false), (WindowRect{0, 0, 1280, 760}));
+}
+
+TEST(Toolbar, GapPutsTheLastTwoButtonsAtTheRightEdge) {
+    const RECT before = {200, 0, 240, 40}, first = {250, 0, 290, 40}, last = {290, 0, 330, 40};
+    // gap = width + left(first) - right(before) - right(last)
+    EXPECT_EQ(ToolbarGapWidth(400, before, first, last), 80);
+    EXPECT_EQ(ToolbarGapWidth(321, before, first, last), 0); // 1 pixel is no gap
+    EXPECT_EQ(ToolbarGapWidth(322, before, first, last), 2);
+}
+
+TEST(Toolbar, ToggleButtonsShowTheirOnAndOffImages) {
+    EXPECT_EQ(ToggleImage(CMD_ALWAYS_ON_TOP, true), IMG_TOP_ON);
+    EXPECT_EQ(ToggleImage(CMD_ALWAYS_ON_TOP, false), IMG_TOP_OFF);
+    EXPECT_EQ(ToggleImage(CMD_AUTO_PASTE, true), IMG_AUTO_PASTE_ON);
+    EXPECT_EQ(ToggleImage(CMD_AUTO_PASTE, false), IMG_AUTO_PASTE_OFF);
+    EXPECT_EQ(ToggleImage(CMD_PAUSE_HISTORY, true), IMG_PAUSE_ON);
+    EXPECT_EQ(ToggleImage(CMD_CLEAR_HISTORY, true), -1);
+    EXPECT_STREQ(kToolbarIconFiles[IMG_AUTO_PASTE_OFF], L"autopaste_off.ico");
+    EXPECT_STREQ(kToolbarIconFiles[IMG_BACKUP], L"template.ico");
+}
+
+} // namespace
