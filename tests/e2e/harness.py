@@ -1,0 +1,736 @@
+"""End-to-end harness: runs Windows programs under Wine inside one virtual desktop on a
+private Xvfb display, and acts on them as a user (xdotool) and as other programs (xclip,
+the clipcopy helper) would. Observation goes through the probe helper, which reads windows,
+list rows, focus and message boxes from inside the desktop.
+
+One Session per test run: one display, one Wine prefix (a copy of a base prefix that is
+made once per build tree), one wineserver. Every process the session starts is ended by its
+PID, and the prefix's Wine processes with `wineserver -k`, also when the run dies (a reaper
+process watches the run).
+
+Python 3 standard library only.
+"""
+
+import fcntl
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1280, 800
+
+# Virtual keys and modifier bits as settings.ini stores them.
+MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN = 1, 2, 4, 8
+
+WM_APP_TRAY = 0x8001
+WM_LBUTTONUP = 0x0202
+WM_RBUTTONUP = 0x0205
+
+BOM = b"\xef\xbb\xbf"
+
+FONT_REPLACEMENTS = ["MS Shell Dlg", "MS Shell Dlg 2", "Tahoma", "MS UI Gothic", "Meiryo UI", "Yu Gothic UI"]
+
+
+class Config:
+    """Paths given on the command line of run_e2e.py."""
+
+    nomaclip = None  # path of nomaclip.exe
+    helpers = None  # folder with probe.exe and clipcopy.exe
+    build = None  # build tree: prefix and work folders live here
+    artifacts = None  # screenshots and failure evidence
+    session = None  # the run's Session
+
+
+def log(msg):
+    sys.stderr.write("[e2e %s] %s\n" % (time.strftime("%H:%M:%S"), msg))
+    sys.stderr.flush()
+
+
+def poll(fn, timeout=20.0, interval=0.2, what="condition"):
+    """Calls fn until it returns something truthy and returns that; fails after timeout.
+    Time-outs are generous: they bound a hang, they are not what is tested."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while True:
+        last = fn()
+        if last:
+            return last
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.0f s waiting for %s; last seen: %r" % (timeout, what, last))
+        time.sleep(interval)
+
+
+def win_path(path):
+    """Unix path as Wine's Z: drive sees it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# ---- data files ----------------------------------------------------------------------
+
+
+def settings_text(**options):
+    """settings.ini content (UTF-8 with BOM, CR LF). Keyword arguments override the options;
+    Rect=(x, y, w, h) the window rectangle."""
+    values = {
+        "AlwaysOnTop": 0,
+        "StayVisible": 0,
+        "PauseHistory": 0,
+        "HistoryLimit": 20,
+        "MaxHistory": 100,
+        "EnabledArea": -1,
+        "RemoveDuplicateHistory": 0,
+        "MoveToTopOnCopy": 1,
+        "AutoPaste": 0,
+        "HotkeyMod": MOD_CONTROL | MOD_ALT,
+        "HotkeyKey": 0x56,  # V
+    }
+    rect = options.pop("Rect", (0, 0, 350, 480))
+    for key in options:
+        if key not in values:
+            raise KeyError("unknown setting %s" % key)
+    values.update(options)
+    lines = ["[Window]", "Rect=%d,%d,%d,%d" % tuple(rect), "", "[Options]"]
+    lines += ["%s=%d" % (k, int(v)) for k, v in values.items()]
+    return BOM + ("\r\n".join(lines) + "\r\n").encode("utf-8")
+
+
+def parse_settings(data):
+    """Key/value pairs of a settings.ini (sections ignored, as the program reads it)."""
+    if data.startswith(BOM):
+        data = data[3:]
+    out = {}
+    for line in data.decode("utf-8").split("\n"):
+        line = line.rstrip("\r")
+        if not line or line.startswith("[") or "=" not in line:
+            continue
+        key, value = line.split("=", 1)
+        out[key] = value.strip(" \t")
+    return out
+
+
+class Entry:
+    """One history or template entry."""
+
+    def __init__(self, text, label="", locked=False, used=False):
+        self.text, self.label, self.locked, self.used = text, label, locked, used
+
+    def __eq__(self, other):
+        return isinstance(other, Entry) and (self.text, self.label, self.locked, self.used) == (
+            other.text,
+            other.label,
+            other.locked,
+            other.used,
+        )
+
+    def __repr__(self):
+        flags = ("L" if self.locked else "") + ("C" if self.used else "")
+        return "Entry(%r%s%s)" % (self.text, ", label=%r" % self.label if self.label else "", ", " + flags if flags else "")
+
+
+def items_text(entries, newline="\r\n"):
+    """The item file format: blocks separated by '---' lines, '[LABEL]name' first line,
+    '[L]'/'[C]' markers in front of the text. Texts here never need escaping."""
+    blocks = []
+    for e in entries:
+        lines = []
+        if e.label:
+            lines.append("[LABEL]" + e.label)
+        text = e.text.replace("\r\n", "\n").replace("\r", "\n")
+        marks = ("[L]" if e.locked else "") + ("[C]" if e.used else "")
+        lines += (marks + text).split("\n")
+        blocks.append(newline.join(lines) + newline)
+    return ("---" + newline).join(blocks)
+
+
+def parse_items(data):
+    """Entries of a history or template file (bytes), as the program's reader takes them."""
+    if data.startswith(BOM):
+        data = data[3:]
+    text = data.decode("utf-8").rstrip(" \t\r\n")
+    entries = []
+    cur = {"lines": [], "label": "", "first": True}
+
+    def finish():
+        body = "\n".join(cur["lines"])
+        if body or cur["label"]:
+            locked = used = False
+            while body.startswith("[L]") or body.startswith("[C]"):
+                locked |= body.startswith("[L]")
+                used |= body.startswith("[C]")
+                body = body[3:]
+            entries.append(Entry(body, cur["label"], locked, used))
+        cur.update(lines=[], label="", first=True)
+
+    if text:
+        for line in text.split("\n"):
+            line = line[:-1] if line.endswith("\r") else line
+            if line == "---":
+                finish()
+                continue
+            if cur["first"] and line.startswith("[LABEL]"):
+                cur["label"] = line[7:][1:] if line[7:].startswith(" ") else line[7:]
+            elif cur["lines"] or line:
+                cur["lines"].append(line)
+            cur["first"] = False
+        finish()
+    return entries
+
+
+# ---- the session -----------------------------------------------------------------------
+
+
+class Session:
+    """Xvfb + a Wine prefix with a virtual desktop, for one test run."""
+
+    def __init__(self):
+        self.display = None
+        self.xvfb = None
+        self.prefix = None
+        self.work = None
+        self.env = None
+        self.children = []  # Popen objects started by the session (not Wine's own)
+        self.reaper_pipe = None
+        self.dpi = 96
+
+    # -- set-up and tear-down --
+
+    def start(self):
+        os.makedirs(Config.artifacts, exist_ok=True)
+        root = os.path.join(Config.build, "e2e-prefix")
+        base = os.path.join(root, "base")
+        ensure_base_prefix(base)
+        self._start_xvfb()
+        run_id = "run-%d-%d" % (os.getpid(), self.display)
+        self.prefix = os.path.join(root, run_id)
+        self.work = os.path.join(Config.build, "e2e-work", run_id)
+        os.makedirs(self.work)
+        copy_prefix(base, self.prefix)
+        self.env = wine_env(self.prefix, self.display)
+        self._start_reaper()
+        self._start_wine()
+        log("display :%d, prefix %s" % (self.display, self.prefix))
+
+    def _start_xvfb(self):
+        # Xvfb picks a free display itself and tells which on the pipe.
+        r, w = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
+            pass_fds=(w,),
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+        )
+        os.close(w)
+        data = b""
+        with os.fdopen(r, "rb") as f:
+            while not data.endswith(b"\n"):
+                chunk = f.read(1)
+                if not chunk:
+                    break
+                data += chunk
+        if not data.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = int(data)
+
+    def _start_reaper(self):
+        """A child that ends Xvfb and the prefix's Wine processes if this process dies
+        without tearing down (killed by a test time-out, for example)."""
+        r, w = os.pipe()
+        pid = os.fork()
+        if pid == 0:
+            os.close(w)
+            try:
+                signal.signal(signal.SIGINT, signal.SIG_IGN)
+                signal.signal(signal.SIGTERM, signal.SIG_IGN)
+                data = os.read(r, 16)
+                if data != b"done":
+                    subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+                    os.kill(self.xvfb.pid, signal.SIGKILL)
+                    shutil.rmtree(self.prefix, ignore_errors=True)
+            finally:
+                os._exit(0)
+        os.close(r)
+        self.reaper_pipe = w
+        self.reaper_pid = pid
+
+    def _start_wine(self):
+        # A persistent server, started detached from our output (see wine-run.sh), so that
+        # each helper start is quick and no Wine service holds a pipe of ours.
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        # Bring up the services and the virtual desktop (explorer) with our output closed.
+        subprocess.run(["wine", os.path.join(Config.helpers, "probe.exe"), "windows"], env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        poll(self.desktop_geometry, 60, 0.5, "the Wine virtual desktop window")
+        # Keys from xdotool go to the X window under the pointer (no window manager).
+        self.xdo("mousemove", str(SCREEN_W - 200), str(SCREEN_H - 150))
+
+    def stop(self):
+        for p in reversed(self.children):
+            kill(p)
+        self.children = []
+        if self.env:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+            # -k returns before the processes are gone; wait for the server to exit.
+            subprocess.run(["wineserver", "-w"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+        if self.xvfb:
+            kill(self.xvfb)
+            self.xvfb = None
+        if self.prefix:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        if self.work and not os.environ.get("E2E_KEEP"):
+            shutil.rmtree(self.work, ignore_errors=True)
+        if self.reaper_pipe is not None:
+            os.write(self.reaper_pipe, b"done")
+            os.close(self.reaper_pipe)
+            os.waitpid(self.reaper_pid, 0)
+            self.reaper_pipe = None
+
+    def restart_wine(self, dpi=None):
+        """Ends every Wine process of the prefix and starts the server again; with dpi,
+        the screen's dots per inch are changed first (read by each process at start)."""
+        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+        if dpi is not None:
+            set_prefix_dpi(self.prefix, dpi)
+            self.dpi = dpi
+        self._start_wine()
+
+    # -- processes --
+
+    def spawn(self, args, cwd=None, stdout=None):
+        """Starts a Windows program in the desktop; returns its Popen (its PID is the
+        Windows process itself: /usr/bin/wine execs the loader)."""
+        p = subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                             stdout=stdout or subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.children.append(p)
+        return p
+
+    def forget(self, p):
+        if p in self.children:
+            self.children.remove(p)
+
+    def run_helper(self, name, *args, timeout=60, check=True):
+        """Runs probe.exe or clipcopy.exe and returns (exit code, stdout text). Output goes
+        through a file, not a pipe: a Wine service started meanwhile would hold a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            p = subprocess.run(["wine", os.path.join(Config.helpers, name)] + [str(a) for a in args], env=self.env,
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            text = out.read().decode("utf-8", "replace")
+            if check and p.returncode != 0:
+                raise AssertionError("%s %s failed (%d): %s %s" % (name, " ".join(map(str, args)), p.returncode,
+                                                                  text, err.read().decode("utf-8", "replace")))
+            return p.returncode, text
+
+    def probe(self, *args):
+        _, text = self.run_helper("probe.exe", *args)
+        try:
+            return json.loads(text)
+        except ValueError:
+            raise AssertionError("probe %s printed no JSON: %r" % (" ".join(args), text))
+
+    def state(self):
+        return self.probe("state")
+
+    def windows(self):
+        return self.probe("windows")
+
+    def post(self, target, msg, wparam=0, lparam=0):
+        return self.probe("post", target, hex(msg), hex(wparam), hex(lparam))
+
+    # -- the user: keyboard and mouse (screen coordinates: the desktop fills the screen) --
+
+    def xdo(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=self.x_env(), check=True, timeout=30,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+    def key(self, *keys):
+        self.xdo("key", "--delay", "60", *keys)
+
+    def type_text(self, text):
+        self.xdo("type", "--delay", "40", text)
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", str(x), str(y))
+        self.xdo("click", str(button))
+
+    def desktop_geometry(self):
+        p = subprocess.run(["xdotool", "search", "--name", "Wine desktop", "getwindowgeometry", "--shell"],
+                           env=self.x_env(), stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+        if p.returncode != 0 or "WIDTH" not in p.stdout:
+            return None
+        return dict(line.split("=", 1) for line in p.stdout.split())
+
+    # -- other programs: the X clipboard --
+
+    def xclip_copy(self, text):
+        """Copies a text from an X program. xclip stays until another program takes the
+        selection; -quiet keeps it in the foreground so that it is ended by its PID."""
+        p = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], env=self.x_env(),
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.children.append(p)
+        p.stdin.write(text.encode("utf-8"))
+        p.stdin.close()
+        return p
+
+    def xclip_paste(self):
+        """The clipboard's text as raw UTF-8 bytes, as an X program reads it."""
+        p = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.x_env(), stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=30)
+        return p.stdout if p.returncode == 0 else None
+
+    def clipcopy(self, text, *flags):
+        """Copies a text from a Windows program, optionally with marker formats."""
+        self.run_helper("clipcopy.exe", *flags, "--hex", text.encode("utf-8").hex())
+
+    def clipboard(self):
+        """Formats and text of the clipboard as Windows programs see it."""
+        c = self.probe("clipboard")
+        c["text"] = bytes.fromhex(c["utf16le"]).decode("utf-16-le") if c.get("utf16le") is not None else None
+        return c
+
+    # -- screenshots --
+
+    def screenshot(self, path, rect=None):
+        """Saves the screen (or rect = (left, top, right, bottom)) as PNG."""
+        args = ["import", "-display", ":%d" % self.display, "-window", "root"]
+        if rect:
+            l, t, r, b = rect
+            l, t = max(l, 0), max(t, 0)
+            args += ["-crop", "%dx%d+%d+%d" % (r - l, b - t, l, t), "+repage"]
+        subprocess.run(args + [path], env=self.x_env(), check=True, timeout=60, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def x_env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = ":%d" % self.display
+        return env
+
+
+def kill(p):
+    """Ends a process this harness started, by its PID."""
+    if p.poll() is None:
+        try:
+            p.kill()
+        except ProcessLookupError:
+            pass
+    try:
+        p.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+def wine_env(prefix, display=None):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+    env.pop("LC_ALL", None)
+    if display is not None:
+        env["DISPLAY"] = ":%d" % display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+def reg_file(text):
+    f = tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="utf-8")
+    f.write("REGEDIT4\n\n" + text)
+    f.close()
+    return f.name
+
+
+def ensure_base_prefix(base):
+    """Creates the base prefix once per build tree: virtual desktop and Japanese dialog
+    fonts. Parallel runs wait on a lock; a finished prefix is marked by a file."""
+    ready = os.path.join(base, ".e2e-ready")
+    if os.path.exists(ready):
+        return
+    os.makedirs(os.path.dirname(base), exist_ok=True)
+    with open(base + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready):
+            return
+        shutil.rmtree(base, ignore_errors=True)
+        log("creating the Wine prefix %s (once per build tree)" % base)
+        env = wine_env(base)
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineboot", "-i"], env=env, timeout=300, **quiet)
+        fonts = "".join('"%s"="Noto Sans CJK JP"\n' % f for f in FONT_REPLACEMENTS)
+        path = reg_file(
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"
+            '"Desktop"="Default"\n\n'
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"
+            '"Default"="%dx%d"\n\n'
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops\\Default]\n"
+            '"EnableShell"=dword:00000001\n\n'
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n%s\n" % (SCREEN_W, SCREEN_H, fonts)
+        )
+        try:
+            subprocess.run(["wine", "regedit", path], env=env, timeout=120, **quiet)
+        finally:
+            os.unlink(path)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120, **quiet)
+        open(ready, "w").close()
+
+
+def copy_prefix(base, dest):
+    """A private copy of the base prefix for one run. The large program files are hard
+    links (Wine only reads them); everything else, the registry above all, is copied."""
+    for root, dirs, files in os.walk(base):
+        rel = os.path.relpath(root, base)
+        target = os.path.join(dest, rel) if rel != "." else dest
+        os.makedirs(target, exist_ok=True)
+        for name in dirs:
+            src = os.path.join(root, name)
+            if os.path.islink(src):
+                os.symlink(os.readlink(src), os.path.join(target, name))
+        for name in files:
+            src, dst = os.path.join(root, name), os.path.join(target, name)
+            if os.path.islink(src):
+                os.symlink(os.readlink(src), dst)
+            elif os.path.getsize(src) > 65536 and name.lower().endswith((".dll", ".exe", ".drv", ".sys", ".ocx", ".acm", ".ttf", ".ttc", ".cpl", ".tlb", ".ax", ".ds")):
+                os.link(src, dst)
+            else:
+                shutil.copy2(src, dst)
+
+
+def set_prefix_dpi(prefix, dpi):
+    """Sets the screen's dots per inch of a stopped prefix. Wine 8 takes it from the
+    current hardware profile (HKEY_CURRENT_CONFIG\\Software\\Fonts, which is where winecfg
+    writes it) and from HKCU\\Control Panel\\Desktop; both are set."""
+    env = wine_env(prefix)
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    path = reg_file(
+        "[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"
+        '"LogPixels"=dword:%08x\n\n'
+        "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+        '"LogPixels"=dword:%08x\n\n' % (dpi, dpi)
+    )
+    try:
+        subprocess.run(["wine", "regedit", path], env=env, timeout=120, **quiet)
+    finally:
+        os.unlink(path)
+    subprocess.run(["wineserver", "-k"], env=env, timeout=60, **quiet)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=60, **quiet)
+
+
+# ---- the program under test --------------------------------------------------------------
+
+
+class App:
+    """One nomaclip.exe in its own data folder: the exe (and its img folder) copied there,
+    settings.ini and the other data files written before it starts."""
+
+    def __init__(self, session, folder, settings=None, history=None, templates=None):
+        self.session = session
+        self.dir = folder
+        os.makedirs(self.dir)
+        self.exe = os.path.join(self.dir, "nomaclip.exe")
+        shutil.copy2(Config.nomaclip, self.exe)
+        img = os.path.join(os.path.dirname(Config.nomaclip), "img")
+        if os.path.isdir(img):
+            shutil.copytree(img, os.path.join(self.dir, "img"))
+        self.write("settings.ini", settings if isinstance(settings, bytes) else settings_text(**(settings or {})))
+        if history is not None:
+            self.write("history.ini", history if isinstance(history, bytes) else BOM + items_text(history).encode())
+        for name, content in (templates or {}).items():
+            self.write(name, content if isinstance(content, bytes) else BOM + items_text(content).encode())
+        self.proc = None
+
+    # -- files --
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        try:
+            with open(self.path(name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def history(self):
+        data = self.read("history.ini")
+        return None if data is None else parse_items(data)
+
+    def settings(self):
+        data = self.read("settings.ini")
+        return {} if data is None else parse_settings(data)
+
+    def file_stamp(self, name):
+        """What changes when a file is rewritten: bytes, modification time, inode."""
+        try:
+            st = os.stat(self.path(name))
+        except FileNotFoundError:
+            return None
+        return (self.read(name), st.st_mtime_ns, st.st_ino)
+
+    # -- the process --
+
+    def start(self):
+        self.proc = self.session.spawn([self.exe], cwd=self.dir)
+        poll(lambda: self.proc.poll() is not None or self.main(), 30, 0.2, "the NomaclipWnd window")
+        if self.proc.poll() is not None:
+            raise AssertionError("nomaclip.exe ended at start with exit code %s" % self.proc.returncode)
+        return self
+
+    def start_another(self):
+        """A second process of the same exe; returns its Popen."""
+        return self.session.spawn([self.exe], cwd=self.dir)
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def stop(self):
+        if self.proc is not None:
+            kill(self.proc)
+            self.session.forget(self.proc)
+            # The window goes with the process; wait so that the next instance's mutex,
+            # hotkey and window class are free.
+            poll(lambda: self.session.state()["main"] is None, 30, 0.2, "the old window to go")
+
+    # -- observation --
+
+    def main(self):
+        return self.session.state()["main"]
+
+    def visible(self):
+        m = self.main()
+        return bool(m and m["visible"])
+
+    def wait_visible(self, visible=True, timeout=20):
+        what = "the tool window to be %s" % ("shown" if visible else "hidden")
+        return poll(lambda: (self.main() or {}).get("visible") is visible and self.main(), timeout, 0.2, what)
+
+    def rows(self):
+        m = self.main()
+        return [tuple(r) for r in m["list"]["rows"]] if m and m.get("list") else []
+
+    def texts(self):
+        """Column 1 of every list row."""
+        return [r[1] for r in self.rows()]
+
+    def wait_history(self, predicate, what, timeout=20):
+        """Polls history.ini until predicate(entries) holds; returns the entries."""
+        return poll(lambda: (lambda h: h if h is not None and predicate(h) else None)(self.history()), timeout, 0.2,
+                    "history.ini: " + what)
+
+    def wait_setting(self, key, value, timeout=20):
+        return poll(lambda: self.settings().get(key) == str(value), timeout, 0.2,
+                    "settings.ini %s=%s (have %r)" % (key, value, self.settings().get(key)))
+
+    # -- acting as the user --
+
+    def hotkey(self):
+        s = self.settings()
+        self.session.key(hotkey_name(int(s.get("HotkeyMod", 0)), int(s.get("HotkeyKey", 0))))
+
+    def show_by_hotkey(self):
+        self.hotkey()
+        return self.wait_visible(True)
+
+    def tray_icon_point(self):
+        """Where the notification-area icon is: Wine's taskbar puts the icons at the right
+        end, the first one in the last slot."""
+        return SCREEN_W - 10, SCREEN_H - 10
+
+
+_KEY_NAMES = {0x56: "v", 0x4B: "k", 0x70: "F1", 0x78: "F9", 0x20: "space"}
+
+
+def hotkey_name(mod, vk):
+    """xdotool key name for a RegisterHotKey modifier set and virtual key."""
+    parts = []
+    if mod & MOD_CONTROL:
+        parts.append("ctrl")
+    if mod & MOD_ALT:
+        parts.append("alt")
+    if mod & MOD_SHIFT:
+        parts.append("shift")
+    if mod & MOD_WIN:
+        parts.append("super")
+    if 0x41 <= vk <= 0x5A:
+        key = chr(vk).lower()
+    elif 0x30 <= vk <= 0x39:
+        key = chr(vk)
+    elif 0x70 <= vk <= 0x7B:
+        key = "F%d" % (vk - 0x6F)
+    else:
+        key = _KEY_NAMES[vk]
+    return "+".join(parts + [key])
+
+
+# ---- test cases -------------------------------------------------------------------------
+
+import unittest  # noqa: E402
+
+
+class E2ETestCase(unittest.TestCase):
+    """Base of the end-to-end tests: the run's session, programs started by the test ended
+    afterwards, and on failure a screenshot and the probe's view kept as evidence."""
+
+    maxDiff = None
+
+    @property
+    def session(self):
+        return Config.session
+
+    def setUp(self):
+        self.apps = []
+        self.programs = []
+        self.folder = os.path.join(self.session.work, self.id().split(".")[-1])
+
+    def tearDown(self):
+        outcome = getattr(self, "_outcome", None)
+        if outcome is not None and not getattr(outcome, "success", True):
+            self.keep_evidence()
+        for app in self.apps:
+            if app.proc is not None and app.running():
+                app.stop()
+        for p in self.programs:
+            kill(p)
+            self.session.forget(p)
+
+    def keep_evidence(self):
+        name = self.id().split(".")[-1]
+        try:
+            self.session.screenshot(os.path.join(Config.artifacts, "failed-%s.png" % name))
+            with open(os.path.join(Config.artifacts, "failed-%s.json" % name), "w") as f:
+                json.dump(self.session.windows(), f, indent=1)
+            log("evidence of %s kept in %s" % (name, Config.artifacts))
+        except Exception as e:  # evidence is a courtesy; the failure itself is reported
+            log("could not keep evidence: %s" % e)
+
+    def settle(self):
+        """A clipboard change that follows a change of the foreground window within half
+        a second is ignored by design; copies in the tests come after this pause."""
+        time.sleep(0.7)
+
+    def app(self, settings=None, history=None, templates=None, start=True, name=None):
+        folder = self.folder + ("-" + name if name else "")
+        app = App(self.session, folder, settings=settings, history=history, templates=templates)
+        self.apps.append(app)
+        return app.start() if start else app
+
+    def notepad(self):
+        """Starts Wine's notepad and waits until it is the foreground window."""
+        p = self.session.spawn(["notepad"])
+        self.programs.append(p)
+        poll(lambda: (self.session.state()["foreground"] or {}).get("class") == "Notepad", 30, 0.2,
+             "notepad in front")
+        return p

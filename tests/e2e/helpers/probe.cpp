@@ -1,0 +1,364 @@
+// probe: looks at the windows of the desktop from outside, for the end-to-end tests, and
+// prints one JSON object (ASCII only; other characters as \u escapes) on standard output.
+//
+//   probe state                      the tool window, its list, toolbar and focus; the
+//                                    foreground window; open message boxes; notepad's text
+//   probe clipboard                  clipboard formats and the Unicode text (UTF-16LE hex)
+//   probe windows                    every top-level window with its children
+//   probe post TARGET MSG WP LP      PostMessageW; TARGET is "main" (the tool window) or a
+//                                    window handle; numbers in decimal or 0x hex
+//
+// Lists and toolbars of another process hold their texts in that process, so their
+// structures are passed through memory allocated there (VirtualAllocEx).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"NomaclipWnd";
+constexpr int kListId = 1004;
+constexpr int kToolbarId = 100;
+constexpr UINT kTimeoutMs = 3000;
+
+// ---- JSON output -------------------------------------------------------------------
+
+std::string Quote(const std::wstring& s) {
+    std::string out = "\"";
+    char buf[8];
+    for (wchar_t c : s) {
+        if (c == L'"' || c == L'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+            out += buf;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Num(long long v) {
+    return std::to_string(v);
+}
+
+std::string Bool(bool v) {
+    return v ? "true" : "false";
+}
+
+std::string Handle(HWND h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "\"0x%llx\"", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)));
+    return buf;
+}
+
+std::string RectJson(const RECT& r) {
+    return "[" + Num(r.left) + "," + Num(r.top) + "," + Num(r.right) + "," + Num(r.bottom) + "]";
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string out = "[";
+    for (size_t i = 0; i < parts.size(); ++i)
+        out += (i ? "," : "") + parts[i];
+    return out + "]";
+}
+
+// ---- window helpers ----------------------------------------------------------------
+
+std::wstring ClassOf(HWND h) {
+    wchar_t buf[256] = {};
+    GetClassNameW(h, buf, 256);
+    return buf;
+}
+
+// WM_GETTEXT is marshalled between processes by the system; a timeout keeps a hung
+// target from hanging the probe.
+std::wstring TextOf(HWND h) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &len))
+        return {};
+    std::wstring buf(len + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                             kTimeoutMs, &got))
+        return {};
+    buf.resize(got);
+    return buf;
+}
+
+DWORD PidOf(HWND h) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    return pid;
+}
+
+std::string WindowBasics(HWND h) {
+    RECT r{};
+    GetWindowRect(h, &r);
+    return "\"hwnd\":" + Handle(h) + ",\"class\":" + Quote(ClassOf(h)) + ",\"title\":" + Quote(TextOf(h)) +
+           ",\"pid\":" + Num(PidOf(h)) + ",\"visible\":" + Bool(IsWindowVisible(h) != FALSE) +
+           ",\"rect\":" + RectJson(r);
+}
+
+// Memory in another process, freed on scope exit.
+struct RemoteBuffer {
+    HANDLE process = nullptr;
+    void* base = nullptr;
+    explicit RemoteBuffer(HWND owner, SIZE_T size) {
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, PidOf(owner));
+        if (process)
+            base = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (base)
+            VirtualFreeEx(process, base, 0, MEM_RELEASE);
+        if (process)
+            CloseHandle(process);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    bool ok() const { return base != nullptr; }
+    char* at(size_t offset) const { return static_cast<char*>(base) + offset; }
+    bool write(size_t offset, const void* data, size_t size) const {
+        return WriteProcessMemory(process, at(offset), data, size, nullptr) != FALSE;
+    }
+    bool read(size_t offset, void* data, size_t size) const {
+        return ReadProcessMemory(process, at(offset), data, size, nullptr) != FALSE;
+    }
+};
+
+std::string ListJson(HWND list) {
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
+    DWORD_PTR selected = static_cast<DWORD_PTR>(-1), focused = static_cast<DWORD_PTR>(-1);
+    SendMessageTimeoutW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, SMTO_ABORTIFHUNG, kTimeoutMs,
+                        &selected);
+    SendMessageTimeoutW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, SMTO_ABORTIFHUNG, kTimeoutMs,
+                        &focused);
+
+    constexpr size_t kChars = 4096;
+    const size_t textOffset = (sizeof(LVITEMW) + 15) & ~size_t(15);
+    RemoteBuffer remote(list, textOffset + kChars * sizeof(wchar_t));
+    std::vector<std::string> rows;
+    for (int row = 0; remote.ok() && row < static_cast<int>(count) && row < 500; ++row) {
+        std::vector<std::string> cells;
+        for (int col = 0; col < 2; ++col) {
+            LVITEMW item{};
+            item.iSubItem = col;
+            item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
+            item.cchTextMax = static_cast<int>(kChars);
+            std::vector<wchar_t> text(kChars, L'\0');
+            DWORD_PTR len = 0;
+            remote.write(textOffset, text.data(), sizeof(wchar_t)); // empty text if nothing is written
+            remote.write(0, &item, sizeof item);
+            SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.base),
+                                SMTO_ABORTIFHUNG, kTimeoutMs, &len);
+            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
+            text[kChars - 1] = L'\0';
+            cells.push_back(Quote(text.data()));
+        }
+        rows.push_back(Join(cells));
+    }
+    return "{\"hwnd\":" + Handle(list) + ",\"visible\":" + Bool(IsWindowVisible(list) != FALSE) +
+           ",\"count\":" + Num(static_cast<int>(count)) + ",\"selected\":" + Num(static_cast<int>(selected)) +
+           ",\"focused\":" + Num(static_cast<int>(focused)) + ",\"rows\":" + Join(rows) + "}";
+}
+
+std::string ToolbarJson(HWND toolbar) {
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(toolbar, TB_BUTTONCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
+    RemoteBuffer remote(toolbar, sizeof(TBBUTTON));
+    std::vector<std::string> buttons;
+    for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 64; ++i) {
+        TBBUTTON b{};
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
+        if (!ok || !remote.read(0, &b, sizeof b))
+            continue;
+        buttons.push_back("{\"id\":" + Num(b.idCommand) + ",\"image\":" + Num(b.iBitmap) +
+                          ",\"state\":" + Num(b.fsState) + ",\"style\":" + Num(b.fsStyle) + "}");
+    }
+    RECT r{};
+    GetWindowRect(toolbar, &r);
+    return "{\"rect\":" + RectJson(r) + ",\"buttons\":" + Join(buttons) + "}";
+}
+
+std::string MainJson() {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    if (!main)
+        return "null";
+    std::string out = "{" + WindowBasics(main);
+    const LONG_PTR ex = GetWindowLongPtrW(main, GWL_EXSTYLE);
+    out += ",\"topmost\":" + Bool((ex & WS_EX_TOPMOST) != 0) + ",\"enabled\":" + Bool(IsWindowEnabled(main) != FALSE);
+
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus) {
+        out += ",\"focus\":{\"hwnd\":" + Handle(gui.hwndFocus) + ",\"class\":" + Quote(ClassOf(gui.hwndFocus)) +
+               ",\"id\":" + Num(GetDlgCtrlID(gui.hwndFocus)) + "}";
+    } else {
+        out += ",\"focus\":null";
+    }
+    out += ",\"active\":" + Handle(gui.hwndActive);
+
+    HWND list = GetDlgItem(main, kListId);
+    out += ",\"list\":" + (list ? ListJson(list) : std::string("null"));
+    HWND toolbar = GetDlgItem(main, kToolbarId);
+    out += ",\"toolbar\":" + (toolbar ? ToolbarJson(toolbar) : std::string("null"));
+    return out + "}";
+}
+
+std::string ForegroundJson() {
+    HWND fg = GetForegroundWindow();
+    if (!fg)
+        return "null";
+    return "{" + WindowBasics(fg) + "}";
+}
+
+BOOL CALLBACK CollectChild(HWND h, LPARAM param) {
+    auto* out = reinterpret_cast<std::vector<std::string>*>(param);
+    RECT r{};
+    GetWindowRect(h, &r);
+    out->push_back("{\"hwnd\":" + Handle(h) + ",\"class\":" + Quote(ClassOf(h)) + ",\"id\":" + Num(GetDlgCtrlID(h)) +
+                   ",\"text\":" + Quote(TextOf(h)) + ",\"visible\":" + Bool(IsWindowVisible(h) != FALSE) +
+                   ",\"rect\":" + RectJson(r) + "}");
+    return TRUE;
+}
+
+std::string ChildrenJson(HWND h) {
+    std::vector<std::string> children;
+    EnumChildWindows(h, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return Join(children);
+}
+
+struct TopLevelQuery {
+    bool dialogsOnly;
+    std::vector<std::string> out;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND h, LPARAM param) {
+    auto* q = reinterpret_cast<TopLevelQuery*>(param);
+    if (q->dialogsOnly && (ClassOf(h) != L"#32770" || !IsWindowVisible(h)))
+        return TRUE;
+    HWND owner = GetWindow(h, GW_OWNER);
+    q->out.push_back("{" + WindowBasics(h) + ",\"owner\":" + Handle(owner) + ",\"children\":" + ChildrenJson(h) + "}");
+    return TRUE;
+}
+
+std::string TopLevelJson(bool dialogsOnly) {
+    TopLevelQuery q{dialogsOnly, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&q));
+    return Join(q.out);
+}
+
+std::string NotepadJson() {
+    HWND np = FindWindowW(L"Notepad", nullptr);
+    if (!np)
+        return "null";
+    HWND edit = FindWindowExW(np, nullptr, L"Edit", nullptr);
+    return "{" + WindowBasics(np) + ",\"text\":" + Quote(edit ? TextOf(edit) : std::wstring()) + "}";
+}
+
+int ScreenDpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+int State() {
+    std::printf("{\"main\":%s,\"foreground\":%s,\"msgboxes\":%s,\"notepad\":%s,\"dpi\":%d}\n", MainJson().c_str(),
+                ForegroundJson().c_str(), TopLevelJson(true).c_str(), NotepadJson().c_str(), ScreenDpi());
+    return 0;
+}
+
+int Windows() {
+    std::printf("{\"windows\":%s,\"foreground\":%s}\n", TopLevelJson(false).c_str(), ForegroundJson().c_str());
+    return 0;
+}
+
+int Clipboard() {
+    bool open = false;
+    for (int attempt = 0; attempt < 100 && !open; ++attempt) {
+        open = OpenClipboard(nullptr) != FALSE;
+        if (!open)
+            Sleep(10);
+    }
+    if (!open) {
+        std::printf("{\"error\":\"OpenClipboard failed\"}\n");
+        return 3;
+    }
+    std::vector<std::string> formats;
+    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
+        wchar_t name[256] = {};
+        if (!GetClipboardFormatNameW(f, name, 256))
+            std::swprintf(name, 256, L"#%u", f);
+        formats.push_back(Quote(name));
+    }
+    std::string hex = "null";
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        const SIZE_T size = GlobalSize(h);
+        if (const auto* p = static_cast<const unsigned char*>(GlobalLock(h))) {
+            hex = "\"";
+            char buf[4];
+            // Up to the terminating NUL, as readers of CF_UNICODETEXT see it.
+            for (SIZE_T i = 0; i + 1 < size; i += 2) {
+                if (p[i] == 0 && p[i + 1] == 0)
+                    break;
+                std::snprintf(buf, sizeof buf, "%02x", p[i]);
+                hex += buf;
+                std::snprintf(buf, sizeof buf, "%02x", p[i + 1]);
+                hex += buf;
+            }
+            hex += "\"";
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    std::printf("{\"formats\":%s,\"utf16le\":%s}\n", Join(formats).c_str(), hex.c_str());
+    return 0;
+}
+
+unsigned long long ParseNumber(const char* s) {
+    return std::strtoull(s, nullptr, 0);
+}
+
+int Post(const char* target, const char* msg, const char* wp, const char* lp) {
+    HWND h = std::string(target) == "main" ? FindWindowW(kMainClass, nullptr)
+                                           : reinterpret_cast<HWND>(static_cast<UINT_PTR>(ParseNumber(target)));
+    if (!h || !IsWindow(h)) {
+        std::printf("{\"posted\":false,\"error\":\"no such window\"}\n");
+        return 1;
+    }
+    const BOOL ok = PostMessageW(h, static_cast<UINT>(ParseNumber(msg)), static_cast<WPARAM>(ParseNumber(wp)),
+                                 static_cast<LPARAM>(ParseNumber(lp)));
+    std::printf("{\"posted\":%s}\n", Bool(ok != FALSE).c_str());
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Rectangles in physical pixels, as xdotool and the screenshots see them, also at 144 dpi.
+    SetProcessDPIAware();
+    const std::string cmd = argc > 1 ? argv[1] : "";
+    if (cmd == "state")
+        return State();
+    if (cmd == "windows")
+        return Windows();
+    if (cmd == "clipboard")
+        return Clipboard();
+    if (cmd == "post" && argc == 6)
+        return Post(argv[2], argv[3], argv[4], argv[5]);
+    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM\n");
+    return 2;
+}
