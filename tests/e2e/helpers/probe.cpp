@@ -1,7 +1,8 @@
 // probe: looks at the windows of the desktop from outside, for the end-to-end tests, and
 // prints one JSON object (ASCII only; other characters as \u escapes) on standard output.
 //
-//   probe state                      the tool window, its list, toolbar and focus; the
+//   probe state                      the tool window, its list (rows: column 0, column 1,
+//                                    screen rectangle), toolbar and focus; the
 //                                    foreground window; open message boxes; notepad's text
 //   probe clipboard                  clipboard formats and the Unicode text (UTF-16LE hex)
 //   probe windows                    every top-level window with its children
@@ -164,9 +165,24 @@ std::string ListJson(HWND list) {
             text[kChars - 1] = L'\0';
             cells.push_back(Quote(text.data()));
         }
+        // The row's rectangle on the screen, for clicking it.
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        DWORD_PTR ok = 0;
+        remote.write(0, &r, sizeof r);
+        SendMessageTimeoutW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
+        if (ok && remote.read(0, &r, sizeof r))
+            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        else
+            r = RECT{};
+        cells.push_back(RectJson(r));
         rows.push_back(Join(cells));
     }
+    RECT listRect{};
+    GetWindowRect(list, &listRect);
     return "{\"hwnd\":" + Handle(list) + ",\"visible\":" + Bool(IsWindowVisible(list) != FALSE) +
+           ",\"rect\":" + RectJson(listRect) +
            ",\"count\":" + Num(static_cast<int>(count)) + ",\"selected\":" + Num(static_cast<int>(selected)) +
            ",\"focused\":" + Num(static_cast<int>(focused)) + ",\"rows\":" + Join(rows) + "}";
 }
