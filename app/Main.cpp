@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objidl.h> // the GDI+ headers expect what WIN32_LEAN_AND_MEAN leaves out
 #include <gdiplus.h>
 #include <objbase.h>
 

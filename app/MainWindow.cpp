@@ -196,6 +196,7 @@ void OnDestroy(HWND window) {
     }
     RemoveItemListSubclass(g_windows.list);
     RemoveTabStripSubclass();
+    ForgetTabStripFont(); // the list font goes below; the strip must not draw with it
 
     const int t = g_app.currentTab;
     if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t)) {

@@ -6,6 +6,10 @@
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/TextFile.h"
+#include "app/AppContext.h"
+#include "ui/ItemList.h"
+
+#include <commctrl.h>
 
 #include <windows.h>
 #include <fstream>
@@ -206,6 +210,63 @@ std::vector<Result> CryptoCases() {
     return results;
 }
 
+// FillItemList of the history shown with HistoryLimit 20 and 10,000, each followed by the
+// repaint it causes; a refill must not grow with the number of entries.
+Result RefillCase() {
+    std::mt19937 rng(20);
+    const std::vector<HistoryItem> items = RandomHistory(10000, rng);
+    InitCommonControls();
+    HWND host = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 600, nullptr, nullptr,
+                                nullptr, nullptr);
+    HWND list = CreateItemList(host);
+    SetWindowPos(list, nullptr, 0, 0, 380, 560, SWP_NOZORDER | SWP_SHOWWINDOW);
+    g_app.historyShown = true;
+    auto refill = [&](int limit) {
+        g_app.HistoryLimit = limit;
+        FillItemList(list, items);
+        UpdateWindow(list);
+    };
+    Result r = Measure("refill-10000", 31, 3.0, [&] { refill(10000); }, [&] { refill(20); });
+    DestroyWindow(host);
+    return r;
+}
+
+// From process start to the hidden window waiting for input, with a 10,000-entry history,
+// against the same start with an empty data folder plus the time LoadHistory takes alone.
+Result StartupCase(double loadMs) {
+    const std::wstring exe = GetAppDirectory() + L"\\..\\nomaclip.exe";
+    auto prepare = [&](const wchar_t* folderName) {
+        const std::wstring folder = DataFilePath(folderName);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CopyFileW(exe.c_str(), (folder + L"\\nomaclip.exe").c_str(), FALSE);
+        return folder;
+    };
+    const std::wstring full = prepare(L"startup-full");
+    const std::wstring empty = prepare(L"startup-empty");
+    const std::string history = FileBytes(DataFilePath(L"history.ini"));
+    {
+        std::ofstream out((full + L"\\history.ini").c_str(), std::ios::binary | std::ios::trunc);
+        out << history;
+    }
+    auto start = [](const std::wstring& folder) {
+        std::wstring command = L"\"" + folder + L"\\nomaclip.exe\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &process))
+            return;
+        WaitForInputIdle(process.hProcess, 30000);
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    };
+    Result r = Measure("startup-10000", 7, 1.5, [&] { start(full); }, [&] { start(empty); });
+    r.baseline += loadMs;
+    return r;
+}
+
 } // namespace
 
 int main() {
@@ -213,6 +274,8 @@ int main() {
     for (size_t count : {100u, 1000u, 10000u})
         results.push_back(CaptureCase(count));
     results.push_back(LoadCase());
+    results.push_back(StartupCase(results.back().ours));
+    results.push_back(RefillCase());
     for (const Result& r : CryptoCases())
         results.push_back(r);
     DeleteFileW(DataFilePath(L"history.ini").c_str());

@@ -48,7 +48,7 @@ TEST(HookKeys, FKeysMapToTheirCommandsAndF9F10PassOn) {
     EXPECT_EQ(ClassifyHookKey(VK_ESCAPE, command), HookKey::Escape);
     EXPECT_EQ(ClassifyHookKey(VK_F7, command), HookKey::TabKey);
     EXPECT_EQ(ClassifyHookKey(VK_F8, command), HookKey::TabKey);
-    for (DWORD key : {VK_F9, VK_F10, static_cast<DWORD>('A'), static_cast<DWORD>(VK_RETURN)})
+    for (DWORD key : {DWORD{VK_F9}, DWORD{VK_F10}, DWORD{0x41}, DWORD{VK_RETURN}})
         EXPECT_EQ(ClassifyHookKey(key, command), HookKey::PassOn);
 }
 
