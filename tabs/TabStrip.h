@@ -1,0 +1,177 @@
+// The tab strip: the owner-drawn row of four equal tabs between the toolbar and the content
+// area. Its geometry, captions, hover rules and menu contents are plain functions below; the
+// window side (creation, painting, mouse, menu) lives in TabStrip.cpp.
+#pragma once
+
+#include "app/AppContext.h"
+#include "core/Types.h"
+
+#include <windows.h>
+#include <commctrl.h> // before app/Layout.h, which uses its types
+
+#include "app/Layout.h" // kTabStripHeight
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TabVisual : int { Normal = 0, Hovered = 1, Selected = 2 };
+using TabVisuals = std::array<TabVisual, kTabCount>;
+
+// ---- Window side -------------------------------------------------------------------------
+
+// Creates the strip as a child of the main window (a notifying STATIC, id 6001) at (0, y),
+// `width` wide and 24 high until the layout places it, subclasses it and gives it `font`.
+// Also stores the handle in g_windows.tabStrip.
+HWND CreateTabStrip(HWND parent, int y, int width, HFONT font);
+// Gives the strip its previous window procedure back (main window destruction).
+void RemoveTabStripSubclass();
+// Drops the font reference before the font itself is deleted.
+void ForgetTabStripFont();
+// Tab t selected, the others normal; repaints the strip at once when it exists.
+void SelectTabInStrip(int t);
+// Recomputes the four tab rectangles for a strip `width` pixels wide. The layout moves the
+// window itself (to y = toolbar height, kTabStripHeight high) and then calls this.
+void LayoutTabStrip(int width);
+
+// Menu commands of the strip. The sealing workflow and the tab settings dialog implement them;
+// until then they do nothing.
+void EncryptTabFromMenu(int tab);
+void RelockTabFromMenu(int tab);
+void OpenTabSettingsFromMenu(int tab, HWND owner);
+
+// ---- Logic -------------------------------------------------------------------------------
+
+// Four tabs side by side: c = width / 4 each, the last one takes the remainder.
+inline std::array<RECT, kTabCount> TabRectangles(int width, int height) {
+    const int c = width / kTabCount;
+    std::array<RECT, kTabCount> rects{};
+    for (int k = 0; k < kTabCount; ++k) {
+        rects[k].left = k * c;
+        rects[k].right = (k == kTabCount - 1) ? width : (k + 1) * c;
+        rects[k].top = 0;
+        rects[k].bottom = height;
+    }
+    return rects;
+}
+
+// Index of the first tab whose rectangle holds the point (right and bottom edges excluded),
+// -1 when none does.
+inline int TabAtPoint(const std::array<RECT, kTabCount>& rects, POINT pt) {
+    for (int k = 0; k < kTabCount; ++k) {
+        const RECT& r = rects[k];
+        if (pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom)
+            return k;
+    }
+    return -1;
+}
+
+inline constexpr wchar_t kSealedMark[] = L"\U0001F512"; // closed padlock, two UTF-16 units
+inline constexpr wchar_t kOpenedMark[] = L"\U0001F513"; // open padlock
+
+// The padlock in front of a tab's name: closed when sealed, open when opened for this run.
+inline std::wstring_view TabLockMark(const TabSlot& slot) {
+    if (slot.encrypted)
+        return kSealedMark;
+    if (slot.tempUnlocked)
+        return kOpenedMark;
+    return {};
+}
+
+inline std::wstring TabCaption(const TabSlot& slot) {
+    std::wstring caption(TabLockMark(slot));
+    caption += slot.name;
+    return caption;
+}
+
+// The text itself when it fits; else the longest prefix (cut by UTF-16 units) followed by
+// "..." that fits; else "..." alone. One measurement per candidate.
+inline std::wstring FitTextWithEllipsis(const std::function<int(std::wstring_view)>& measureWidth,
+                                        std::wstring_view text, int width) {
+    if (measureWidth(text) <= width)
+        return std::wstring(text);
+    for (size_t n = text.size(); n-- > 0;) {
+        std::wstring candidate(text.substr(0, n));
+        candidate += L"...";
+        if (measureWidth(candidate) <= width)
+            return candidate;
+    }
+    return L"...";
+}
+
+// The same, measured with GetTextExtentPoint32W in the DC's selected font.
+std::wstring FitTextWithEllipsis(HDC dc, std::wstring_view text, int width);
+
+// Tab t selected and every other tab normal (a hover mark elsewhere is cleared too).
+inline TabVisuals SelectedOnly(int t) {
+    TabVisuals visuals{};
+    visuals.fill(TabVisual::Normal);
+    if (t >= 0 && t < kTabCount)
+        visuals[t] = TabVisual::Selected;
+    return visuals;
+}
+
+// Moves the hover mark from `hovered` to `newHover` (-1 for none). The selected tab keeps its
+// state. Returns false, changing nothing, when the mouse stays on the same tab.
+inline bool MoveTabHover(TabVisuals& visuals, int& hovered, int newHover) {
+    if (newHover == hovered)
+        return false;
+    if (hovered >= 0 && hovered < kTabCount && visuals[hovered] != TabVisual::Selected)
+        visuals[hovered] = TabVisual::Normal;
+    if (newHover >= 0 && newHover < kTabCount && visuals[newHover] != TabVisual::Selected)
+        visuals[newHover] = TabVisual::Hovered;
+    hovered = newHover;
+    return true;
+}
+
+struct TabColours {
+    COLORREF background;
+    COLORREF text;
+    bool markBar;
+};
+
+inline constexpr COLORREF kStripBackground = RGB(43, 43, 43);
+inline constexpr COLORREF kStripMark = RGB(245, 130, 32);
+
+inline TabColours ColoursForTab(TabVisual visual) {
+    switch (visual) {
+    case TabVisual::Selected:
+        return {kStripBackground, kStripMark, true};
+    case TabVisual::Hovered:
+        return {RGB(0, 0, 0), RGB(255, 255, 255), true};
+    case TabVisual::Normal:
+        break;
+    }
+    return {kStripBackground, RGB(255, 255, 255), false};
+}
+
+// Where the caption is drawn: the tab inset 4 pixels left and right and 2 from the top.
+inline RECT TabTextRect(const RECT& tab) {
+    return RECT{tab.left + 4, tab.top + 2, tab.right - 4, tab.bottom};
+}
+
+// The orange bar under a selected or hovered tab: two rows above the strip's last row, which
+// stays background.
+inline RECT TabMarkBar(const RECT& tab, int clientHeight) {
+    return RECT{tab.left, clientHeight - 3, tab.right, clientHeight - 1};
+}
+
+struct TabMenuEntry {
+    UINT id;
+    const wchar_t* text;
+    bool grayed;
+};
+
+// The right-click menu of tab `tab`: re-seal (opened for the run) or seal (greyed when already
+// sealed), then the settings, which neither the history nor a tab with a password may change.
+inline std::vector<TabMenuEntry> TabMenuEntries(int tab, const TabSlot& slot) {
+    std::vector<TabMenuEntry> entries;
+    if (slot.tempUnlocked)
+        entries.push_back({CMD_RELOCK_TAB, L"暗号化状態に戻す", false});
+    else
+        entries.push_back({CMD_ENCRYPT_TAB, L"このタブを暗号化...", slot.encrypted});
+    entries.push_back({CMD_TAB_SETTINGS, L"タブの設定", tab == kHistoryTab || slot.encrypted || slot.tempUnlocked});
+    return entries;
+}

@@ -1,0 +1,129 @@
+// The content area of the main window: ShowTab puts the current tab on screen as the item
+// list, the memo pad or the password panel. The panel's geometry, the list's header texts and
+// the memo pad's line ends are plain functions below; the windows live in TabView.cpp.
+#pragma once
+
+#include "core/Types.h"
+#include "tabs/TabStrip.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+// ---- Window side -------------------------------------------------------------------------
+
+// Creates the lock picture and the eight other panel controls, hidden and zero-sized, as
+// children of the main window in Tab order, subclasses the picture and both password edits,
+// and stores the handles in g_windows.
+void CreatePasswordPanel(HWND parent);
+// Gives the picture and the edits their previous procedures back and removes the properties
+// that held them (main window destruction).
+void DestroyPasswordPanelProps();
+
+// Puts tab t on screen: the memo pad, the list or the password panel, the list's column
+// headers, the tab strip's states; then redraws the main window.
+void ShowTab(int t);
+
+// Places the panel (part of the main window's layout): setup geometry while the current tab is
+// in encryption setup, unlock geometry otherwise; gives the panel and the memo pad the list
+// font and repaints the panel controls that are visible.
+void LayoutPasswordPanel(HWND mainWindow, int clientWidth, int clientHeight, int toolbarHeight);
+
+// ---- Logic -------------------------------------------------------------------------------
+
+enum class PanelMode { Hidden, Unlock, Setup };
+
+// Never stored: a sealed tab asks for its password, the tab in encryption setup for a new one.
+inline PanelMode PanelModeFor(int tab, bool sealed, int encryptSetupTab) {
+    if (sealed)
+        return PanelMode::Unlock;
+    if (tab >= 0 && tab == encryptSetupTab)
+        return PanelMode::Setup;
+    return PanelMode::Hidden;
+}
+
+struct ControlBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct PanelGeometry {
+    bool setupMode = false;
+    ControlBox lockImage;
+    ControlBox firstLabel;
+    ControlBox password;
+    ControlBox confirmLabel; // placed in setup mode only
+    ControlBox confirmEdit;  // placed in setup mode only
+    ControlBox leftButton;   // 8002 "一時解除" when unlocking, 8005 "暗号化実行" in setup
+    ControlBox rightButton;  // 8003 "暗号化解除" when unlocking, 8006 "キャンセル" in setup
+};
+
+// The panel is centred in the content area below the toolbar and the strip. Divisions
+// truncate, as the layout always has; the picture is 64 pixels at 96 dpi.
+inline PanelGeometry ComputePanelGeometry(int clientWidth, int clientHeight, int toolbarHeight, int dpi,
+                                          bool setupMode) {
+    const int top = toolbarHeight + kTabStripHeight;
+    const int centre = toolbarHeight + (clientHeight - top) / 2 + kTabStripHeight;
+    const int labelWidth = std::min(clientWidth - 20, 450);
+    const int labelLeft = (clientWidth - labelWidth) / 2;
+    const int middle = clientWidth / 2;
+    const int imageSize = MulDiv(64, dpi, 96);
+    const int gap = std::max((centre - imageSize - top - 40) / 2, 5);
+
+    PanelGeometry g;
+    g.setupMode = setupMode;
+    g.lockImage = {middle - imageSize / 2, top + gap, imageSize, imageSize};
+    if (setupMode) {
+        g.firstLabel = {labelLeft, centre - 68, labelWidth, 20};
+        g.password = {middle - 110, centre - 43, 220, 24};
+        g.confirmLabel = {labelLeft, centre - 4, labelWidth, 20};
+        g.confirmEdit = {middle - 110, centre + 21, 220, 24};
+        g.leftButton = {middle - 105, centre + 60, 100, 26};
+        g.rightButton = {middle + 5, centre + 60, 100, 26};
+    } else {
+        g.firstLabel = {labelLeft, centre - 40, labelWidth, 20};
+        g.password = {middle - 110, centre - 10, 220, 24};
+        g.leftButton = {middle - 105, centre + 25, 100, 26};
+        g.rightButton = {middle + 5, centre + 25, 100, 26};
+    }
+    return g;
+}
+
+inline constexpr size_t kListHeaderMaxUnits = 63;
+
+// Column 0 of the list: state marks on the history, row numbers on the other tabs.
+inline const wchar_t* FirstColumnHeader(int tab) {
+    return tab == kHistoryTab ? L"再" : L"番";
+}
+
+// Column 1 of the list: the padlock (two UTF-16 units) and the tab's name, cut to 63 units.
+inline std::wstring ListHeaderText(const TabSlot& slot) {
+    std::wstring text = TabCaption(slot);
+    if (text.size() > kListHeaderMaxUnits)
+        text.resize(kListHeaderMaxUnits);
+    return text;
+}
+
+// The edit control breaks lines only at CR LF: every LF without a CR before it gets one. A CR
+// alone and a CR LF pair stay as they are.
+inline std::wstring MemoTextForDisplay(std::wstring_view text) {
+    std::wstring shown;
+    shown.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
+            shown += L'\r';
+        shown += text[i];
+    }
+    return shown;
+}
+
+// What the memo pad shows for tab t: the first entry of tabs 1 to 3, else nothing.
+inline std::wstring MemoPadText(int tab, const TabSlot& slot) {
+    if (tab < 1 || tab >= kTabCount || slot.items.empty())
+        return std::wstring();
+    return MemoTextForDisplay(slot.items.front().text);
+}

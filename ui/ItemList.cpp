@@ -1,0 +1,305 @@
+// The item list window: creation, the virtual rows and their texts, the row colours, the
+// hover highlight and the grey line under the column header.
+#include "ui/ItemList.h"
+
+#include "app/AppContext.h"
+#include "core/UniqueHandles.h"
+
+#include <windowsx.h>
+
+#include <cwchar>
+
+ListInteraction g_listInteraction;
+
+namespace {
+
+// What the rows show: the entries given to the last refill and whether they were the history.
+struct ListBinding {
+    const std::vector<HistoryItem>* items = nullptr;
+    bool history = false;
+};
+
+ListBinding g_binding;
+WNDPROC g_previousListProc = nullptr;
+HWND g_header = nullptr; // the list's header control once subclassed
+WNDPROC g_previousHeaderProc = nullptr;
+
+constexpr COLORREF kListBackground = RGB(243, 243, 243);
+constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
+
+// ---- Texts ---------------------------------------------------------------------------------
+
+// Cells are copied into the list's own buffer, so no string has to outlive the notification.
+void CopyCellText(std::wstring_view text, wchar_t* buffer, int capacity) {
+    const size_t count = std::min(text.size(), static_cast<size_t>(capacity - 1));
+    if (count > 0)
+        wmemcpy(buffer, text.data(), count);
+    buffer[count] = L'\0';
+}
+
+// ---- Header line ---------------------------------------------------------------------------
+
+void DrawGreyLine(HDC dc, int y, int right) {
+    UniquePen pen(CreatePen(PS_SOLID, 1, kHeaderLine));
+    UniqueSelectObject selected(dc, pen.get());
+    MoveToEx(dc, 0, y, nullptr);
+    LineTo(dc, right, y);
+}
+
+LRESULT CALLBACK HeaderProc(HWND header, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The header paints itself first; the line goes over its last row.
+    const LRESULT result = g_previousHeaderProc ? CallWindowProcW(g_previousHeaderProc, header, msg, wParam, lParam)
+                                                : DefWindowProcW(header, msg, wParam, lParam);
+    if (msg == WM_PAINT) {
+        RECT client{};
+        GetClientRect(header, &client);
+        UniqueWindowDC dc(header);
+        if (dc)
+            DrawGreyLine(dc.get(), client.bottom - 1, client.right);
+    }
+    return result;
+}
+
+// Both list creation and the list's first paint may get here first; it happens once.
+void SubclassHeaderOnce(HWND header) {
+    if (!header || g_header)
+        return;
+    g_header = header;
+    g_previousHeaderProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HeaderProc)));
+}
+
+void DrawLineUnderHeader(HWND list) {
+    HWND header = ListView_GetHeader(list);
+    if (!header || !IsWindowVisible(header))
+        return;
+    SubclassHeaderOnce(header);
+
+    RECT headerRect{};
+    GetWindowRect(header, &headerRect);
+    POINT bottom{0, headerRect.bottom};
+    ScreenToClient(list, &bottom);
+    RECT client{};
+    GetClientRect(list, &client);
+    UniqueWindowDC dc(list);
+    if (dc)
+        DrawGreyLine(dc.get(), bottom.y - 1, client.right);
+}
+
+// ---- Subclass procedure --------------------------------------------------------------------
+
+LRESULT CallPreviousListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return g_previousListProc ? CallWindowProcW(g_previousListProc, list, msg, wParam, lParam)
+                              : DefWindowProcW(list, msg, wParam, lParam);
+}
+
+void RedrawRow(HWND list, int row) {
+    if (row >= 0)
+        SendMessageW(list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
+}
+
+LRESULT OnPaint(HWND list, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = CallPreviousListProc(list, WM_PAINT, wParam, lParam);
+    DrawLineUnderHeader(list);
+    return result;
+}
+
+void TrackHover(HWND list, POINT pt) {
+    LVHITTESTINFO hit{};
+    hit.pt = pt;
+    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (row != g_listInteraction.hoverRow) {
+        const int old = g_listInteraction.hoverRow;
+        g_listInteraction.hoverRow = row;
+        RedrawRow(list, old);
+        RedrawRow(list, row);
+    }
+    // Asked on every move: the list's own tracking may have used up an earlier request.
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, list, 0};
+    TrackMouseEvent(&track);
+}
+
+LRESULT OnMouseMove(HWND list, WPARAM wParam, LPARAM lParam) {
+    // While a row is dragged the pointer marks the drop place, not a hovered row.
+    if (!g_listInteraction.dragActive)
+        TrackHover(list, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    return CallPreviousListProc(list, WM_MOUSEMOVE, wParam, lParam);
+}
+
+LRESULT OnMouseLeave(HWND list, WPARAM wParam, LPARAM lParam) {
+    if (g_listInteraction.hoverRow != -1) {
+        const int old = g_listInteraction.hoverRow;
+        g_listInteraction.hoverRow = -1;
+        RedrawRow(list, old);
+    }
+    return CallPreviousListProc(list, WM_MOUSELEAVE, wParam, lParam);
+}
+
+LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT:
+        return OnPaint(list, wParam, lParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(list, wParam, lParam);
+    case WM_MOUSELEAVE:
+        return OnMouseLeave(list, wParam, lParam);
+    default:
+        return CallPreviousListProc(list, msg, wParam, lParam);
+    }
+}
+
+// The client width the list will have once its vertical scroll bar has followed `rows`.
+int ClientWidthAfterRefill(HWND list, int rows) {
+    RECT client{};
+    GetClientRect(list, &client);
+    const bool barShown = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0;
+    const int rowsPerPage = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    return ClientWidthWithRows(client.right - client.left, barShown, GetSystemMetrics(SM_CXVSCROLL), rows, rowsPerPage);
+}
+
+void SetColumnWidths(HWND list, int secondColumnWidth) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(kFirstColumnWidth, 0));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(secondColumnWidth, 0));
+}
+
+void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = width;
+    column.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+} // namespace
+
+HWND CreateItemList(HWND parent) {
+    RECT client{};
+    GetClientRect(parent, &client);
+    // Virtual (owner data): the rows are the entries themselves, read when painted.
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA;
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, client.right, client.bottom, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_LIST)), g_instance, nullptr);
+    g_windows.list = list;
+    if (!list)
+        return nullptr;
+
+    const LPARAM extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(extended), extended);
+    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kListBackground));
+    if (g_app.listFont)
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
+    InsertColumn(list, 0, L"再", kFirstColumnWidth);
+    InsertColumn(list, 1, L"履歴", 300);
+    SubclassHeaderOnce(ListView_GetHeader(list));
+    return list;
+}
+
+void FillItemList(HWND list, const std::vector<HistoryItem>& items) {
+    if (!list)
+        return;
+    // Everything happens with redrawing off so that the scroll bars are worked out once, when
+    // it comes back on: Wine draws a scroll bar synchronously at every update, which would cost
+    // more than the rows themselves.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    // Deleting every row first also drops the selection, the focus mark and the scroll position.
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    g_binding.items = &items;
+    g_binding.history = g_app.historyShown;
+    const int rows = ItemListRowCount(items, g_app.historyShown, g_app.HistoryLimit);
+    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
+    const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows));
+    SetColumnWidths(list, predicted);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+
+    // Column 1 follows the client width that the scroll bar leaves; the guess above is only
+    // corrected when it missed.
+    RECT client{};
+    GetClientRect(list, &client);
+    const int actual = SecondColumnWidth(client.right - client.left);
+    if (actual != predicted)
+        SetColumnWidths(list, actual);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void ClearItemList(HWND list) {
+    if (list)
+        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    g_binding = ListBinding{};
+}
+
+LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info) {
+    if (!info)
+        return 0;
+    LVITEMW& cell = info->item;
+    if (!(cell.mask & LVIF_TEXT) || !cell.pszText || cell.cchTextMax <= 0)
+        return 0;
+    cell.pszText[0] = L'\0';
+
+    // The entries may have changed since the last refill (a row deleted, the history cut):
+    // a row past their end stays empty until the next refill.
+    const std::vector<HistoryItem>* items = g_binding.items;
+    if (!items || cell.iItem < 0 || static_cast<size_t>(cell.iItem) >= items->size())
+        return 0;
+    const HistoryItem& item = (*items)[static_cast<size_t>(cell.iItem)];
+    if (cell.iSubItem == 0)
+        CopyCellText(FirstColumnText(item, cell.iItem, g_binding.history), cell.pszText, cell.cchTextMax);
+    else if (cell.iSubItem == 1)
+        CopyCellText(ItemDisplayTextView(item), cell.pszText, cell.cchTextMax);
+    return 0;
+}
+
+LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+        const int row = static_cast<int>(draw->nmcd.dwItemSpec);
+        const bool selected =
+            (SendMessageW(draw->nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
+             LVIS_SELECTED) != 0;
+        const RowColours colours = RowColoursFor(selected, row == g_listInteraction.hoverRow);
+        draw->clrText = colours.text;
+        draw->clrTextBk = colours.background;
+        return CDRF_NEWFONT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+void InstallItemListSubclass(HWND list) {
+    if (!list || g_previousListProc)
+        return;
+    g_previousListProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ItemListProc)));
+}
+
+void RemoveItemListSubclass(HWND list) {
+    if (list && g_previousListProc)
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousListProc));
+    g_previousListProc = nullptr;
+    if (g_header && g_previousHeaderProc)
+        SetWindowLongPtrW(g_header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousHeaderProc));
+    g_header = nullptr;
+    g_previousHeaderProc = nullptr;
+}
+
+void SelectListRow(HWND list, int row) {
+    if (!list || row < 0 || row >= ListRowCount(list))
+        return;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+int ListRowCount(HWND list) {
+    return list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+int SelectedListRow(HWND list) {
+    return list ? static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+}

@@ -1,0 +1,123 @@
+// The item list: a virtual report list of the entries in view. Rows hold no text of their own;
+// the list asks for each visible cell (LVN_GETDISPINFOW), so a refill costs the same for any
+// number of entries. What each cell shows is decided by the plain functions below.
+#pragma once
+
+#include "core/Types.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ---- Window side -------------------------------------------------------------------------
+
+// Mouse state of the list's rows, one instance. The reorder drag belongs to the list
+// interactions; hover highlighting pauses while a drag runs.
+struct ListInteraction {
+    int hoverRow = -1;       // row under the pointer, -1 when none
+    bool dragActive = false; // a row is being dragged; the list holds the mouse capture
+    int dragSourceRow = -1;
+};
+extern ListInteraction g_listInteraction;
+
+// Creates the list (control 1004, virtual, single selection) in the main window and sets it
+// up: full-row selection, double buffering, background RGB(243, 243, 243), the list font, the
+// columns "再" (30) and "履歴" (300), the header's separator line. Also stores the handle in
+// g_windows.list. The rows come from FillItemList.
+HWND CreateItemList(HWND parent);
+
+// Shows `items` in the list: the history while g_app.historyShown (at most HistoryLimit rows
+// when that is 0 or more), otherwise one row per entry. `items` must be one of the tab slots'
+// vectors: the list reads it whenever it paints. No row is selected afterwards.
+void FillItemList(HWND list, const std::vector<HistoryItem>& items);
+// Deletes every row and forgets the entries (the password panel shows instead).
+void ClearItemList(HWND list);
+
+// Answers LVN_GETDISPINFOW from the list (the main window forwards it); returns 0.
+LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info);
+// Answers NM_CUSTOMDRAW from the list with the row colours; the result is the notification's.
+LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw);
+
+// The list's subclass procedure (hover highlight, header line) and its removal, which also
+// gives the header control its own procedure back.
+void InstallItemListSubclass(HWND list);
+void RemoveItemListSubclass(HWND list);
+
+// Selects and focuses row `row` and scrolls it fully into view; rows out of range are ignored.
+void SelectListRow(HWND list, int row);
+int ListRowCount(HWND list);
+// The selected row, -1 when none.
+int SelectedListRow(HWND list);
+
+// ---- Logic -------------------------------------------------------------------------------
+
+inline constexpr size_t kDisplayTextMaxUnits = 1000;
+inline constexpr int kFirstColumnWidth = 30;
+
+inline constexpr wchar_t kLockedMark[] = L"\U0001F512"; // padlock: entry in the locked group
+inline constexpr wchar_t kUsedMark[] = L"\u2714";       // check mark: chosen or captured again
+
+// Column 1: the label when there is one, else the text; its first line; at most 1000 units.
+inline std::wstring_view ItemDisplayTextView(const HistoryItem& item) {
+    std::wstring_view shown = item.label.empty() ? std::wstring_view(item.text) : std::wstring_view(item.label);
+    shown = shown.substr(0, std::min(shown.find_first_of(L"\r\n"), kDisplayTextMaxUnits));
+    return shown;
+}
+
+inline std::wstring ItemDisplayText(const HistoryItem& item) {
+    return std::wstring(ItemDisplayTextView(item));
+}
+
+// Column 0 of the history: the padlock wins over the check mark.
+inline const wchar_t* HistoryStateMark(const HistoryItem& item) {
+    if (item.locked)
+        return kLockedMark;
+    if (item.used)
+        return kUsedMark;
+    return L"";
+}
+
+// Column 0: the state mark on the history, the row number from 1 on the other tabs.
+inline std::wstring FirstColumnText(const HistoryItem& item, int row, bool history) {
+    return history ? std::wstring(HistoryStateMark(item)) : std::to_wstring(row + 1);
+}
+
+// Rows the list shows for `items`. The history honours a HistoryLimit of 0 or more; the other
+// entries stay in the history. A sealed tab without entries holds only the placeholder, which
+// never shares a list with real entries and is never shown.
+inline int ItemListRowCount(const std::vector<HistoryItem>& items, bool history, int historyLimit) {
+    if (items.size() == 1 && items.front().text == kEmptyEncryptedTab)
+        return 0;
+    size_t rows = items.size();
+    if (history && historyLimit >= 0)
+        rows = std::min(rows, static_cast<size_t>(historyLimit));
+    return static_cast<int>(std::min(rows, static_cast<size_t>(INT_MAX)));
+}
+
+// Column 1 fills the client width less column 0 and a little slack; never negative.
+inline int SecondColumnWidth(int clientWidth) {
+    return std::max(clientWidth - 34, 0);
+}
+
+// The client width once the vertical scroll bar has appeared (more rows than fit on a page) or
+// gone, from the width now and whether the bar is shown now.
+inline int ClientWidthWithRows(int clientWidth, bool barShown, int barWidth, int rows, int rowsPerPage) {
+    const int withoutBar = barShown ? clientWidth + barWidth : clientWidth;
+    return rows > rowsPerPage ? withoutBar - barWidth : withoutBar;
+}
+
+struct RowColours {
+    COLORREF text;
+    COLORREF background;
+};
+
+inline RowColours RowColoursFor(bool selected, bool hovered) {
+    if (selected)
+        return {RGB(255, 255, 255), RGB(0, 120, 215)};
+    return {RGB(0, 0, 0), hovered ? RGB(217, 235, 249) : RGB(243, 243, 243)};
+}
