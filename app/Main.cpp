@@ -39,11 +39,10 @@ bool SwitchTabsByArrow(const MSG& message) {
         return false;
     if (g_windows.memoPad && GetFocus() == g_windows.memoPad)
         return false;
-    int& t = g_app.currentTab;
-    if (message.wParam == VK_LEFT)
-        t = t <= 0 ? kTabCount - 1 : t - 1;
-    else
-        t = t >= kTabCount - 1 ? 0 : t + 1;
+    const int current = g_app.currentTab;
+    const int t = message.wParam == VK_LEFT ? (current <= 0 ? kTabCount - 1 : current - 1)
+                                            : (current >= kTabCount - 1 ? 0 : current + 1);
+    g_app.currentTab = t;
     SelectTabInStrip(t);
     EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
     ShowTab(t);

@@ -82,17 +82,6 @@ void HideMainWindow() {
     ShowWindow(g_windows.main, SW_HIDE);
 }
 
-void SaveShownSlot() {
-    if (g_app.historyShown) {
-        const TabSlot& history = g_app.tabs[0];
-        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
-        return;
-    }
-    const TabSlot& slot = g_app.tabs[g_app.currentTab];
-    if (!slot.encrypted)
-        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
-}
-
 HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
     LOGFONTW font = {};
     HDC screen = GetDC(nullptr);

@@ -118,7 +118,16 @@ LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
         RECT client;
         GetClientRect(draw->hdr.hwndFrom, &client);
         FillSolid(draw->hdc, client, kToolbarBackground);
-        return CDRF_NOTIFYITEMDRAW;
+        return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    }
+    case CDDS_POSTPAINT: {
+        // Some toolbars draw a flat separator's etched line without asking: cover it.
+        RECT gap;
+        if (SendMessageW(draw->hdr.hwndFrom, TB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&gap))) {
+            gap.left -= 1;
+            FillSolid(draw->hdc, gap, kToolbarBackground);
+        }
+        return CDRF_DODEFAULT;
     }
     case CDDS_ITEMPREPAINT: {
         RECT item = draw->rc;
