@@ -267,8 +267,15 @@ class Session:
         subprocess.run(["wine", os.path.join(Config.helpers, "probe.exe"), "windows"], env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         poll(self.desktop_geometry, 60, 0.5, "the Wine virtual desktop window")
-        # Keys from xdotool go to the X window under the pointer (no window manager).
+        self.focus_desktop()
+
+    def focus_desktop(self):
+        """Gives the X keyboard focus to the desktop window. With no window manager the
+        focus follows the pointer at first, but once a focused Wine window is destroyed
+        (a restart of the prefix's processes) it falls back to the root window, and keys
+        would reach no Wine program, hotkeys included."""
         self.xdo("mousemove", str(SCREEN_W - 200), str(SCREEN_H - 150))
+        self.xdo("windowfocus", self.desktop_geometry()["WINDOW"])
 
     def stop(self):
         for p in reversed(self.children):
@@ -691,14 +698,24 @@ class E2ETestCase(unittest.TestCase):
         return Config.session
 
     def setUp(self):
+        self.session.focus_desktop()
         self.apps = []
         self.programs = []
         self.folder = os.path.join(self.session.work, self.id().split(".")[-1])
 
-    def tearDown(self):
-        outcome = getattr(self, "_outcome", None)
-        if outcome is not None and not getattr(outcome, "success", True):
+    def _callTestMethod(self, method):
+        # Evidence is taken right after the test body, while its windows are still there.
+        try:
+            super()._callTestMethod(method)
+        except unittest.SkipTest:
+            raise
+        except BaseException:
             self.keep_evidence()
+            raise
+        if not getattr(getattr(self, "_outcome", None), "success", True):  # a failed subTest
+            self.keep_evidence()
+
+    def tearDown(self):
         for app in self.apps:
             if app.proc is not None and app.running():
                 app.stop()

@@ -98,6 +98,7 @@ class ShowHideTests(E2ETestCase):
                     "the list focused")
         self.assertEqual((main["list"]["selected"], main["list"]["focused"]), (0, 0), "row 0 selected and focused")
         self.assertEqual(main["rect"], [0, 0, 350, 480])
+        self.assertEqual((main["title"], main["toolwindow"]), ("Nomaclip", True))
         self.session.key("ctrl+shift+k")
         app.wait_visible(False)
         # Another key combination (the usual default) is not the hotkey: after it, the real

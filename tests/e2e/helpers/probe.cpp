@@ -213,7 +213,8 @@ std::string MainJson() {
         return "null";
     std::string out = "{" + WindowBasics(main);
     const LONG_PTR ex = GetWindowLongPtrW(main, GWL_EXSTYLE);
-    out += ",\"topmost\":" + Bool((ex & WS_EX_TOPMOST) != 0) + ",\"enabled\":" + Bool(IsWindowEnabled(main) != FALSE);
+    out += ",\"topmost\":" + Bool((ex & WS_EX_TOPMOST) != 0) + ",\"toolwindow\":" + Bool((ex & WS_EX_TOOLWINDOW) != 0) +
+           ",\"enabled\":" + Bool(IsWindowEnabled(main) != FALSE);
 
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
