@@ -135,8 +135,19 @@ LRESULT OnMouseLeave(HWND list, WPARAM wParam, LPARAM lParam) {
     return CallPreviousListProc(list, WM_MOUSELEAVE, wParam, lParam);
 }
 
+// The main loop's dialog navigation would turn Enter into the window's default command;
+// the list keeps it, to choose the selected row.
+LRESULT OnGetDlgCode(HWND list, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN)
+        return DLGC_WANTALLKEYS;
+    return CallPreviousListProc(list, WM_GETDLGCODE, wParam, lParam);
+}
+
 LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_GETDLGCODE:
+        return OnGetDlgCode(list, wParam, lParam);
     case WM_PAINT:
         return OnPaint(list, wParam, lParam);
     case WM_MOUSEMOVE:
