@@ -548,7 +548,8 @@ class App:
         img = os.path.join(os.path.dirname(Config.nomaclip), "img")
         if os.path.isdir(img):
             shutil.copytree(img, os.path.join(self.dir, "img"))
-        self.write("settings.ini", settings if isinstance(settings, bytes) else settings_text(**(settings or {})))
+        if settings is not False:  # False: no settings.ini, as on a first start
+            self.write("settings.ini", settings if isinstance(settings, bytes) else settings_text(**(settings or {})))
         if history is not None:
             self.write("history.ini", history if isinstance(history, bytes) else BOM + items_text(history).encode())
         for name, content in (templates or {}).items():
@@ -595,6 +596,11 @@ class App:
         if self.proc.poll() is not None:
             raise AssertionError("nomaclip.exe ended at start with exit code %s" % self.proc.returncode)
         return self
+
+    def restart(self):
+        """Ends the process (as a crash or log-off would) and starts it again on the same files."""
+        self.stop()
+        return self.start()
 
     def start_another(self):
         """A second process of the same exe; returns its Popen."""

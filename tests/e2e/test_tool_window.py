@@ -107,6 +107,40 @@ class ShowHideTests(E2ETestCase):
         self.session.key("ctrl+shift+k")
         app.wait_visible(True)
 
+    def test_first_start_without_settings(self):
+        app = self.app(settings=False, history=[Entry("x")])
+        # No hotkey: Ctrl+Alt+V does nothing, so a tray click then shows the window.
+        self.session.key("ctrl+alt+v")
+        self.session.click(*app.tray_icon_point())
+        main = app.wait_visible(True)
+        self.assertEqual(main["rect"], [0, 0, 350, 480])
+        # Esc saves the settings as it hides: every default, no hotkey, no edge area.
+        self.session.key("Escape")
+        app.wait_visible(False)
+        settings = poll(lambda: app.settings(), 20, 0.2, "settings.ini written")
+        expected = {"Rect": "0,0,350,480", "AlwaysOnTop": "0", "StayVisible": "0", "PauseHistory": "0",
+                    "HistoryLimit": "20", "MaxHistory": "100", "EnabledArea": "-1", "RemoveDuplicateHistory": "0",
+                    "MoveToTopOnCopy": "1", "AutoPaste": "0", "HotkeyMod": "0", "HotkeyKey": "0"}
+        self.assertEqual({k: settings.get(k) for k in expected}, expected)
+        self.assertTrue(app.read("settings.ini").startswith(BOM + b"[Window]\r\nRect=0,0,350,480\r\n\r\n[Options]\r\n"))
+
+    def test_moved_window_keeps_its_place(self):
+        app = self.app(history=[Entry("x")], settings=dict(StayVisible=1))
+        main = app.show_by_hotkey()
+        l, t, r, b = main["rect"]
+        # Drag by the caption, 200 pixels right and 150 down.
+        x, y = l + 120, t + 10
+        self.session.xdo("mousemove", str(x), str(y), "mousedown", "1")
+        for step in range(1, 11):
+            self.session.xdo("mousemove", str(x + 20 * step), str(y + 15 * step))
+        self.session.xdo("mouseup", "1")
+        main = poll(lambda: (lambda m: m if m["rect"][:2] == [l + 200, t + 150] else None)(app.main()), 20, 0.2,
+                    "the window moved")
+        app.wait_setting("Rect", "%d,%d,%d,%d" % (l + 200, t + 150, r - l, b - t))
+        app.restart()
+        main = app.show_by_hotkey()
+        self.assertEqual(main["rect"], [l + 200, t + 150, r + 200, b + 150])
+
     def test_window_opens_at_the_saved_rectangle(self):
         app = self.app(settings=dict(Rect=(200, 100, 400, 520)), history=[Entry("x")])
         main = app.show_by_hotkey()
@@ -170,6 +204,22 @@ class ShowHideTests(E2ETestCase):
         self.session.click(SCREEN_W - 2, SCREEN_H // 2 + 10)
         app.hotkey()
         app.wait_visible(True)
+
+
+class LimitTests(E2ETestCase):
+    def test_history_limit_and_max_history(self):
+        history = [Entry("locked", locked=True)] + [Entry("u%d" % i) for i in range(1, 5)]
+        app = self.app(settings=dict(HistoryLimit=3, MaxHistory=4), history=history)
+        app.show_by_hotkey()
+        # At most MaxHistory entries are loaded, at most HistoryLimit rows shown.
+        poll(lambda: app.texts() == ["locked", "u1", "u2"], 20, 0.2, "three rows")
+        self.settle()
+        self.session.xclip_copy("new")
+        # The capture keeps MaxHistory unlocked entries besides the locked one; the file
+        # holds the first MaxHistory entries of all.
+        saved = app.wait_history(lambda h: Entry("new") in h, "the capture")
+        self.assertEqual(saved, [Entry("locked", locked=True), Entry("new"), Entry("u1"), Entry("u2")])
+        poll(lambda: app.texts() == ["locked", "new", "u1"], 20, 0.2, "the rows after the capture")
 
 
 class ChooseTests(E2ETestCase):
@@ -348,6 +398,7 @@ class InstanceTests(E2ETestCase):
     def test_second_instance_is_refused(self):
         app = self.app(history=[Entry("x")])
         first = app.main()
+        files = {name: app.file_stamp(name) for name in ("settings.ini", "history.ini")}
         second = app.start_another()
         self.programs.append(second)
         box = poll(lambda: [b for b in self.session.state()["msgboxes"] if b["title"] == "情報"], 30, 0.2,
@@ -358,6 +409,7 @@ class InstanceTests(E2ETestCase):
         self.assertEqual(len(ok), 1, box)
         self.session.click(*center(ok[0]["rect"]))
         self.assertEqual(second.wait(timeout=30), 0)
+        self.assertEqual({name: app.file_stamp(name) for name in files}, files, "the second instance wrote a file")
         self.assertTrue(app.running())
         self.assertEqual(app.main()["hwnd"], first["hwnd"])
         app.show_by_hotkey()
