@@ -87,8 +87,8 @@ std::wstring TextOf(HWND h) {
         return {};
     std::wstring buf(len + 1, L'\0');
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(h, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
-                             kTimeoutMs, &got))
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG, kTimeoutMs,
+                             &got))
         return {};
     buf.resize(got);
     return buf;
@@ -182,9 +182,9 @@ std::string ListJson(HWND list) {
     RECT listRect{};
     GetWindowRect(list, &listRect);
     return "{\"hwnd\":" + Handle(list) + ",\"visible\":" + Bool(IsWindowVisible(list) != FALSE) +
-           ",\"rect\":" + RectJson(listRect) +
-           ",\"count\":" + Num(static_cast<int>(count)) + ",\"selected\":" + Num(static_cast<int>(selected)) +
-           ",\"focused\":" + Num(static_cast<int>(focused)) + ",\"rows\":" + Join(rows) + "}";
+           ",\"rect\":" + RectJson(listRect) + ",\"count\":" + Num(static_cast<int>(count)) +
+           ",\"selected\":" + Num(static_cast<int>(selected)) + ",\"focused\":" + Num(static_cast<int>(focused)) +
+           ",\"rows\":" + Join(rows) + "}";
 }
 
 std::string ToolbarJson(HWND toolbar) {
