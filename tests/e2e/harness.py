@@ -200,6 +200,10 @@ class Session:
 
     def start(self):
         os.makedirs(Config.artifacts, exist_ok=True)
+        # Evidence of an earlier run's failures would read as this run's.
+        for name in os.listdir(Config.artifacts):
+            if name.startswith("failed-"):
+                os.unlink(os.path.join(Config.artifacts, name))
         root = os.path.join(Config.build, "e2e-prefix")
         base = os.path.join(root, "base")
         ensure_base_prefix(base)
