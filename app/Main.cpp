@@ -5,7 +5,6 @@
 #include "app/MainWindow.h"
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
-#include "storage/Settings.h"
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
@@ -105,9 +104,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 0;
     }
 
-    AppSettings settings;
-    if (LoadSettings(settings))
-        ApplyLoadedSettings(settings);
+    const AppSettings settings = LoadStartupSettings();
     const WindowRect& r = settings.Rect;
     HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kMainWindowClass, L"Nomaclip",
                                   WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, r.x, r.y, r.width, r.height,

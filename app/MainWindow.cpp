@@ -132,9 +132,7 @@ bool OnCreate(HWND window) {
     g_windows.main = window;
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
 
-    AppSettings settings;
-    if (LoadSettings(settings))
-        ApplyLoadedSettings(settings);
+    const AppSettings settings = LoadStartupSettings();
     const WindowRect rect = ReachableRectOnThisDesktop(settings.Rect);
     SetWindowPos(window, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!g_app.listFont)
@@ -495,6 +493,21 @@ LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // ---- public -------------------------------------------------------------------------
 
+AppSettings LoadStartupSettings() {
+    AppSettings settings;
+    if (LoadSettings(settings)) {
+        ApplyLoadedSettings(settings);
+        return settings;
+    }
+    // First start: the default size is meant at 96 dots per inch.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    settings.Rect.width = MulDiv(settings.Rect.width, dpi, 96);
+    settings.Rect.height = MulDiv(settings.Rect.height, dpi, 96);
+    return settings;
+}
+
 void ApplyLoadedSettings(const AppSettings& s) {
     static_cast<AppOptions&>(g_app) = s;
     for (int t = 0; t < kTabCount; ++t) {
@@ -626,7 +639,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = {kMinWindowWidth, kMinWindowHeight};
+        info->ptMinTrackSize = {ScaleForWindow(window, kMinWindowWidth), ScaleForWindow(window, kMinWindowHeight)};
         return 0;
     }
     case WM_NOTIFY:

@@ -9,6 +9,10 @@ inline constexpr wchar_t kMainWindowClass[] = L"NomaclipWnd";
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Reads settings.ini and applies it; without one, the defaults with the window size scaled
+// to the screen's dots per inch.
+AppSettings LoadStartupSettings();
+
 // Copies a loaded settings record into the live state (options, tab names and kinds, list font).
 void ApplyLoadedSettings(const AppSettings& settings);
 

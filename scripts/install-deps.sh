@@ -11,7 +11,7 @@ packages=(
     wine64 wine
     googletest
     python3 python3-cryptography openssl
-    xvfb xdotool xclip imagemagick fonts-noto-cjk
+    xvfb xdotool xclip imagemagick fonts-noto-cjk fonts-wine
     librsvg2-bin
 )
 

@@ -89,10 +89,13 @@ TEST(ItemListRowCount, PlaceholderAloneShowsNoRow) {
 }
 
 TEST(SecondColumnWidth, ClientLessThirtyFourNeverNegative) {
-    EXPECT_EQ(SecondColumnWidth(300), 266);
-    EXPECT_EQ(SecondColumnWidth(35), 1);
-    EXPECT_EQ(SecondColumnWidth(34), 0);
-    EXPECT_EQ(SecondColumnWidth(20), 0);
+    EXPECT_EQ(SecondColumnWidth(300, 96), 266);
+    EXPECT_EQ(SecondColumnWidth(35, 96), 1);
+    EXPECT_EQ(SecondColumnWidth(34, 96), 0);
+    EXPECT_EQ(SecondColumnWidth(20, 96), 0);
+    // Both columns grow with the screen's dots per inch.
+    EXPECT_EQ(SecondColumnWidth(300, 144), 249);
+    EXPECT_EQ(FirstColumnWidth(144), 45);
 }
 
 TEST(ClientWidthWithRows, ScrollBarAppearsOnlyWhenRowsOverflowThePage) {

@@ -169,7 +169,7 @@ int ClientWidthAfterRefill(HWND list, int rows) {
 }
 
 void SetColumnWidths(HWND list, int secondColumnWidth) {
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(kFirstColumnWidth, 0));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(FirstColumnWidth(ScaleForWindow(list, 96)), 0));
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(secondColumnWidth, 0));
 }
 
@@ -199,7 +199,7 @@ HWND CreateItemList(HWND parent) {
     SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kListBackground));
     if (g_app.listFont)
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
-    InsertColumn(list, 0, L"再", kFirstColumnWidth);
+    InsertColumn(list, 0, L"再", FirstColumnWidth(ScaleForWindow(list, 96)));
     InsertColumn(list, 1, L"履歴", 300);
     SubclassHeaderOnce(ListView_GetHeader(list));
     return list;
@@ -218,7 +218,8 @@ void FillItemList(HWND list, const std::vector<HistoryItem>& items) {
     g_binding.history = g_app.historyShown;
     const int rows = ItemListRowCount(items, g_app.historyShown, g_app.HistoryLimit);
     SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
-    const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows));
+    const int dpi = ScaleForWindow(list, 96);
+    const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows), dpi);
     SetColumnWidths(list, predicted);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 
@@ -226,7 +227,7 @@ void FillItemList(HWND list, const std::vector<HistoryItem>& items) {
     // corrected when it missed.
     RECT client{};
     GetClientRect(list, &client);
-    const int actual = SecondColumnWidth(client.right - client.left);
+    const int actual = SecondColumnWidth(client.right - client.left, dpi);
     if (actual != predicted)
         SetColumnWidths(list, actual);
     InvalidateRect(list, nullptr, TRUE);

@@ -99,9 +99,14 @@ inline int ItemListRowCount(const std::vector<HistoryItem>& items, bool history,
     return static_cast<int>(std::min(rows, static_cast<size_t>(INT_MAX)));
 }
 
+// Column 0's width at the screen's dots per inch.
+inline int FirstColumnWidth(int dpi) {
+    return MulDiv(kFirstColumnWidth, dpi, 96);
+}
+
 // Column 1 fills the client width less column 0 and a little slack; never negative.
-inline int SecondColumnWidth(int clientWidth) {
-    return std::max(clientWidth - 34, 0);
+inline int SecondColumnWidth(int clientWidth, int dpi) {
+    return std::max(clientWidth - MulDiv(34, dpi, 96), 0);
 }
 
 // The client width once the vertical scroll bar has appeared (more rows than fit on a page) or
