@@ -576,6 +576,10 @@ class App:
         except FileNotFoundError:
             return None
 
+    def remove_pictures(self):
+        """Takes the img folder away, as a user who copied only the exe would."""
+        shutil.rmtree(self.path("img"), ignore_errors=True)
+
     def history(self):
         data = self.read("history.ini")
         return None if data is None else parse_items(data)

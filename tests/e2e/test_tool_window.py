@@ -7,7 +7,7 @@ import os
 import time
 
 from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, SCREEN_H, SCREEN_W, Config, E2ETestCase, Entry, items_text,
-                     log, parse_items, poll)
+                     kill, log, parse_items, poll)
 
 LOCK = "\U0001f512"
 CHECK = "\u2714"
@@ -84,6 +84,46 @@ class CaptureTests(E2ETestCase):
                 self.assertEqual([e.text for e in history if e.text.startswith("secret")], [])
         self.assertEqual([e.text for e in app.history()],
                          ["allowed 3", "allowed 2", "allowed 1", "allowed 0", "existing"])
+
+
+class RobustnessTests(E2ETestCase):
+    def test_absurd_settings_still_give_a_usable_window_on_screen(self):
+        settings = ("\ufeff[Window]\r\nRect=999999,-999999,-50,0\r\n[Options]\r\nHistoryLimit=0\r\n"
+                    "MaxHistory=2147483647\r\nHotkeyMod=3\r\nHotkeyKey=999\r\nEnabledArea=77\r\n").encode()
+        app = self.app(history=[Entry("one"), Entry("two")], start=False)
+        app.write("settings.ini", settings)
+        app.start()
+        self.session.click(*app.tray_icon_point())
+        main = app.wait_visible(True)
+        l, t, r, b = main["rect"]
+        self.assertTrue(0 <= l and 0 <= t and r <= SCREEN_W and b <= SCREEN_H, main["rect"])
+        self.assertGreaterEqual(r - l, 320)
+        self.assertGreaterEqual(b - t, 440)
+        # HistoryLimit 0 shows no rows, but copying still records.
+        self.assertEqual(app.rows(), [])
+        self.session.key("Escape")
+        app.wait_visible(False)
+        self.settle()
+        self.session.xclip_copy("still recording")
+        app.wait_history(lambda h: h[:1] == [Entry("still recording")], "the copy")
+
+    def test_missing_pictures_and_a_taken_hotkey_do_no_harm(self):
+        app = self.app(history=[Entry("x")], settings=dict(HotkeyMod=MOD_CONTROL | MOD_ALT, HotkeyKey=0x56),
+                       start=False)
+        app.remove_pictures()
+        # Another program holds the same hotkey already.
+        holder = self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "hold-hotkey",
+                                     str(MOD_CONTROL | MOD_ALT), str(0x56)])
+        time.sleep(2)  # let it take the key first
+        try:
+            app.start()
+            self.session.click(*app.tray_icon_point())
+            main = app.wait_visible(True)
+            self.assertEqual(main["list"]["count"], 1)
+            self.assertEqual(len(main["toolbar"]["buttons"]), 9)
+        finally:
+            kill(holder)
+            self.session.forget(holder)
 
 
 class ShowHideTests(E2ETestCase):

@@ -364,6 +364,19 @@ int Post(const char* target, const char* msg, const char* wp, const char* lp) {
 
 } // namespace
 
+// Registers a global hotkey and keeps it until the process is ended, as another program
+// holding the same key would.
+int HoldHotkey(const char* mod, const char* vk) {
+    if (!RegisterHotKey(nullptr, 1, static_cast<UINT>(ParseNumber(mod)), static_cast<UINT>(ParseNumber(vk)))) {
+        std::printf("{\"held\":false}\n");
+        return 1;
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     // Rectangles in physical pixels, as xdotool and the screenshots see them, also at 144 dpi.
     SetProcessDPIAware();
@@ -374,8 +387,10 @@ int main(int argc, char** argv) {
         return Windows();
     if (cmd == "clipboard")
         return Clipboard();
+    if (cmd == "hold-hotkey" && argc == 4)
+        return HoldHotkey(argv[2], argv[3]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM\n");
+    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD VK\n");
     return 2;
 }

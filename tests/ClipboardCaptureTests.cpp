@@ -1,0 +1,117 @@
+// The capture path against the real clipboard: a change read at once, a busy clipboard read
+// again a moment later, and the changes that must not be recorded.
+#include "app/AppContext.h"
+#include "app/ClipboardCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kCaptureRetryTimer) {
+        OnCaptureRetryTimer(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeWindow() {
+    static const ATOM atom = [] {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = TestWindowProc;
+        windowClass.lpszClassName = L"CaptureTestWindow";
+        return RegisterClassW(&windowClass);
+    }();
+    return CreateWindowExW(0, MAKEINTATOM(atom), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+bool PutText(HWND owner, const wchar_t* text, bool keepOpen = false) {
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(memory), text, bytes);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+    return !keepOpen || OpenClipboard(owner);
+}
+
+void PumpFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    MSG message;
+    while (GetTickCount64() < end) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(5);
+    }
+}
+
+struct ClipboardCaptureTest : testing::Test {
+    HWND main = MakeWindow();
+    HWND other = MakeWindow();
+    void SetUp() override {
+        g_app = AppState();
+        g_windows = AppWindows();
+        g_windows.main = main;
+        g_app.lastForegroundChange = 0;
+    }
+    void TearDown() override {
+        DestroyWindow(main);
+        DestroyWindow(other);
+        DeleteFileW(L"history.ini");
+    }
+    const std::vector<HistoryItem>& History() { return g_app.tabs[0].items; }
+};
+
+TEST_F(ClipboardCaptureTest, AChangeIsCapturedAtOnce) {
+    ASSERT_TRUE(PutText(other, L"first copy"));
+    OnClipboardUpdate(main);
+    ASSERT_EQ(History().size(), 1u);
+    EXPECT_EQ(History()[0].text, L"first copy");
+}
+
+TEST_F(ClipboardCaptureTest, ABusyClipboardIsReadAgainOnceItIsFree) {
+    ASSERT_TRUE(PutText(other, L"held copy", true)); // another program still has it open
+    OnClipboardUpdate(main);
+    EXPECT_TRUE(History().empty());
+    PumpFor(60);
+    CloseClipboard();
+    PumpFor(150);
+    ASSERT_EQ(History().size(), 1u);
+    EXPECT_EQ(History()[0].text, L"held copy");
+}
+
+TEST_F(ClipboardCaptureTest, OwnCopiesPausesAndCopiesRightAfterAWindowSwitchAreNotRecorded) {
+    ASSERT_TRUE(PutText(other, L"own"));
+    g_app.selfCopyPending = true;
+    OnClipboardUpdate(main);
+    EXPECT_FALSE(g_app.selfCopyPending);
+
+    ASSERT_TRUE(PutText(other, L"paused"));
+    g_app.PauseHistory = true;
+    OnClipboardUpdate(main);
+    g_app.PauseHistory = false;
+
+    ASSERT_TRUE(PutText(other, L"after a switch"));
+    g_app.lastForegroundChange = GetTickCount64();
+    OnClipboardUpdate(main);
+    EXPECT_TRUE(History().empty());
+
+    // The same text copied again later is recorded.
+    ASSERT_TRUE(PutText(other, L"after a switch"));
+    g_app.lastForegroundChange = GetTickCount64() - 600;
+    OnClipboardUpdate(main);
+    ASSERT_EQ(History().size(), 1u);
+}
+
+TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
+    g_app.tabs[0].encrypted = true;
+    ASSERT_TRUE(PutText(other, L"secret"));
+    OnClipboardUpdate(main);
+    EXPECT_TRUE(History().empty());
+    EXPECT_EQ(GetFileAttributesW(L"history.ini"), INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
