@@ -1,6 +1,7 @@
 // The capture path against the real clipboard: a change read at once, a busy clipboard read
 // again a moment later, and the changes that must not be recorded.
 #include "app/AppContext.h"
+#include "app/Activation.h"
 #include "app/ClipboardCapture.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,25 @@ TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
     OnClipboardUpdate(main);
     EXPECT_TRUE(History().empty());
     EXPECT_EQ(GetFileAttributesW(L"history.ini"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
+    HistoryItem entry;
+    entry.text = L"a\nb";
+    g_app.tabs[0].items = {entry};
+    ASSERT_TRUE(OpenClipboard(other)); // another program holds the clipboard
+    CopyEntryToClipboard(0);
+    CloseClipboard();
+    EXPECT_FALSE(g_app.selfCopyPending) << "a failed write must not hide the user's next copy";
+
+    CopyEntryToClipboard(0);
+    EXPECT_TRUE(g_app.selfCopyPending);
+    ASSERT_TRUE(OpenClipboard(other));
+    const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, L"a\r\nb");
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
 }
 
 } // namespace
