@@ -9,8 +9,8 @@
 
 // Posted by the hooks, which only decide and return at once (a slow hook is removed by
 // the system): the main window does the work.
-inline constexpr UINT WM_APP_HIDE = WM_APP + 5;     // save the rectangle and hide (Esc, outside click)
-inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6;  // F7 or F8 (wParam = the virtual key)
+inline constexpr UINT WM_APP_HIDE = WM_APP + 5;    // save the rectangle and hide (Esc, outside click)
+inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6; // F7 or F8 (wParam = the virtual key)
 
 // True when a left press at (x, y) lies in screen-edge area `area` (0..5) of a primary
 // screen of width x height pixels; -1 and any other value never match.

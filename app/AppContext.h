@@ -7,9 +7,9 @@
 #include <windows.h>
 
 // Private messages of the main window.
-inline constexpr UINT WM_APP_TRAY = WM_APP + 1;  // notification-area icon; lParam = mouse message
-inline constexpr UINT WM_APP_SHOW = WM_APP + 2;  // edge click: show the window
-inline constexpr UINT WM_APP_PASTE = WM_APP + 3; // paste; wParam = row of the chosen entry
+inline constexpr UINT WM_APP_TRAY = WM_APP + 1;     // notification-area icon; lParam = mouse message
+inline constexpr UINT WM_APP_SHOW = WM_APP + 2;     // edge click: show the window
+inline constexpr UINT WM_APP_PASTE = WM_APP + 3;    // paste; wParam = row of the chosen entry
 inline constexpr UINT WM_APP_HOOK_KEY = WM_APP + 4; // F7/F8 decided in the hook, acted on here; wParam = key
 
 // Command and control identifiers shared by toolbar buttons, F-keys and child windows.

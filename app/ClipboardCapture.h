@@ -9,9 +9,9 @@
 // Formats by which password managers and Windows' own clipboard history ask monitors to
 // leave a clipboard change alone.
 struct ClipboardPrivacyMarks {
-    bool excludeFromMonitoring = false; // "ExcludeClipboardContentFromMonitorProcessing"
-    bool viewerIgnore = false;          // "Clipboard Viewer Ignore"
-    bool hasHistoryPermission = false;  // "CanIncludeInClipboardHistory" present
+    bool excludeFromMonitoring = false;     // "ExcludeClipboardContentFromMonitorProcessing"
+    bool viewerIgnore = false;              // "Clipboard Viewer Ignore"
+    bool hasHistoryPermission = false;      // "CanIncludeInClipboardHistory" present
     std::vector<uint8_t> historyPermission; // its bytes: a DWORD, 0 forbids
 };
 

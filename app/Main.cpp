@@ -46,9 +46,9 @@ bool SwitchTabsByArrow(const MSG& message) {
     EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
     ShowTab(t);
     EnableWindow(g_windows.memoPad, TRUE);
-    HWND target = IsSealed(t)                                         ? g_windows.password
+    HWND target = IsSealed(t)                                        ? g_windows.password
                   : g_app.tabs[t].type == TabType::MemoPad && t != 0 ? g_windows.tabStrip
-                                                                      : g_windows.list;
+                                                                     : g_windows.list;
     PostMessageW(g_windows.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
     return true;
 }

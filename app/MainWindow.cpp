@@ -149,10 +149,9 @@ bool OnCreate(HWND window) {
 
     CreateToolbar(window);
     g_windows.list = CreateItemList(window);
-    g_windows.memoPad =
-        CreateChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                                        ES_WANTRETURN,
-                    CTL_MEMO_PAD, window);
+    g_windows.memoPad = CreateChild(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                    WS_CHILD | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                                    CTL_MEMO_PAD, window);
     SendMessageW(g_windows.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
     FillMemoPadAtStart();
     LayoutMainWindow(window);
@@ -396,7 +395,8 @@ void OnTray(HWND window, UINT mouseMessage) {
         POINT cursor;
         GetCursorPos(&cursor);
         SetForegroundWindow(window); // otherwise the menu does not close when clicked away
-        const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+        const int chosen =
+            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
         DestroyMenu(menu);
         PostMessageW(window, WM_NULL, 0, 0);
         if (chosen == 1) {

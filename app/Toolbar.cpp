@@ -8,9 +8,9 @@
 #include <commctrl.h>
 
 const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
-    L"top_on.ico",       L"top_off.ico",  L"pin_on.ico",   L"pin_off.ico",      L"pause_on.ico",
-    L"pause_off.ico",    L"move_top_on.ico", L"move_top_off.ico", L"clearall.ico", L"template.ico",
-    L"settings.ico",     L"autopaste_on.ico", L"autopaste_off.ico"};
+    L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",       L"pin_off.ico",  L"pause_on.ico",
+    L"pause_off.ico", L"move_top_on.ico",  L"move_top_off.ico", L"clearall.ico", L"template.ico",
+    L"settings.ico",  L"autopaste_on.ico", L"autopaste_off.ico"};
 
 namespace {
 
@@ -57,9 +57,9 @@ HWND CreateToolbar(HWND mainWindow) {
     g_imageSize = MulDiv(32, dpi, 96);
     const int padding = MulDiv(4, dpi, 96);
 
-    HWND toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS,
-                                   0, 0, 0, 0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)),
-                                   g_instance, nullptr);
+    HWND toolbar =
+        CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0,
+                        0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), g_instance, nullptr);
     if (!toolbar)
         return nullptr;
 

@@ -9,10 +9,10 @@ WindowRect ReachableRect(const WindowRect& saved, const RECT& workArea, bool onS
     r.width = static_cast<int32_t>(std::clamp<long long>(saved.width, kMinWindowWidth, areaWidth));
     r.height = static_cast<int32_t>(std::clamp<long long>(saved.height, kMinWindowHeight, areaHeight));
     if (!onSomeMonitor) {
-        r.x = static_cast<int32_t>(
-            std::clamp<long long>(saved.x, workArea.left, std::max<long long>(workArea.left, workArea.right - r.width)));
-        r.y = static_cast<int32_t>(
-            std::clamp<long long>(saved.y, workArea.top, std::max<long long>(workArea.top, workArea.bottom - r.height)));
+        r.x = static_cast<int32_t>(std::clamp<long long>(saved.x, workArea.left,
+                                                         std::max<long long>(workArea.left, workArea.right - r.width)));
+        r.y = static_cast<int32_t>(std::clamp<long long>(
+            saved.y, workArea.top, std::max<long long>(workArea.top, workArea.bottom - r.height)));
     }
     return r;
 }
@@ -24,7 +24,8 @@ WindowRect ReachableRectOnThisDesktop(const WindowRect& saved) {
     };
     const long long width = std::max<long long>(saved.width, kMinWindowWidth);
     const long long height = std::max<long long>(saved.height, kMinWindowHeight);
-    RECT rect = {clampToLong(saved.x), clampToLong(saved.y), clampToLong(saved.x + width), clampToLong(saved.y + height)};
+    RECT rect = {clampToLong(saved.x), clampToLong(saved.y), clampToLong(saved.x + width),
+                 clampToLong(saved.y + height)};
     // A window counts as reachable when its title bar area can be grabbed on some monitor.
     RECT titleBar = rect;
     titleBar.bottom = titleBar.top + 30;

@@ -226,7 +226,8 @@ Result RefillCase() {
         FillItemList(list, items);
         UpdateWindow(list);
     };
-    Result r = Measure("refill-10000", 31, 3.0, [&] { refill(10000); }, [&] { refill(20); });
+    Result r = Measure(
+        "refill-10000", 31, 3.0, [&] { refill(10000); }, [&] { refill(20); });
     DestroyWindow(host);
     return r;
 }
@@ -265,7 +266,8 @@ Result StartupCase(double loadMs) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     };
-    Result r = Measure("startup-10000", 7, 1.5, [&] { start(full); }, [&] { start(empty); });
+    Result r = Measure(
+        "startup-10000", 7, 1.5, [&] { start(full); }, [&] { start(empty); });
     r.baseline += loadMs;
     return r;
 }

@@ -9,7 +9,8 @@ bool BackupData() {
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     bool all = true;
-    for (const wchar_t* name : {L"history.ini", L"settings.ini", L"templates.txt", L"templates2.txt", L"templates3.txt"}) {
+    for (const wchar_t* name :
+         {L"history.ini", L"settings.ini", L"templates.txt", L"templates2.txt", L"templates3.txt"}) {
         const std::wstring target = folder + L"\\" + name;
         if (!CopyFileW(DataFilePath(name).c_str(), target.c_str(), FALSE))
             all = false;
