@@ -232,6 +232,27 @@ Result RefillCase() {
     return r;
 }
 
+// Starts the copy of nomaclip.exe in folder and waits until its window waits for input.
+PROCESS_INFORMATION StartProgram(const std::wstring& folder) {
+    std::wstring command = L"\"" + folder + L"\\nomaclip.exe\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &process))
+        WaitForInputIdle(process.hProcess, 30000);
+    return process;
+}
+
+void EndProgram(const PROCESS_INFORMATION& process) {
+    if (!process.hProcess)
+        return;
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 // From process start to the hidden window waiting for input, with a 10,000-entry history,
 // against the same start with an empty data folder plus the time LoadHistory takes alone.
 Result StartupCase(double loadMs) {
@@ -252,20 +273,7 @@ Result StartupCase(double loadMs) {
         std::ofstream out((full + L"\\history.ini").c_str(), std::ios::binary | std::ios::trunc);
         out << history;
     }
-    auto start = [](const std::wstring& folder) {
-        std::wstring command = L"\"" + folder + L"\\nomaclip.exe\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                            &process))
-            return;
-        WaitForInputIdle(process.hProcess, 30000);
-        TerminateProcess(process.hProcess, 0);
-        WaitForSingleObject(process.hProcess, 10000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    };
+    auto start = [](const std::wstring& folder) { EndProgram(StartProgram(folder)); };
     Result r = Measure(
         "startup-10000", 7, 1.5, [&] { start(full); }, [&] { start(empty); });
     r.baseline += loadMs;
@@ -289,14 +297,9 @@ std::string FileHead(const std::wstring& path, size_t size) {
 Result CopyToFileCase(double captureMs) {
     const std::wstring folder = DataFilePath(L"startup-full");
     const std::wstring historyPath = folder + L"\\history.ini";
-    std::wstring command = L"\"" + folder + L"\\nomaclip.exe\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process))
+    const PROCESS_INFORMATION process = StartProgram(folder);
+    if (!process.hProcess)
         return {"copy-to-file-10000", 0, captureMs, 1e9};
-    WaitForInputIdle(process.hProcess, 30000);
     Sleep(600); // copies right after a window switch are ignored by design
     HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     std::vector<double> samples;
@@ -320,10 +323,7 @@ Result CopyToFileCase(double captureMs) {
         Sleep(100);
     }
     DestroyWindow(owner);
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    EndProgram(process);
     return {"copy-to-file-10000", Median(samples), captureMs, 1e9};
 }
 
