@@ -10,6 +10,6 @@ export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${W
 # Bring the prefix's server and its service processes up detached from our output: started
 # by the program itself they inherit the caller's pipes and hold them for seconds after the
 # program ends, and CTest waits for that. Once up they stay a little while for the next run.
-wineserver -p 20 </dev/null >/dev/null 2>&1 || true
+wineserver -p20 </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 exec wine "$@"
