@@ -51,13 +51,19 @@ x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -municode -DUNICODE -D
     -static -lgdiplus -lcomctl32 -lversion -lgdi32 -luser32
 cp -r "$root/img" "$work/run/img"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-display=":$(head -n1 "$work/display")"
-exec 3>&-
+# The prefix's desktop process lives on the display it was started with; use that one when
+# there is one, so the dialogs are created where the desktop is.
+if [ -n "${DISPLAY:-}" ]; then
+    display="$DISPLAY"
+else
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    display=":$(head -n1 "$work/display")"
+    exec 3>&-
+fi
 
 cd "$work/run"
 set +e
