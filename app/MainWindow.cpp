@@ -11,6 +11,8 @@
 #include "storage/Settings.h"
 #include "storage/TemplateFiles.h"
 #include "storage/TextFile.h"
+#include "tabs/TabLock.h"
+#include "tabs/TabSettingsDialog.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/ItemList.h"
@@ -78,6 +80,7 @@ void ShowMainWindow(int showCommand) {
 }
 
 void HideMainWindow() {
+    FlushMemoSeal();
     SaveSettingsWithWindowRect();
     ShowWindow(g_windows.main, SW_HIDE);
 }
@@ -204,6 +207,11 @@ void OnDestroy(HWND window) {
                                               slot.type);
     }
 
+    // The passwords of tabs open for the run end with the run.
+    KillTimer(window, kMemoSealTimer);
+    for (TabSlot& slot : g_app.tabs)
+        WipeString(slot.password);
+
     DestroyToolbarImages();
     if (OwnsListFont())
         DeleteObject(g_app.listFont);
@@ -234,7 +242,11 @@ void OnMemoPadChanged() {
     }
     if (slot.tempUnlocked && slot.password.empty())
         return;
-    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+    if (!slot.password.empty()) {
+        ScheduleMemoSeal(t); // sealing costs two key derivations: not on every keystroke
+        return;
+    }
+    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, false, slot.password, slot.type);
 }
 
 bool* ToggleFlag(int command) {
@@ -297,9 +309,25 @@ void OnCommand(HWND window, int id, int code) {
         ClearHistory(window);
     } else if (id == CMD_BACKUP) {
         RunBackup(window);
+    } else if (code == BN_CLICKED) {
+        switch (id) {
+        case CTL_UNLOCK_FOR_RUN:
+            OnUnlockCommand(true);
+            break;
+        case CTL_UNLOCK_FOR_GOOD:
+            OnUnlockCommand(false);
+            break;
+        case CTL_SEAL:
+            OnSealCommand();
+            break;
+        case CTL_CANCEL_SEAL:
+            OnCancelSealCommand();
+            break;
+        default:
+            break;
+        }
     }
-    // CMD_SETTINGS and the password panel's commands arrive with the settings dialog and
-    // the sealing workflow.
+    // CMD_SETTINGS arrives with the settings dialog.
     SaveSettingsWithWindowRect();
 }
 
@@ -446,7 +474,12 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
     HWND popup = GetWindow(window, GW_ENABLEDPOPUP);
     if (otherProcess == GetCurrentProcessId() || (popup && popup != window))
         return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+    if (g_app.encryptSetupTab != -1) {
+        CancelEncryptionSetup();
+        ShowTab(g_app.currentTab);
+    }
     if (!g_app.StayVisible) {
+        FlushMemoSeal();
         ShowWindow(window, SW_HIDE);
         g_app.lastAutoHide = GetTickCount64();
     }
@@ -466,16 +499,11 @@ void OnShowWindow(BOOL shown) {
     }
 }
 
-void OnTabKey(HWND window, WPARAM key) {
-    if (key == VK_F8) {
-        const int t = g_app.currentTab;
-        if (t == 0)
-            MessageBoxW(window, L"履歴タブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
-        else if (IsSealed(t) || g_app.tabs[t].tempUnlocked)
-            MessageBoxW(window, L"暗号化中にタブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
-        // The tab settings dialog arrives with the sealing workflow.
-    }
-    // F7 (seal or re-lock the current tab) arrives with the sealing workflow.
+void OnTabKey(WPARAM key) {
+    if (key == VK_F7)
+        OnSealKey();
+    else if (key == VK_F8)
+        OpenTabSettingsForCurrentTab();
 }
 
 LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -625,6 +653,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     case WM_CLOSE:
+        if (g_app.encryptSetupTab != -1) {
+            CancelEncryptionSetup();
+            ShowTab(g_app.currentTab);
+        }
         if (IsWindow(window))
             HideMainWindow();
         return 0;
@@ -662,6 +694,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCaptureRetryTimer(window);
             return 0;
         }
+        if (wParam == kMemoSealTimer) {
+            FlushMemoSeal();
+            return 0;
+        }
         break;
     case WM_APP_TRAY:
         OnTray(window, static_cast<UINT>(lParam));
@@ -677,7 +713,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             HideMainWindow();
         return 0;
     case WM_APP_TAB_KEY:
-        OnTabKey(window, wParam);
+        OnTabKey(wParam);
         return 0;
     default:
         // A restarted Explorer has forgotten our icon.

@@ -214,9 +214,7 @@ std::string ToUtf8(std::wstring_view text) {
     return bytes;
 }
 
-namespace {
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     std::ifstream stream(path.c_str(), std::ios::in | std::ios::binary);
     if (!stream.is_open())
         return false;
@@ -237,18 +235,16 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-} // namespace
-
 std::string FileContentBytes(const std::wstring& path) {
     std::string bytes;
-    ReadWholeFile(path, bytes);
+    ReadFileBytes(path, bytes);
     return bytes;
 }
 
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
     TextFileContent result;
     std::string bytes;
-    if (!ReadWholeFile(path, bytes))
+    if (!ReadFileBytes(path, bytes))
         return result;
     result.opened = true;
 

@@ -33,6 +33,9 @@ struct TextFileContent {
 // code page. trimTrailing drops trailing bytes below 33 (blanks, line ends, control bytes).
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
 
+// The whole file as bytes; false when it cannot be opened.
+bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+
 // The whole file as bytes; empty when it cannot be read.
 std::string FileContentBytes(const std::wstring& path);
 

@@ -2,6 +2,9 @@
 // hovered tab, switches tabs on a click and offers the tab's commands on a right click.
 #include "tabs/TabStrip.h"
 
+#include "tabs/TabLock.h"
+#include "tabs/TabSettingsDialog.h"
+
 #include "app/AppContext.h"
 #include "app/Layout.h"
 #include "core/UniqueHandles.h"
@@ -236,14 +239,14 @@ void LayoutTabStrip(int width) {
     g_strip.rects = TabRectangles(width, kTabStripHeight);
 }
 
-void EncryptTabFromMenu(int /*tab*/) {
-    // Sealing a tab arrives with the lock workflow.
+void EncryptTabFromMenu(int tab) {
+    BeginTabEncryption(tab);
 }
 
-void RelockTabFromMenu(int /*tab*/) {
-    // Re-sealing a tab opened for the run arrives with the lock workflow.
+void RelockTabFromMenu(int tab) {
+    RelockTab(tab);
 }
 
-void OpenTabSettingsFromMenu(int /*tab*/, HWND /*owner*/) {
-    // The tab settings dialog (resource 40011) arrives with its own change.
+void OpenTabSettingsFromMenu(int tab, HWND owner) {
+    OpenTabSettings(tab, owner);
 }

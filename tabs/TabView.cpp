@@ -5,6 +5,7 @@
 #include "app/AppContext.h"
 #include "app/Layout.h"
 #include "core/UniqueHandles.h"
+#include "tabs/TabLock.h"
 #include "tabs/TabStrip.h"
 #include "ui/ItemList.h"
 
@@ -364,6 +365,7 @@ void DestroyPasswordPanelProps() {
 }
 
 void ShowTab(int t) {
+    FlushMemoSeal(); // a pending seal belongs to the tab that was on screen
     const bool memoPadTab =
         g_windows.list && g_windows.memoPad && t >= 0 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad;
     if (memoPadTab)

@@ -1,0 +1,302 @@
+#include "tabs/TabLock.h"
+
+#include "app/AppContext.h"
+#include "app/Layout.h"
+#include "crypto/Envelope.h"
+#include "storage/HistoryFile.h"
+#include "storage/ItemFormat.h"
+#include "storage/TemplateFiles.h"
+#include "storage/TextFile.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
+#include "ui/ItemList.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr UINT kMemoSealPauseMs = 600;
+constexpr int kPasswordBuffer = 256; // at most 255 characters of a password are used
+
+int g_pendingMemoSeal = -1;
+
+bool ValidTab(int t) {
+    return t >= 0 && t < kTabCount;
+}
+
+void Error(const wchar_t* text) {
+    MessageBoxW(g_windows.main, text, L"エラー", MB_ICONERROR);
+}
+
+void Done(const wchar_t* text) {
+    MessageBoxW(g_windows.main, text, L"完了", MB_OK);
+}
+
+// The panel's read buffer; zeroed when the command is over, whatever path it takes.
+struct PasswordBuffer {
+    wchar_t chars[kPasswordBuffer] = {};
+    explicit PasswordBuffer(HWND edit) {
+        if (edit)
+            GetWindowTextW(edit, chars, kPasswordBuffer);
+    }
+    ~PasswordBuffer() { SecureZeroMemory(chars, sizeof(chars)); }
+    PasswordBuffer(const PasswordBuffer&) = delete;
+    PasswordBuffer& operator=(const PasswordBuffer&) = delete;
+    bool Empty() const { return chars[0] == L'\0'; }
+};
+
+// A password handed to an operation lives only for that operation.
+struct TransientPassword {
+    std::wstring text;
+    explicit TransientPassword(const wchar_t* chars) : text(chars) {}
+    ~TransientPassword() { WipeString(text); }
+    TransientPassword(const TransientPassword&) = delete;
+    TransientPassword& operator=(const TransientPassword&) = delete;
+};
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+void MemoTextIntoItems(TabSlot& slot) {
+    const std::wstring text = g_windows.memoPad ? WindowText(g_windows.memoPad) : std::wstring();
+    slot.items.clear();
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = text;
+        slot.items.push_back(memo);
+    }
+}
+
+void ClearPasswordEdits() {
+    for (HWND edit : {g_windows.password, g_windows.passwordConfirm})
+        if (edit)
+            SetWindowTextW(edit, L"");
+}
+
+void EndSetupAndShow() {
+    g_app.encryptSetupTab = -1;
+    ShowTab(g_app.currentTab);
+}
+
+// Writes tab t with its own password (sealed while it is open for the run).
+void SaveTab(int t) {
+    const TabSlot& slot = g_app.tabs[t];
+    if (t == 0)
+        AppLogic::SaveHistory(slot.items, g_app.MaxHistory, !slot.password.empty(), slot.password);
+    else
+        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+}
+
+} // namespace
+
+void WipeString(std::wstring& secret) {
+    if (!secret.empty())
+        SecureZeroMemory(&secret[0], secret.size() * sizeof(wchar_t));
+    secret.clear();
+}
+
+std::wstring SealedFileText(std::string_view bytes) {
+    while (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= 0x20)
+        bytes.remove_suffix(1);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == std::string_view(kUtf8Bom, 3))
+        bytes.remove_prefix(3);
+    return FromUtf8(bytes);
+}
+
+std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type) {
+    std::vector<HistoryItem> items;
+    if (type == TabType::MemoPad) {
+        HistoryItem memo;
+        memo.text = text;
+        items.push_back(memo);
+    } else {
+        items = TextToItems(text);
+    }
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const HistoryItem& item) { return item.text == kEmptyEncryptedTab; }),
+                items.end());
+    return items;
+}
+
+void BeginTabEncryption(int t) {
+    if (!ValidTab(t))
+        return;
+    if (g_app.tabs[t].items.empty()) {
+        Error(L"暗号化するデータ（アイテム）がありません。");
+        return;
+    }
+    SelectTabInStrip(t);
+    g_app.currentTab = t;
+    g_app.encryptSetupTab = t;
+    LayoutMainWindow(g_windows.main);
+    ShowTab(t);
+    InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
+    InvalidateRect(g_windows.main, nullptr, TRUE);
+    UpdateWindow(g_windows.main);
+    if (g_windows.password && IsWindowVisible(g_windows.password))
+        SetFocus(g_windows.password);
+}
+
+bool EncryptTab(int t, const std::wstring& password) {
+    if (!ValidTab(t))
+        return false;
+    TabSlot& slot = g_app.tabs[t];
+    if (slot.type == TabType::MemoPad && g_windows.memoPad)
+        MemoTextIntoItems(slot);
+    // The history too goes through the template writer: no entry limit while sealing.
+    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
+    slot.encrypted = true;
+    slot.tempUnlocked = false;
+    WipeString(slot.password);
+    HistoryItem placeholder;
+    placeholder.text = kEmptyEncryptedTab;
+    slot.items = {placeholder};
+    Done(L"このタブを暗号化しました。");
+    return true;
+}
+
+void UnlockTab(int t, const std::wstring& password, bool forRun) {
+    if (!ValidTab(t))
+        return;
+    if (password.empty()) {
+        Error(L"パスワードを入力してください。");
+        return;
+    }
+    TabSlot& slot = g_app.tabs[t];
+    std::string bytes;
+    if (!ReadFileBytes(DataFilePath(slot.fileName), bytes))
+        return; // a file that vanished or is locked leaves the tab as it was, without a word
+    std::wstring text;
+    if (!OpenEnvelope(SealedFileText(bytes), password, text)) {
+        Error(L"パスワードが違うか、復号に失敗しました。");
+        return;
+    }
+    slot.items = ItemsFromOpenedText(text, slot.type);
+    WipeString(text);
+    if (forRun) {
+        slot.tempUnlocked = true;
+        slot.password = password;
+    } else {
+        slot.tempUnlocked = false;
+        WipeString(slot.password);
+        SaveTab(t);
+    }
+    slot.encrypted = false;
+    ShowTab(t);
+    Done(forRun ? L"一時的に解除しました。終了時に自動で再暗号化されます。" : L"復号に成功し、暗号化を解除しました。");
+}
+
+void RelockTab(int t) {
+    if (!ValidTab(t))
+        return;
+    FlushMemoSeal(); // the last keystrokes go into the sealed file before the text leaves memory
+    TabSlot& slot = g_app.tabs[t];
+    slot.tempUnlocked = false;
+    slot.encrypted = true;
+    WipeString(slot.password);
+    for (HistoryItem& item : slot.items)
+        WipeString(item.text);
+    slot.items.clear();
+    ShowTab(g_app.currentTab);
+}
+
+void CancelEncryptionSetup() {
+    g_app.encryptSetupTab = -1;
+    ClearPasswordEdits();
+    for (HWND control :
+         {g_windows.confirmLabel, g_windows.passwordConfirm, g_windows.seal, g_windows.cancelSeal, g_windows.lockImage,
+          g_windows.panelLabel, g_windows.password, g_windows.unlockForRun, g_windows.unlockForGood})
+        if (control)
+            ShowWindow(control, SW_HIDE);
+    if (g_windows.list)
+        ShowWindow(g_windows.list, SW_SHOW);
+}
+
+void OnUnlockCommand(bool forRun) {
+    const int t = g_app.currentTab;
+    {
+        PasswordBuffer typed(g_windows.password);
+        TransientPassword password(typed.chars);
+        UnlockTab(t, password.text, forRun);
+    }
+    if (IsSealed(t) && g_windows.password)
+        SetFocus(g_windows.password);
+}
+
+void OnSealCommand() {
+    const int t = g_app.encryptSetupTab;
+    if (ValidTab(t) && g_app.tabs[t].type == TabType::MemoPad && g_windows.memoPad)
+        MemoTextIntoItems(g_app.tabs[t]); // a memo emptied during the setup counts as empty
+    if (ValidTab(t) && g_app.tabs[t].items.empty()) {
+        Error(L"暗号化するデータ（アイテム）がありません。");
+        EndSetupAndShow();
+        return;
+    }
+    PasswordBuffer first(g_windows.password);
+    PasswordBuffer second(g_windows.passwordConfirm);
+    if (first.Empty()) {
+        Error(L"パスワードを入力してください。");
+        if (g_windows.password)
+            SetFocus(g_windows.password);
+        return;
+    }
+    if (wcscmp(first.chars, second.chars) != 0) {
+        Error(L"パスワードが一致しません。暗号化を中止します。");
+        EndSetupAndShow();
+        return;
+    }
+    bool sealed;
+    {
+        TransientPassword password(first.chars);
+        sealed = EncryptTab(t, password.text);
+    }
+    if (sealed) {
+        g_app.encryptSetupTab = -1;
+        ShowTab(t);
+    }
+}
+
+void OnCancelSealCommand() {
+    EndSetupAndShow();
+}
+
+void OnSealKey() {
+    const int t = g_app.currentTab;
+    if (g_app.encryptSetupTab != -1 || !ValidTab(t) || IsSealed(t))
+        return;
+    if (!g_app.tabs[t].password.empty()) {
+        ClearItemList(g_windows.list);
+        RelockTab(t);
+        if (g_windows.password) {
+            SetWindowTextW(g_windows.password, L"");
+            SetFocus(g_windows.password);
+        }
+        InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
+        LayoutMainWindow(g_windows.main);
+        return;
+    }
+    BeginTabEncryption(t);
+}
+
+void ScheduleMemoSeal(int t) {
+    if (g_pendingMemoSeal != -1 && g_pendingMemoSeal != t)
+        FlushMemoSeal();
+    g_pendingMemoSeal = t;
+    SetTimer(g_windows.main, kMemoSealTimer, kMemoSealPauseMs, nullptr); // restarts the pause
+}
+
+void FlushMemoSeal() {
+    if (g_pendingMemoSeal == -1)
+        return;
+    const int t = g_pendingMemoSeal;
+    g_pendingMemoSeal = -1;
+    if (g_windows.main)
+        KillTimer(g_windows.main, kMemoSealTimer);
+    const TabSlot& slot = g_app.tabs[t];
+    if (slot.tempUnlocked && !slot.password.empty() && !slot.encrypted)
+        SaveTab(t);
+}

@@ -1,0 +1,52 @@
+// The lock states of the tabs: sealing a tab with a password, opening it for this run or for
+// good, sealing it again; the password panel's commands and the F7 key.
+#pragma once
+
+#include "core/Types.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Opens the password panel in setup mode for tab t (refused for a tab without entries).
+void BeginTabEncryption(int t);
+
+// Seals tab t with password: its file becomes one envelope and its entries leave memory.
+bool EncryptTab(int t, const std::wstring& password);
+
+// Opens sealed tab t: for this run (every save seals again) or for good (file rewritten plain).
+void UnlockTab(int t, const std::wstring& password, bool forRun);
+
+// Seals a tab that is open for the run again, without writing; its password is wiped.
+void RelockTab(int t);
+
+// Ends the encryption setup and hides the panel.
+void CancelEncryptionSetup();
+
+// The password panel's buttons: 8002/8003 (open), 8005 (seal), 8006 (cancel the setup).
+void OnUnlockCommand(bool forRun);
+void OnSealCommand();
+void OnCancelSealCommand();
+
+// F7: seal the current tab again when it is open for the run, else begin its setup.
+void OnSealKey();
+
+// A memo pad open for the run seals on every change, which costs two key derivations; the
+// seals are gathered and written after a short pause in typing, or at once by FlushMemoSeal
+// (before a tab switch, a hide, a relock, a settings change and the exit).
+inline constexpr UINT_PTR kMemoSealTimer = 4712;
+void ScheduleMemoSeal(int t);
+void FlushMemoSeal();
+
+// Overwrites a secret's characters before the string lets go of them.
+void WipeString(std::wstring& secret);
+
+// The text of a sealed file as the opener reads it: trailing blanks and control bytes and a
+// leading byte order mark dropped, decoded from UTF-8.
+std::wstring SealedFileText(std::string_view bytes);
+
+// The entries of an opened text: a memo pad's whole text, or the item text of a list tab;
+// the placeholder of an empty sealed tab is never kept.
+std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type);

@@ -1,0 +1,133 @@
+#include "tabs/TabSettingsDialog.h"
+
+#include "app/AppContext.h"
+#include "app/Layout.h"
+#include "resources/resource.h"
+#include "storage/ItemFormat.h"
+#include "storage/Settings.h"
+#include "storage/TemplateFiles.h"
+#include "tabs/TabLock.h"
+#include "tabs/TabView.h"
+
+namespace {
+
+int g_configuredTab = -1;
+
+TabType SelectedKind(HWND dialog) {
+    if (IsDlgButtonChecked(dialog, IDC_TAB_KIND_MEMOLIST) == BST_CHECKED)
+        return TabType::MemoList;
+    if (IsDlgButtonChecked(dialog, IDC_TAB_KIND_MEMOPAD) == BST_CHECKED)
+        return TabType::MemoPad;
+    return TabType::Template;
+}
+
+void OnInitDialog(HWND dialog) {
+    const TabSlot& slot = g_app.tabs[g_configuredTab];
+    SetDlgItemTextW(dialog, IDC_TAB_NAME, slot.name.c_str());
+    const int kind = slot.type == TabType::MemoList  ? IDC_TAB_KIND_MEMOLIST
+                     : slot.type == TabType::MemoPad ? IDC_TAB_KIND_MEMOPAD
+                                                     : IDC_TAB_KIND_TEMPLATE;
+    CheckRadioButton(dialog, IDC_TAB_KIND_TEMPLATE, IDC_TAB_KIND_MEMOPAD, kind);
+    for (int id : {IDC_TAB_NAME_LABEL, IDC_TAB_KIND_GROUP, IDC_TAB_NAME, IDC_TAB_KIND_TEMPLATE, IDC_TAB_KIND_MEMOLIST,
+                   IDC_TAB_KIND_MEMOPAD, IDOK, IDCANCEL})
+        SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
+}
+
+void OnOk(HWND dialog) {
+    const int t = g_configuredTab;
+    TabSlot& slot = g_app.tabs[t];
+    wchar_t name[256] = {};
+    GetDlgItemTextW(dialog, IDC_TAB_NAME, name, 256);
+    const TabType kind = SelectedKind(dialog);
+    slot.name = name;
+    if (kind != slot.type)
+        slot.items = ConvertEntries(slot.items, slot.type, kind);
+    slot.type = kind;
+
+    AppSettings settings;
+    LoadSettings(settings);
+    AppLogic::SaveSettings(settings, g_app.tabs);
+    if (!slot.encrypted)
+        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+
+    InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
+    if (t == g_app.currentTab) {
+        ShowTab(t);
+        const bool memo = slot.type == TabType::MemoPad;
+        ShowWindow(g_windows.list, memo ? SW_HIDE : SW_SHOW);
+        ShowWindow(g_windows.memoPad, memo ? SW_SHOW : SW_HIDE);
+        LayoutMainWindow(g_windows.main);
+        SetFocus(g_windows.tabStrip);
+    }
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK TabSettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (g_configuredTab < 1 || g_configuredTab >= kTabCount) {
+        if (message == WM_INITDIALOG)
+            EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            OnOk(dialog);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+std::vector<HistoryItem> ConvertEntries(const std::vector<HistoryItem>& items, TabType from, TabType to) {
+    if (from == to)
+        return items;
+    if (from == TabType::MemoPad)
+        return items.empty() ? std::vector<HistoryItem>() : TextToItems(items.front().text);
+    if (to == TabType::MemoPad) {
+        std::vector<HistoryItem> memo;
+        const std::wstring text = ItemsToText(items);
+        if (!text.empty()) {
+            HistoryItem entry;
+            entry.text = text;
+            memo.push_back(entry);
+        }
+        return memo;
+    }
+    return items;
+}
+
+INT_PTR OpenTabSettings(int t, HWND owner) {
+    if (t < 1 || t >= kTabCount)
+        return IDCANCEL;
+    FlushMemoSeal();
+    g_configuredTab = t;
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_TAB_SETTINGS), owner, TabSettingsProc, 0);
+}
+
+void OpenTabSettingsForCurrentTab() {
+    const int t = g_app.currentTab;
+    if (t < 0 || t >= kTabCount)
+        return;
+    if (t == 0) {
+        MessageBoxW(g_windows.main, L"履歴タブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+        return;
+    }
+    if (IsSealed(t) || g_app.tabs[t].tempUnlocked) {
+        MessageBoxW(g_windows.main, L"暗号化中にタブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+        return;
+    }
+    OpenTabSettings(t, g_windows.main);
+    if (g_windows.list)
+        SetFocus(g_windows.list);
+}
