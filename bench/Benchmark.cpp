@@ -7,6 +7,7 @@
 #include "storage/HistoryFile.h"
 #include "storage/TextFile.h"
 #include "app/AppContext.h"
+#include "tabs/TabLock.h"
 #include "ui/ItemList.h"
 
 #include <commctrl.h>
@@ -202,6 +203,21 @@ std::vector<Result> CryptoCases() {
         "encrypt-100k", 7, 1.1, [&] { ok &= !EncryptText(text, password).empty(); }, [] { BareDerivations(2); }));
     results.push_back(Measure(
         "decrypt-100k", 7, 1.1, [&] { ok &= DecryptText(envelope, password) == text; }, [] { BareDerivations(2); }));
+    // A tab of 200 entries sealed and opened as the window does, file work included.
+    TabSlot tab = MakeDefaultTabs()[1];
+    tab.items = RandomHistory(200, rng);
+    bool opened = true;
+    results.push_back(Measure(
+        "seal-tab", 7, 1.1, [&] { SealTabFile(tab, password); }, [] { BareDerivations(2); }));
+    results.push_back(Measure(
+        "open-tab", 7, 1.1,
+        [&] {
+            std::vector<HistoryItem> items;
+            opened &= OpenTabFile(tab, password, items) == OpenResult::Opened && items.size() == 200;
+        },
+        [] { BareDerivations(2); }));
+    DeleteFileW(DataFilePath(tab.fileName).c_str());
+    ok &= opened;
     results.push_back(Measure(
         "decrypt-wrong-password", 7, 1.1, [&] { ok &= DecryptText(envelope, L"wrong").empty(); },
         [] { BareDerivations(1); }));

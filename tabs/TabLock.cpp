@@ -99,6 +99,23 @@ void WipeString(std::wstring& secret) {
     secret.clear();
 }
 
+void SealTabFile(const TabSlot& slot, const std::wstring& password) {
+    // The history too goes through the template writer: no entry limit while sealing.
+    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
+}
+
+OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items) {
+    std::string bytes;
+    if (!ReadFileBytes(DataFilePath(slot.fileName), bytes))
+        return OpenResult::FileUnreadable;
+    std::wstring text;
+    if (!OpenEnvelope(SealedFileText(bytes), password, text))
+        return OpenResult::WrongPassword;
+    items = ItemsFromOpenedText(text, slot.type);
+    WipeString(text);
+    return OpenResult::Opened;
+}
+
 std::wstring SealedFileText(std::string_view bytes) {
     while (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= 0x20)
         bytes.remove_suffix(1);
@@ -147,8 +164,7 @@ bool EncryptTab(int t, const std::wstring& password) {
     TabSlot& slot = g_app.tabs[t];
     if (slot.type == TabType::MemoPad && g_windows.memoPad)
         MemoTextIntoItems(slot);
-    // The history too goes through the template writer: no entry limit while sealing.
-    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
+    SealTabFile(slot, password);
     slot.encrypted = true;
     slot.tempUnlocked = false;
     WipeString(slot.password);
@@ -167,16 +183,17 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
         return;
     }
     TabSlot& slot = g_app.tabs[t];
-    std::string bytes;
-    if (!ReadFileBytes(DataFilePath(slot.fileName), bytes))
+    std::vector<HistoryItem> items;
+    switch (OpenTabFile(slot, password, items)) {
+    case OpenResult::FileUnreadable:
         return; // a file that vanished or is locked leaves the tab as it was, without a word
-    std::wstring text;
-    if (!OpenEnvelope(SealedFileText(bytes), password, text)) {
+    case OpenResult::WrongPassword:
         Error(L"パスワードが違うか、復号に失敗しました。");
         return;
+    case OpenResult::Opened:
+        break;
     }
-    slot.items = ItemsFromOpenedText(text, slot.type);
-    WipeString(text);
+    slot.items = std::move(items);
     if (forRun) {
         slot.tempUnlocked = true;
         slot.password = password;

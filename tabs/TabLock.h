@@ -43,6 +43,14 @@ void FlushMemoSeal();
 // Overwrites a secret's characters before the string lets go of them.
 void WipeString(std::wstring& secret);
 
+// The file work of sealing and opening, without windows or messages.
+// Writes the slot's entries sealed with password (the template writer, no entry limit).
+void SealTabFile(const TabSlot& slot, const std::wstring& password);
+
+enum class OpenResult { FileUnreadable, WrongPassword, Opened };
+// Reads and opens the slot's sealed file; on success items holds the entries.
+OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items);
+
 // The text of a sealed file as the opener reads it: trailing blanks and control bytes and a
 // leading byte order mark dropped, decoded from UTF-8.
 std::wstring SealedFileText(std::string_view bytes);
