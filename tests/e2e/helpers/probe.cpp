@@ -2,7 +2,8 @@
 // prints one JSON object (ASCII only; other characters as \u escapes) on standard output.
 //
 //   probe state                      the tool window, its list (rows: column 0, column 1,
-//                                    screen rectangle), toolbar and focus; the
+//                                    screen rectangle; column headers), toolbar, focus and
+//                                    child controls (id, text, visibility); the
 //                                    foreground window; open message boxes; notepad's text
 //   probe clipboard                  clipboard formats and the Unicode text (UTF-16LE hex)
 //   probe windows                    every top-level window with its children
@@ -179,10 +180,29 @@ std::string ListJson(HWND list) {
         cells.push_back(RectJson(r));
         rows.push_back(Join(cells));
     }
+    // Header texts of columns 0 and 1 (column 1 carries the tab's lock mark and name).
+    std::vector<std::string> columns;
+    for (int col = 0; remote.ok() && col < 2; ++col) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
+        column.cchTextMax = static_cast<int>(kChars);
+        std::vector<wchar_t> text(kChars, L'\0');
+        DWORD_PTR ok = 0;
+        remote.write(textOffset, text.data(), sizeof(wchar_t));
+        remote.write(0, &column, sizeof column);
+        SendMessageTimeoutW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
+        if (ok)
+            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
+        text[kChars - 1] = L'\0';
+        columns.push_back(Quote(ok ? text.data() : L""));
+    }
     RECT listRect{};
     GetWindowRect(list, &listRect);
     return "{\"hwnd\":" + Handle(list) + ",\"visible\":" + Bool(IsWindowVisible(list) != FALSE) +
-           ",\"rect\":" + RectJson(listRect) + ",\"count\":" + Num(static_cast<int>(count)) +
+           ",\"enabled\":" + Bool(IsWindowEnabled(list) != FALSE) + ",\"rect\":" + RectJson(listRect) +
+           ",\"columns\":" + Join(columns) + ",\"count\":" + Num(static_cast<int>(count)) +
            ",\"selected\":" + Num(static_cast<int>(selected)) + ",\"focused\":" + Num(static_cast<int>(focused)) +
            ",\"rows\":" + Join(rows) + "}";
 }
@@ -206,6 +226,8 @@ std::string ToolbarJson(HWND toolbar) {
     GetWindowRect(toolbar, &r);
     return "{\"rect\":" + RectJson(r) + ",\"buttons\":" + Join(buttons) + "}";
 }
+
+std::string ChildrenJson(HWND h);
 
 std::string MainJson() {
     HWND main = FindWindowW(kMainClass, nullptr);
@@ -231,6 +253,8 @@ std::string MainJson() {
     out += ",\"list\":" + (list ? ListJson(list) : std::string("null"));
     HWND toolbar = GetDlgItem(main, kToolbarId);
     out += ",\"toolbar\":" + (toolbar ? ToolbarJson(toolbar) : std::string("null"));
+    // Every child control (memo pad, password panel, tab strip) with its text and state.
+    out += ",\"controls\":" + ChildrenJson(main);
     return out + "}";
 }
 
@@ -247,7 +271,7 @@ BOOL CALLBACK CollectChild(HWND h, LPARAM param) {
     GetWindowRect(h, &r);
     out->push_back("{\"hwnd\":" + Handle(h) + ",\"class\":" + Quote(ClassOf(h)) + ",\"id\":" + Num(GetDlgCtrlID(h)) +
                    ",\"text\":" + Quote(TextOf(h)) + ",\"visible\":" + Bool(IsWindowVisible(h) != FALSE) +
-                   ",\"rect\":" + RectJson(r) + "}");
+                   ",\"enabled\":" + Bool(IsWindowEnabled(h) != FALSE) + ",\"rect\":" + RectJson(r) + "}");
     return TRUE;
 }
 
