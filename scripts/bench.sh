@@ -7,13 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${NOMACLIP_BUILD_DIR:-$root/build}"
 "$root/scripts/build.sh" --target nomaclip_bench
 export NOMACLIP_WINEPREFIX="${NOMACLIP_WINEPREFIX:-$build/wineprefix}"
-if [ -z "${DISPLAY:-}" ]; then
-    display=:$((90 + RANDOM % 9))
-    Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
-    xvfb=$!
-    trap 'kill $xvfb 2>/dev/null || true' EXIT
-    export DISPLAY=$display
-    sleep 1
-fi
+. "$root/scripts/display.sh"
+ensure_display "$NOMACLIP_WINEPREFIX"
 cd "$build/bench"
 "$root/scripts/wine-run.sh" ./nomaclip_bench.exe
