@@ -369,8 +369,9 @@ class Session:
     def key(self, *keys):
         self.xdo("key", "--delay", "60", *keys)
 
-    def type_text(self, text):
-        self.xdo("type", "--delay", "40", text)
+    def type_text(self, text, delay=40):
+        """Types text into the focused window, delay milliseconds between keys."""
+        self.xdo("type", "--delay", str(delay), text)
 
     def click(self, x, y, button=1):
         self.xdo("mousemove", str(x), str(y))
@@ -646,6 +647,15 @@ class App:
         """Column 1 of every list row."""
         return [r[1] for r in self.rows()]
 
+    def controls(self):
+        """The tool window's child controls that have an id (memo pad 998, password panel
+        8001-8006, tab strip 6001, list 1004, toolbar 100), by id."""
+        m = self.main()
+        return {c["id"]: c for c in (m or {}).get("controls", []) if c["id"] not in (0, -1, 65535)}
+
+    def control(self, ident):
+        return self.controls().get(ident)
+
     def wait_history(self, predicate, what, timeout=20):
         """Polls history.ini until predicate(entries) holds; returns the entries."""
         return poll(lambda: (lambda h: h if h is not None and predicate(h) else None)(self.history()), timeout, 0.2,
@@ -669,6 +679,26 @@ class App:
         """Where the notification-area icon is: Wine's taskbar puts the icons at the right
         end, the first one in the last slot."""
         return SCREEN_W - 10, SCREEN_H - 10
+
+    def choose_from_tray_menu(self, index, count=3):
+        """Opens the tray menu with a right click and clicks its item index (0: 表示,
+        1: 設定..., 2: 終了), the menu having count items."""
+
+        def menus():
+            return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
+
+        self.session.click(*self.tray_icon_point(), button=3)
+        l, t, r, b = poll(menus, 20, 0.2, "the tray menu")[0]["rect"]
+        h = (b - t - 6) / count  # 3-pixel frame
+        self.session.click((l + r) // 2, int(t + 3 + h * index + h / 2))
+
+    def exit_by_tray_menu(self, timeout=60):
+        """Ends the program as a user does, with 終了 from the tray menu; returns its exit code."""
+        self.choose_from_tray_menu(2)
+        code = self.proc.wait(timeout=timeout)
+        self.session.forget(self.proc)
+        poll(lambda: self.session.state()["main"] is None, 20, 0.2, "the window gone")
+        return code
 
 
 _KEY_NAMES = {0x56: "v", 0x4B: "k", 0x70: "F1", 0x78: "F9", 0x20: "space"}

@@ -269,9 +269,16 @@ BOOL CALLBACK CollectChild(HWND h, LPARAM param) {
     auto* out = reinterpret_cast<std::vector<std::string>*>(param);
     RECT r{};
     GetWindowRect(h, &r);
+    // Check boxes and radio buttons: their check state (0 for push buttons).
+    std::string checked;
+    if (ClassOf(h) == L"Button") {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutW(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &state);
+        checked = ",\"checked\":" + Num(static_cast<long long>(state));
+    }
     out->push_back("{\"hwnd\":" + Handle(h) + ",\"class\":" + Quote(ClassOf(h)) + ",\"id\":" + Num(GetDlgCtrlID(h)) +
                    ",\"text\":" + Quote(TextOf(h)) + ",\"visible\":" + Bool(IsWindowVisible(h) != FALSE) +
-                   ",\"enabled\":" + Bool(IsWindowEnabled(h) != FALSE) + ",\"rect\":" + RectJson(r) + "}");
+                   ",\"enabled\":" + Bool(IsWindowEnabled(h) != FALSE) + checked + ",\"rect\":" + RectJson(r) + "}");
     return TRUE;
 }
 
