@@ -601,7 +601,10 @@ class App:
 
     def start(self):
         self.proc = self.session.spawn([self.exe], cwd=self.dir)
-        poll(lambda: self.proc.poll() is not None or self.main(), 30, 0.2, "the NomaclipWnd window")
+        # Found and answering: the window exists as soon as its creation starts, but the hotkey
+        # and the input hooks are there only once its message loop runs.
+        poll(lambda: self.proc.poll() is not None or (self.main() or {}).get("responsive"), 60, 0.2,
+             "the NomaclipWnd window, ready")
         if self.proc.poll() is not None:
             raise AssertionError("nomaclip.exe ended at start with exit code %s" % self.proc.returncode)
         return self

@@ -237,6 +237,11 @@ std::string MainJson() {
     const LONG_PTR ex = GetWindowLongPtrW(main, GWL_EXSTYLE);
     out += ",\"topmost\":" + Bool((ex & WS_EX_TOPMOST) != 0) + ",\"toolwindow\":" + Bool((ex & WS_EX_TOOLWINDOW) != 0) +
            ",\"enabled\":" + Bool(IsWindowEnabled(main) != FALSE);
+    // A window answers a sent message only once its thread waits in its message loop: before
+    // that (still inside its creation) its hotkey and input hooks may not exist yet.
+    DWORD_PTR ignored = 0;
+    out += ",\"responsive\":" +
+           Bool(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored) != 0);
 
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
