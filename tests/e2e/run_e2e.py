@@ -50,12 +50,25 @@ def main():
     harness.Config.session = session
     started = time.monotonic()
     result = None
+    retried = []
     try:
         session.start()
         result = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite)
+        # Synthetic input through X and Wine loses a keystroke now and then on a loaded
+        # machine: a failed test gets one more run, and the report names every such test.
+        again = [test for test, _ in result.failures + result.errors]
+        if again:
+            print("running %d failed test(s) once more" % len(again))
+            second = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(unittest.TestSuite(again))
+            still = {t.id() for t, _ in second.failures + second.errors}
+            retried = [t.id() for t in again if t.id() not in still]
+            result.failures = [(t, e) for t, e in result.failures if t.id() in still]
+            result.errors = [(t, e) for t, e in result.errors if t.id() in still]
     finally:
         session.stop()
     sys.stdout.flush()
+    for name in retried:
+        print("passed on the second run only: %s" % name)
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
     skipped = len(result.skipped)
     passed = result.testsRun - failed - skipped
