@@ -8,10 +8,11 @@ program), and files sealed by that implementation are opened in the window.
 """
 
 import os
+import subprocess
 import sys
 import time
 
-from harness import BOM, E2ETestCase, Entry, items_text, parse_items, poll, settings_text
+from harness import BOM, E2ETestCase, Entry, items_text, log, parse_items, poll, settings_text
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
 import envelope_interop as envelope  # noqa: E402
@@ -100,9 +101,17 @@ class SealedTabTestCase(E2ETestCase):
         return poll(lambda: (lambda m: m if m and predicate(m) else None)(app.main()), timeout, 0.2, what)
 
     def wait_panel(self, app, mode, timeout=20):
-        main = poll(lambda: (lambda m: m if m and panel_mode(m) == mode else None)(app.main()), timeout, 0.2,
-                    "the password panel in mode %s (now: %s)" % (mode, panel_mode(app.main() or {"controls": []})))
-        return main
+        seen = ["no window"]
+
+        def check():
+            main = app.main()
+            seen[0] = panel_mode(main) if main else "no window"
+            return main if seen[0] == mode else None
+
+        try:
+            return poll(check, timeout, 0.2, "the password panel in mode %s" % mode)
+        except AssertionError as e:
+            raise AssertionError("%s; the panel was %s" % (e, seen[0])) from None
 
     def wait_focus(self, app, ident, timeout=20):
         return self.wait_main(app, lambda m: (m["focus"] or {}).get("id") == ident, "the focus on control %d" % ident,
@@ -127,16 +136,20 @@ class SealedTabTestCase(E2ETestCase):
         return self.session.state()["msgboxes"]
 
     def wait_box(self, message, timeout=30):
-        """Waits for the message box that shows text and checks its caption and owner."""
+        """Waits for the message box that shows text; checks its caption, its owner (the
+        tool window) and that no other box or dialog is open beside it."""
         text, caption = message
 
         def find():
-            return [b for b in self.message_boxes() if text in [c["text"] for c in b["children"]]]
+            state = self.session.state()
+            boxes = [b for b in state["msgboxes"] if text in [c["text"] for c in b["children"]]]
+            return (boxes[0], state) if boxes else None
 
-        box = poll(find, timeout, 0.2, "the message %r" % text)[0]
+        box, state = poll(find, timeout, 0.2, "the message %r" % text)
         self.assertEqual(box["title"], caption, text)
-        main = self.session.state()["main"]
-        self.assertEqual(box["owner"], main["hwnd"], "the box is owned by the tool window")
+        self.assertEqual(box["owner"], state["main"]["hwnd"], "the box is owned by the tool window")
+        others = [b["title"] for b in state["msgboxes"] if b["hwnd"] != box["hwnd"]]
+        self.assertEqual(others, [], "other boxes besides %r" % (message,))
         return box
 
     def close_box(self, box):
@@ -146,11 +159,8 @@ class SealedTabTestCase(E2ETestCase):
         poll(lambda: box["hwnd"] not in [b["hwnd"] for b in self.message_boxes()], 20, 0.2, "the box closed")
 
     def expect_box(self, message, timeout=30):
-        """Waits for the message, checks it is the only box, and closes it with OK."""
-        box = self.wait_box(message, timeout)
-        others = [b["title"] for b in self.message_boxes() if b["hwnd"] != box["hwnd"]]
-        self.assertEqual(others, [], "other boxes besides %r" % (message,))
-        self.close_box(box)
+        """Waits for the message and closes it with OK."""
+        self.close_box(self.wait_box(message, timeout))
 
     def assert_no_box(self, wait=1.0):
         """Nothing may pop up: gives the program time to (wrongly) show a box."""
@@ -159,13 +169,31 @@ class SealedTabTestCase(E2ETestCase):
 
     # -- acting --
 
+    def type_checked(self, read, text, delay=40):
+        """Types text into the focused edit and waits until read() gives exactly that text,
+        so that a lost key fails here and not as a wrong password later. xdotool types a
+        character outside the keyboard map by remapping a spare key, and Wine loses about
+        one such character in five at 40 ms a key: those texts go at 150 ms a key, and
+        once more after emptying the edit should one still be lost (logged)."""
+        if not text.isascii():
+            delay = max(delay, 150)
+        for attempt in range(2):
+            self.session.type_text(text, delay=delay)
+            try:
+                poll(lambda: read() == text, 10 + len(text) * delay / 1000, 0.2,
+                     "the edit to hold the %d typed characters" % len(text))
+                return
+            except AssertionError:
+                if attempt or text.isascii():
+                    raise
+                log("typed %r, the edit holds %r: emptied and typed again" % (text, read()))
+                self.session.key("End", "shift+Home", "BackSpace")
+                poll(lambda: read() == "", 20, 0.2, "the edit emptied")
+
     def type_into(self, app, ident, text, delay=40):
-        """Types text into control ident, which must have the focus, and waits until the
-        control holds exactly that text (so a lost key fails here, not later)."""
+        """Types text into control ident of the tool window, which must have the focus."""
         self.wait_focus(app, ident)
-        self.session.type_text(text, delay=delay)
-        poll(lambda: (app.control(ident) or {}).get("text") == text, 30, 0.2,
-             "control %d to hold the %d typed characters" % (ident, len(text)))
+        self.type_checked(lambda: (app.control(ident) or {}).get("text"), text, delay)
 
     def clear_edit(self, app, ident):
         self.wait_focus(app, ident)
@@ -209,6 +237,20 @@ class SealedTabTestCase(E2ETestCase):
         """Right arrow (the list, the panel or the tab strip has the focus): the next tab."""
         self.session.key("Right")
         return self.wait_main(app, predicate, what)
+
+    def open_menus(self):
+        return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
+
+    def tray_exit_point(self, app):
+        """Where 終了 sits in the tray menu, which opens at the same place every time: the
+        menu is opened, measured and closed with a click outside (StayVisible keeps the
+        window)."""
+        self.session.click(*app.tray_icon_point(), button=3)
+        l, t, r, b = poll(self.open_menus, 20, 0.2, "the tray menu")[0]["rect"]
+        h = (b - t - 6) / 3  # 3-pixel frame, three items
+        self.session.click(800, 400)
+        poll(lambda: not self.open_menus(), 20, 0.2, "the tray menu closed")
+        return (l + r) // 2, int(t + 3 + h * 2 + h / 2)
 
     def assert_unchanged(self, app, stamps):
         for name, stamp in stamps.items():
@@ -297,8 +339,8 @@ class HistorySealTests(SealedTabTestCase):
         self.assertEqual(parse_items(text.encode("utf-8")), self.CAPTURED)
         self.assertTrue(all(d.startswith(MAGIC) for d in seen if d), "history.ini was written plain meanwhile")
         self.assertNotIn(b"captured while open", app.read("history.ini"))
-        self.wait_main(app, lambda m: [r[1] for r in m["list"]["rows"]] == [e.text.split("\n")[0] for e in self.CAPTURED],
-                       "the capture in the list")
+        rows = [e.text.split("\n")[0] for e in self.CAPTURED]
+        self.wait_main(app, lambda m: [r[1] for r in m["list"]["rows"]] == rows, "the capture in the list")
 
         # F7 seals again at once: no message, no rows, nothing written.
         stamp = app.file_stamp("history.ini")
@@ -335,8 +377,8 @@ class HistorySealTests(SealedTabTestCase):
         self.assertEqual(main["list"]["count"], 5)
         self.settle()
         self.session.xclip_copy("after opening for good")
-        app.wait_history(lambda h: h[:3] == [self.ENTRIES[0], Entry("after opening for good"), Entry("captured while open")],
-                         "a plain capture below the locked entry")
+        top = [self.ENTRIES[0], Entry("after opening for good"), Entry("captured while open")]
+        app.wait_history(lambda h: h[:3] == top, "a plain capture below the locked entry")
         self.assertTrue(app.read("history.ini").startswith(BOM))
 
 
@@ -368,7 +410,7 @@ class SetupRefusalTests(SealedTabTestCase):
         self.wait_main(app, lambda m: [r[1] for r in m["list"]["rows"]] == ["keep me"], "the entry back in the list")
         self.assert_unchanged(app, stamps)
 
-        # キャンセル: setup ends, both edits emptied.
+        # キャンセル: setup ends.
         self.begin_setup(app)
         self.type_into(app, PASSWORD, "typed then cancelled")
         self.session.click(*center(app.control(CANCEL)["rect"]))
@@ -433,6 +475,7 @@ class MemoPadSealTests(SealedTabTestCase):
         app.show_by_hotkey()
         self.open_memo(app, self.PASSWORD)
         self.assertEqual(app.control(MEMO)["text"], self.TEXT)
+        exit_x, exit_y = self.tray_exit_point(app)
         memo = app.control(MEMO)
         self.session.click(*center(memo["rect"]))
         self.wait_focus(app, MEMO)
@@ -450,9 +493,25 @@ class MemoPadSealTests(SealedTabTestCase):
 
         poll(sealed_text, 30, 0.3, "the typed character sealed into templates.txt")
 
-        # 30 characters typed quickly and the program ended at once through the tray menu.
+        # 30 characters typed quickly, and 終了 chosen from the tray menu right after the last
+        # one, within the pause after which typing is sealed: the seal at the end holds them.
         self.session.type_text(self.TYPED, delay=12)
-        self.assertEqual(app.exit_by_tray_menu(), 0)
+        tray_x, tray_y = app.tray_icon_point()
+        self.session.xdo("mousemove", str(tray_x), str(tray_y), "click", "3", "sleep", "0.3",
+                         "mousemove", str(exit_x), str(exit_y), "click", "1")
+        try:
+            code = app.proc.wait(timeout=10)
+            self.session.forget(app.proc)
+        except subprocess.TimeoutExpired:  # the click came before the menu: choose it again
+            log("the quick click missed 終了; choosing it again")
+            if not self.open_menus():
+                self.session.click(tray_x, tray_y, button=3)
+                poll(self.open_menus, 20, 0.2, "the tray menu")
+            self.session.click(exit_x, exit_y)
+            code = app.proc.wait(timeout=30)
+            self.session.forget(app.proc)
+        self.assertEqual(code, 0)
+        poll(lambda: self.session.state()["main"] is None, 20, 0.2, "the window gone")
         data = app.read("templates.txt")
         self.assertTrue(data.startswith(MAGIC), data[:40])
         self.assertEqual(python_open(data, self.PASSWORD), self.TEXT + "+" + self.TYPED)
@@ -501,8 +560,7 @@ class TabSettingsTests(SealedTabTestCase):
         self.assertEqual([controls[i]["checked"] for i in (KIND_TEMPLATE, KIND_MEMO_LIST, KIND_MEMO_PAD)], [1, 0, 0])
         self.session.click(*center(controls[NAME_EDIT]["rect"]))
         self.session.key("End", "shift+Home", "BackSpace")
-        self.session.type_text("ノート A")
-        poll(lambda: self.settings_dialog()[1][NAME_EDIT]["text"] == "ノート A", 20, 0.2, "the new name typed")
+        self.type_checked(lambda: self.settings_dialog()[1][NAME_EDIT]["text"], "ノート A")
         self.session.click(*center(controls[KIND_MEMO_PAD]["rect"]))
         poll(lambda: self.settings_dialog()[1][KIND_MEMO_PAD]["checked"] == 1, 20, 0.2, "メモパッド chosen")
         self.click_and_wait_gone(dialog, controls[1])  # OK
@@ -571,9 +629,6 @@ class TabStripMenuTests(SealedTabTestCase):
         c = (r - l) // 4
         return l + index * c + c // 2, (t + b) // 2
 
-    def open_menus(self):
-        return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
-
     def choose_from_tab_menu(self, app, index, item, count=2):
         """Right click on tab index, then a click on menu item (0: このタブを暗号化... or
         暗号化状態に戻す, 1: タブの設定). Returns whether the menu was still open afterwards
@@ -591,7 +646,8 @@ class TabStripMenuTests(SealedTabTestCase):
 
     def test_tab_menu_seals_relocks_and_greys_what_is_refused(self):
         entries = [Entry("menu one"), Entry("menu two")]
-        app = self.app(settings=settings_text(StayVisible=1), history=[Entry("h")], templates={"templates.txt": entries})
+        app = self.app(settings=settings_text(StayVisible=1), history=[Entry("h")],
+                       templates={"templates.txt": entries})
         app.show_by_hotkey()
 
         # このタブを暗号化... on tab 1 (not the current tab): setup for tab 1.
@@ -688,7 +744,8 @@ class LongPasswordTests(SealedTabTestCase):
         self.assertEqual(len(self.LONG), 300)
         first = self.LONG[:255]
         entries = [Entry("long one"), Entry("long two")]
-        app = self.app(settings=settings_text(StayVisible=1), history=[Entry("h")], templates={"templates.txt": entries})
+        app = self.app(settings=settings_text(StayVisible=1), history=[Entry("h")],
+                       templates={"templates.txt": entries})
         app.show_by_hotkey()
         self.switch_right(app, header_is("定型文 1"), "tab 1")
         self.seal_by_keys(app, self.LONG, delay=8)
@@ -757,9 +814,6 @@ class BadFileTests(SealedTabTestCase):
             with self.subTest(file=FILES[index]):
                 self.check_tab(app, index, name, self.PASSWORD, ERR_WRONG_PASSWORD)
                 self.assert_unlock_panel(app, name)
-                self.session.key("F7")  # nothing on a sealed tab
-                self.assert_no_box(0.5)
-                self.assertEqual(panel_mode(app.main()), "unlock")
 
         # The file of the sealed tab 3 deleted meanwhile: opening does nothing at all.
         os.unlink(app.path("templates3.txt"))
