@@ -25,8 +25,11 @@ bool MainWindowVisible() {
     return g_windows.main && IsWindowVisible(g_windows.main);
 }
 
-// A visible, enabled dialog or message box of ours is in front of the main window.
+// A visible, enabled dialog or message box of ours is in front of the main window. A modal
+// one disables its owner, which also tells it where GW_ENABLEDPOPUP finds nothing (Wine).
 bool OwnDialogOpen() {
+    if (!IsWindowEnabled(g_windows.main))
+        return true;
     HWND popup = GetWindow(g_windows.main, GW_ENABLEDPOPUP);
     return popup && popup != g_windows.main && IsWindowVisible(popup);
 }

@@ -77,8 +77,10 @@ void ClearPasswordEdits() {
             SetWindowTextW(edit, L"");
 }
 
+// Typed passwords do not stay in the hidden edits once their command is over.
 void EndSetupAndShow() {
     g_app.encryptSetupTab = -1;
+    ClearPasswordEdits();
     ShowTab(g_app.currentTab);
 }
 
@@ -240,8 +242,12 @@ void OnUnlockCommand(bool forRun) {
         TransientPassword password(typed.chars);
         UnlockTab(t, password.text, forRun);
     }
-    if (IsSealed(t) && g_windows.password)
-        SetFocus(g_windows.password);
+    if (IsSealed(t)) {
+        if (g_windows.password)
+            SetFocus(g_windows.password); // the edit keeps the typed text for a second try
+    } else {
+        ClearPasswordEdits();
+    }
 }
 
 void OnSealCommand() {
@@ -271,6 +277,7 @@ void OnSealCommand() {
         TransientPassword password(first.chars);
         sealed = EncryptTab(t, password.text);
     }
+    ClearPasswordEdits();
     if (sealed) {
         g_app.encryptSetupTab = -1;
         ShowTab(t);
