@@ -37,13 +37,6 @@ UINT g_taskbarCreated = 0;
 
 // ---- small helpers ------------------------------------------------------------------
 
-std::wstring WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return text;
-}
-
 bool PasswordBoxVisible() {
     return g_windows.password && IsWindowVisible(g_windows.password);
 }
@@ -188,15 +181,8 @@ void OnDestroy(HWND window) {
     ForgetTabStripFont(); // the list font goes below; the strip must not draw with it
 
     const int t = g_app.currentTab;
-    if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t)) {
-        const std::wstring text = WindowText(g_windows.memoPad);
-        g_app.tabs[t].items.clear();
-        if (!text.empty()) {
-            HistoryItem memo;
-            memo.text = text;
-            g_app.tabs[t].items.push_back(memo);
-        }
-    }
+    if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t))
+        MemoTextIntoItems(g_app.tabs[t]);
     const TabSlot& history = g_app.tabs[0];
     if (!history.encrypted)
         AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
@@ -233,13 +219,7 @@ void OnMemoPadChanged() {
         g_app.tabs[t].type != TabType::MemoPad || IsSealed(t))
         return;
     TabSlot& slot = g_app.tabs[t];
-    const std::wstring text = WindowText(g_windows.memoPad);
-    slot.items.clear();
-    if (!text.empty()) {
-        HistoryItem memo;
-        memo.text = text;
-        slot.items.push_back(memo);
-    }
+    MemoTextIntoItems(slot);
     if (slot.tempUnlocked && slot.password.empty())
         return;
     if (!slot.password.empty()) {

@@ -61,16 +61,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-void MemoTextIntoItems(TabSlot& slot) {
-    const std::wstring text = g_windows.memoPad ? WindowText(g_windows.memoPad) : std::wstring();
-    slot.items.clear();
-    if (!text.empty()) {
-        HistoryItem memo;
-        memo.text = text;
-        slot.items.push_back(memo);
-    }
-}
-
 void ClearPasswordEdits() {
     for (HWND edit : {g_windows.password, g_windows.passwordConfirm})
         if (edit)
@@ -116,6 +106,16 @@ OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::v
     items = ItemsFromOpenedText(text, slot.type);
     WipeString(text);
     return OpenResult::Opened;
+}
+
+void MemoTextIntoItems(TabSlot& slot) {
+    const std::wstring text = g_windows.memoPad ? WindowText(g_windows.memoPad) : std::wstring();
+    slot.items.clear();
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = text;
+        slot.items.push_back(memo);
+    }
 }
 
 std::wstring SealedFileText(std::string_view bytes) {

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+// The memo pad's whole text becomes the slot's only entry (none when the text is empty).
+void MemoTextIntoItems(TabSlot& slot);
+
 // Opens the password panel in setup mode for tab t (refused for a tab without entries).
 void BeginTabEncryption(int t);
 

@@ -1,16 +1,14 @@
 // The capture rule and promotion: duplicates, the locked group, MaxHistory.
 #include "core/Capture.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 HistoryItem Item(const wchar_t* text, bool locked = false, bool used = false) {
-    HistoryItem item;
-    item.text = text;
-    item.locked = locked;
-    item.used = used;
-    return item;
+    return MakeItem(text, L"", used, locked);
 }
 
 std::vector<std::wstring> Texts(const std::vector<HistoryItem>& items) {
