@@ -16,6 +16,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/ItemList.h"
+#include "ui/SettingsDialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -289,6 +290,8 @@ void OnCommand(HWND window, int id, int code) {
         ClearHistory(window);
     } else if (id == CMD_BACKUP) {
         RunBackup(window);
+    } else if (id == CMD_SETTINGS) {
+        OpenSettingsDialog(window);
     } else if (code == BN_CLICKED) {
         switch (id) {
         case CTL_UNLOCK_FOR_RUN:
@@ -307,7 +310,6 @@ void OnCommand(HWND window, int id, int code) {
             break;
         }
     }
-    // CMD_SETTINGS arrives with the settings dialog.
     SaveSettingsWithWindowRect();
 }
 
@@ -412,8 +414,9 @@ void OnTray(HWND window, UINT mouseMessage) {
         } else if (chosen == 2) {
             RemoveTrayIcon(window);
             DestroyWindow(window);
+        } else if (chosen == 3) {
+            OpenSettingsDialog(window);
         }
-        // 3 opens the settings dialog, which arrives with the settings.
     }
 }
 

@@ -1,0 +1,5 @@
+#include "ui/ItemEditDialog.h"
+
+INT_PTR OpenItemEditDialog(HWND, ItemEditRequest&) {
+    return IDCANCEL;
+}

@@ -1,0 +1,5 @@
+#include "ui/SettingsDialog.h"
+
+INT_PTR OpenSettingsDialog(HWND) {
+    return IDCANCEL;
+}
