@@ -41,15 +41,7 @@ bool SwitchTabsByArrow(const MSG& message) {
     const int current = g_app.currentTab;
     const int t = message.wParam == VK_LEFT ? (current <= 0 ? kTabCount - 1 : current - 1)
                                             : (current >= kTabCount - 1 ? 0 : current + 1);
-    g_app.currentTab = t;
-    SelectTabInStrip(t);
-    EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
-    ShowTab(t);
-    EnableWindow(g_windows.memoPad, TRUE);
-    HWND target = IsSealed(t)                                        ? g_windows.password
-                  : g_app.tabs[t].type == TabType::MemoPad && t != 0 ? g_windows.tabStrip
-                                                                     : g_windows.list;
-    PostMessageW(g_windows.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    SwitchToTab(t);
     return true;
 }
 

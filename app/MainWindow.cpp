@@ -16,6 +16,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/ItemList.h"
+#include "ui/ListActions.h"
 #include "ui/SettingsDialog.h"
 
 #include <commctrl.h>
@@ -28,7 +29,6 @@
 namespace {
 
 constexpr UINT kTrayIconId = 1;
-constexpr int kHotkeyId = 1;
 constexpr COLORREF kContentBackground = RGB(243, 243, 243);
 constexpr uint64_t kTrayClickAfterAutoHideMs = 250;
 
@@ -338,26 +338,6 @@ const wchar_t* ToolbarTip(UINT_PTR id) {
     }
 }
 
-void ChooseRow(int row) {
-    if (row < 0)
-        return;
-    const int t = g_app.currentTab;
-    if (!g_app.historyShown && t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoList) {
-        // Memo lists open the entry in the item edit dialog, which arrives with the list interactions.
-        return;
-    }
-    ChooseEntry(row);
-}
-
-int RowUnderCursor(HWND list) {
-    const DWORD position = GetMessagePos();
-    LVHITTESTINFO hit = {};
-    hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    ScreenToClient(list, &hit.pt);
-    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    return row >= 0 ? row : SelectedListRow(list);
-}
-
 LRESULT OnNotify(HWND window, NMHDR* header) {
     if (header->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
@@ -379,7 +359,10 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
             ChooseRow(SelectedListRow(g_windows.list));
         return 0;
     case NM_CLICK:
-        ChooseRow(RowUnderCursor(g_windows.list));
+        ChooseRow(RowUnderPointer(g_windows.list));
+        return 0;
+    case LVN_BEGINDRAG:
+        BeginRowDrag(g_windows.list, reinterpret_cast<NMLISTVIEW*>(header)->iItem);
         return 0;
     default:
         return 0;

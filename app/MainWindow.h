@@ -7,6 +7,9 @@
 
 inline constexpr wchar_t kMainWindowClass[] = L"NomaclipWnd";
 
+// The id of the global hotkey on the main window (WM_HOTKEY); the settings dialog registers it again.
+inline constexpr int kHotkeyId = 1;
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Reads settings.ini and applies it; without one, the defaults with the window size scaled

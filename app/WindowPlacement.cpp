@@ -35,3 +35,29 @@ WindowRect ReachableRectOnThisDesktop(const WindowRect& saved) {
     GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info);
     return ReachableRect(saved, info.rcWork, onSomeMonitor);
 }
+
+POINT DialogPosition(const RECT& owner, int width, int height, const RECT& workArea) {
+    const long long x = (static_cast<long long>(owner.left) + owner.right - width) / 2;
+    const long long y = (static_cast<long long>(owner.top) + owner.bottom - height) / 2;
+    const auto fit = [](long long v, LONG low, LONG high, int size) {
+        return static_cast<LONG>(std::max<long long>(low, std::min<long long>(v, static_cast<long long>(high) - size)));
+    };
+    return {fit(x, workArea.left, workArea.right, width), fit(y, workArea.top, workArea.bottom, height)};
+}
+
+void PlaceDialogOverOwner(HWND dialog) {
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    const HMONITOR monitor =
+        owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST) : MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(monitor, &info))
+        return;
+    RECT around = info.rcWork;
+    if (owner && IsWindowVisible(owner))
+        GetWindowRect(owner, &around);
+    RECT self{};
+    GetWindowRect(dialog, &self);
+    const POINT at = DialogPosition(around, self.right - self.left, self.bottom - self.top, info.rcWork);
+    SetWindowPos(dialog, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

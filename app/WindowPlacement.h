@@ -15,3 +15,11 @@ WindowRect ReachableRect(const WindowRect& saved, const RECT& workArea, bool onS
 
 // ReachableRect for the monitors this machine has now.
 WindowRect ReachableRectOnThisDesktop(const WindowRect& saved);
+
+// Where a dialog of `width` × `height` opens: centred over `owner`, moved into `workArea` as
+// far as it fits (its top-left corner stays inside when it is larger).
+POINT DialogPosition(const RECT& owner, int width, int height, const RECT& workArea);
+
+// Moves `dialog` to DialogPosition over its owner (or the screen's centre when the owner is
+// hidden) on the owner's monitor.
+void PlaceDialogOverOwner(HWND dialog);

@@ -1,6 +1,7 @@
 #include "core/EntryEdits.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -74,9 +75,11 @@ bool RemoveItem(std::vector<HistoryItem>& items, int row, bool keepLocked) {
 
 std::wstring ComposeEditText(std::wstring_view label, std::wstring_view text) {
     std::wstring composed;
-    if (!label.empty()) {
+    // A text that itself starts with the marker gets an empty label line before it, or the
+    // dialog would read its first line back as a label.
+    const bool markerText = text.substr(0, std::size(kLabelMarker) - 1) == kLabelMarker;
+    if (!label.empty() || markerText)
         composed.append(kLabelMarker).append(label).append(L"\r\n");
-    }
     composed.append(text);
     std::wstring shown;
     shown.reserve(composed.size() + composed.size() / 8);

@@ -235,6 +235,20 @@ void SelectTabInStrip(int t) {
         Repaint(g_windows.tabStrip);
 }
 
+void SwitchToTab(int t) {
+    if (t < 0 || t >= kTabCount)
+        return;
+    g_app.currentTab = t;
+    SelectTabInStrip(t);
+    EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
+    ShowTab(t);
+    EnableWindow(g_windows.memoPad, TRUE);
+    HWND target = IsSealed(t)                                        ? g_windows.password
+                  : g_app.tabs[t].type == TabType::MemoPad && t != 0 ? g_windows.tabStrip
+                                                                     : g_windows.list;
+    PostMessageW(g_windows.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+}
+
 void LayoutTabStrip(int width) {
     g_strip.rects = TabRectangles(width, kTabStripHeight);
 }

@@ -1,5 +1,195 @@
 #include "ui/ItemEditDialog.h"
 
-INT_PTR OpenItemEditDialog(HWND, ItemEditRequest&) {
-    return IDCANCEL;
+#include "app/AppContext.h"
+#include "app/WindowPlacement.h"
+#include "core/EntryEdits.h"
+#include "resources/resource.h"
+
+#include <string>
+
+namespace {
+
+constexpr wchar_t kFontProperty[] = L"EditDlgFont";
+constexpr wchar_t kNewEntryLabel[] = L"アイテムのラベル";
+
+// Measured from the controls as the dialog opens, used while it is resized.
+struct EditLayout {
+    int marginX = 0;
+    int marginY = 0;
+    int gapX = 0;
+    int gapY = 0;
+    int buttonWidth = 0;
+    int buttonHeight = 0;
+    SIZE minimumTrack{}; // the window size it opened with
+};
+EditLayout g_layout;
+
+ItemEditRequest* RequestOf(HWND dialog) {
+    return reinterpret_cast<ItemEditRequest*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
+// The entry the request names, or nullptr when its row no longer exists.
+HistoryItem* EntryOf(const ItemEditRequest& request) {
+    std::vector<HistoryItem>* items = request.history ? &g_app.tabs[kHistoryTab].items : request.items;
+    if (!items || request.row < 0 || static_cast<size_t>(request.row) >= items->size())
+        return nullptr;
+    return &(*items)[static_cast<size_t>(request.row)];
+}
+
+RECT ChildRect(HWND dialog, int id) {
+    RECT rect{};
+    if (HWND child = GetDlgItem(dialog, id)) {
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    }
+    return rect;
+}
+
+void SetDialogFont(HWND dialog) {
+    LOGFONTW font{};
+    if (!g_app.listFont || !GetObjectW(g_app.listFont, sizeof(font), &font)) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+            font = metrics.lfMessageFont;
+    }
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    if (font.lfHeight == 0) {
+        HDC screen = GetDC(nullptr);
+        font.lfHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, screen);
+    }
+    HFONT created = CreateFontIndirectW(&font);
+    if (!created)
+        return; // the resource font stays
+    SetPropW(dialog, kFontProperty, created);
+    SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(created), TRUE);
+    for (int id : {IDC_ITEM_TEXT, IDOK, IDCANCEL})
+        SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(created), TRUE);
+}
+
+void MeasureLayout(HWND dialog) {
+    const RECT edit = ChildRect(dialog, IDC_ITEM_TEXT);
+    const RECT ok = ChildRect(dialog, IDOK);
+    const RECT cancel = ChildRect(dialog, IDCANCEL);
+    g_layout.marginX = edit.left;
+    g_layout.marginY = edit.top;
+    g_layout.gapY = ok.top - edit.bottom > 0 ? ok.top - edit.bottom : 7;
+    g_layout.gapX = cancel.left - ok.right > 0 ? cancel.left - ok.right : 7;
+    g_layout.buttonWidth = ok.right - ok.left;
+    g_layout.buttonHeight = ok.bottom - ok.top;
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    // Smaller than this the text box would vanish behind the buttons; half the opening size
+    // still leaves room for a few lines.
+    g_layout.minimumTrack = {(window.right - window.left) / 2, (window.bottom - window.top) / 2};
+}
+
+void EndEdit(HWND dialog, INT_PTR result) {
+    if (HANDLE font = RemovePropW(dialog, kFontProperty))
+        DeleteObject(font);
+    EndDialog(dialog, result);
+}
+
+BOOL OnInitDialog(HWND dialog, ItemEditRequest* request) {
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(request));
+    SetDialogFont(dialog);
+
+    std::wstring label;
+    std::wstring text;
+    bool newEntry = false;
+    if (const HistoryItem* entry = request ? EntryOf(*request) : nullptr) {
+        label = entry->label;
+        text = entry->text;
+        if (!request->history && request->row == 0 && label.empty() && text.empty()) {
+            newEntry = true;
+            label = kNewEntryLabel;
+        }
+    }
+    const bool history = request && request->history;
+    SetWindowTextW(dialog, newEntry ? L"アイテムの新規登録" : history ? L"履歴の編集" : L"アイテムの編集");
+    SetDlgItemTextW(dialog, IDC_ITEM_TEXT, ComposeEditText(label, text).c_str());
+
+    MeasureLayout(dialog);
+    PlaceDialogOverOwner(dialog);
+    HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    return FALSE; // the focus was set here
+}
+
+void OnSize(HWND dialog, int width, int height) {
+    HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
+    HWND ok = GetDlgItem(dialog, IDOK);
+    HWND cancel = GetDlgItem(dialog, IDCANCEL);
+    if (!edit || !ok || !cancel || g_layout.buttonWidth <= 0)
+        return;
+    const int editWidth = width - 2 * g_layout.marginX;
+    const int editHeight = height - 2 * g_layout.marginY - g_layout.buttonHeight - g_layout.gapY;
+    if (editWidth > 10 && editHeight > 10)
+        SetWindowPos(edit, nullptr, g_layout.marginX, g_layout.marginY, editWidth, editHeight, SWP_NOZORDER);
+    const int buttonTop = editHeight + g_layout.gapY + g_layout.marginY;
+    const int cancelLeft = width - g_layout.buttonWidth - g_layout.marginX;
+    const int okLeft = cancelLeft - g_layout.buttonWidth - g_layout.gapX;
+    SetWindowPos(ok, nullptr, okLeft, buttonTop, g_layout.buttonWidth, g_layout.buttonHeight, SWP_NOZORDER);
+    SetWindowPos(cancel, nullptr, cancelLeft, buttonTop, g_layout.buttonWidth, g_layout.buttonHeight, SWP_NOZORDER);
+    InvalidateRect(dialog, nullptr, TRUE);
+}
+
+void OnOk(HWND dialog) {
+    ItemEditRequest* request = RequestOf(dialog);
+    if (!request)
+        return;
+    HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+
+    LabelAndBody parsed = SplitLabelAndBody(text);
+    if (parsed.body.empty()) {
+        MessageBoxW(dialog, parsed.label.empty() ? L"本文とラベルが空のため保存できません。" : L"本文が空のため保存できません。",
+                    L"エラー", MB_ICONWARNING);
+        SetFocus(edit);
+        return;
+    }
+    if (HistoryItem* entry = EntryOf(*request)) {
+        entry->text = std::move(parsed.body);
+        entry->label = std::move(parsed.label);
+    }
+    EndEdit(dialog, IDOK);
+}
+
+INT_PTR CALLBACK ItemEditProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, reinterpret_cast<ItemEditRequest*>(lParam));
+    case WM_SIZE:
+        OnSize(dialog, LOWORD(lParam), HIWORD(lParam));
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        if (g_layout.minimumTrack.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {g_layout.minimumTrack.cx, g_layout.minimumTrack.cy};
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            OnOk(dialog);
+        else if (LOWORD(wParam) == IDCANCEL)
+            EndEdit(dialog, IDCANCEL);
+        return TRUE;
+    case WM_CLOSE:
+        EndEdit(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR OpenItemEditDialog(HWND owner, ItemEditRequest& request) {
+    g_layout = EditLayout{};
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ITEM_EDIT), owner, ItemEditProc,
+                           reinterpret_cast<LPARAM>(&request));
 }

@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "core/UniqueHandles.h"
+#include "ui/ListActions.h"
 
 #include <windowsx.h>
 
@@ -120,13 +121,16 @@ void TrackHover(HWND list, POINT pt) {
 }
 
 LRESULT OnMouseMove(HWND list, WPARAM wParam, LPARAM lParam) {
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     // While a row is dragged the pointer marks the drop place, not a hovered row.
-    if (!g_listInteraction.dragActive)
-        TrackHover(list, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    if (OnListDragMove(list, point))
+        return 0;
+    TrackHover(list, point);
     return CallPreviousListProc(list, WM_MOUSEMOVE, wParam, lParam);
 }
 
 LRESULT OnMouseLeave(HWND list, WPARAM wParam, LPARAM lParam) {
+    ClearDropMark(list);
     if (g_listInteraction.hoverRow != -1) {
         const int old = g_listInteraction.hoverRow;
         g_listInteraction.hoverRow = -1;
@@ -154,6 +158,33 @@ LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam)
         return OnMouseMove(list, wParam, lParam);
     case WM_MOUSELEAVE:
         return OnMouseLeave(list, wParam, lParam);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return OnListKeyDown(list, wParam) ? 0 : CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        return OnListKeyUp(list, wParam) ? 0 : CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_CHAR:
+        // Digits choose rows; they must not also start the list's incremental search.
+        return (wParam >= L'0' && wParam <= L'9') ? 0 : CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == list && OnListContextMenu(list, lParam))
+            return 0;
+        return CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kUnlockTabCommand) {
+            OnListUnlockCommand();
+            return 0;
+        }
+        return CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_LBUTTONUP:
+        return OnListDrop(list) ? 0 : CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_MBUTTONDOWN:
+        OnListMiddleButton(list, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_CAPTURECHANGED:
+        CancelRowDrag(list);
+        return CallPreviousListProc(list, msg, wParam, lParam);
     default:
         return CallPreviousListProc(list, msg, wParam, lParam);
     }

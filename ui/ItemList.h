@@ -22,6 +22,10 @@ struct ListInteraction {
     int hoverRow = -1;       // row under the pointer, -1 when none
     bool dragActive = false; // a row is being dragged; the list holds the mouse capture
     int dragSourceRow = -1;
+    int markRow = -1;        // insertion mark of the drag: before (or after) this row
+    bool markAfter = false;
+    int typedNumber = 0; // digits typed while Ctrl is held
+    int pendingRow = -1; // the row they name, chosen when Ctrl is released
 };
 extern ListInteraction g_listInteraction;
 
@@ -43,7 +47,8 @@ LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info);
 // Answers NM_CUSTOMDRAW from the list with the row colours; the result is the notification's.
 LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw);
 
-// The list's subclass procedure (hover highlight, header line) and its removal, which also
+// The list's subclass procedure (hover highlight, header line, the user's keys, menu and
+// drags) and its removal, which also
 // gives the header control its own procedure back.
 void InstallItemListSubclass(HWND list);
 void RemoveItemListSubclass(HWND list);

@@ -1,1 +1,616 @@
 #include "ui/ListActions.h"
+
+#include "app/Activation.h"
+#include "app/AppContext.h"
+#include "core/EntryEdits.h"
+#include "core/UniqueHandles.h"
+#include "storage/HistoryFile.h"
+#include "storage/TemplateFiles.h"
+#include "storage/TextFile.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
+#include "ui/ItemEditDialog.h"
+#include "ui/ItemList.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Context menu commands.
+enum : UINT {
+    MENU_COPY = 1,
+    MENU_EXTERNAL_EDITOR = 2,
+    MENU_DELETE = 3,
+    MENU_RELOAD = 5,
+    MENU_LOCK = 6,
+    MENU_EDIT = 2007,
+    MENU_NEW = 40007,
+    MENU_UNLOCK_TAB = kUnlockTabCommand,
+};
+
+constexpr int kDragScrollZone = 15;
+
+std::vector<HistoryItem>& History() {
+    return g_app.tabs[kHistoryTab].items;
+}
+
+bool CtrlDown() {
+    return GetKeyState(VK_CONTROL) < 0;
+}
+
+bool ValidRow(const std::vector<HistoryItem>& items, int row) {
+    return row >= 0 && static_cast<size_t>(row) < items.size();
+}
+
+// Selects `row` without scrolling to it.
+void SelectRowInPlace(HWND list, int row) {
+    if (row < 0 || row >= ListRowCount(list))
+        return;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
+
+// Selects and shows `row`, or the last row when it lies beyond the end.
+void SelectNearRow(HWND list, int row) {
+    const int rows = ListRowCount(list);
+    SelectListRow(list, row < rows ? row : rows - 1);
+}
+
+int HitRow(HWND list, POINT clientPoint) {
+    LVHITTESTINFO hit{};
+    hit.pt = clientPoint;
+    return static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+// ---- Entry operations ------------------------------------------------------------------------
+
+void RefillHistory(HWND list) {
+    FillItemList(list, History());
+}
+
+bool DeleteHistoryEntry(HWND list, int row) {
+    if (!RemoveItem(History(), row, true))
+        return false;
+    // The rows follow the shorter history in place, so the selection stays where it was and
+    // the next entry moves under it.
+    const int rows = ItemListRowCount(History(), true, g_app.HistoryLimit);
+    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
+    InvalidateRect(list, nullptr, TRUE);
+    SaveLiveHistory();
+    return true;
+}
+
+// The key and the menu delete the selected entry: the one after it takes the selection, so
+// that Delete pressed again goes on down the list.
+void DeleteSelectedHistoryEntry(HWND list, int row) {
+    if (DeleteHistoryEntry(list, row))
+        SelectRowInPlace(list, std::min(row, ListRowCount(list) - 1));
+}
+
+void ToggleLockAndShow(HWND list, int row) {
+    if (!ValidRow(History(), row))
+        return;
+    const int r = ToggleEntryLock(History(), row);
+    RefillHistory(list);
+    SelectNearRow(list, r);
+    SaveLiveHistory();
+}
+
+void MoveHistoryEntry(HWND list, int from, int to) {
+    if (!MoveHistoryItem(History(), from, to))
+        return;
+    SaveLiveHistory();
+    RefillHistory(list);
+    SelectListRow(list, to);
+}
+
+void MoveTemplateEntry(HWND list, int from, int to) {
+    const int t = CurrentTemplateTab();
+    if (t < 0)
+        return;
+    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    const bool moved = MoveItem(items, from, to);
+    FillItemList(list, items);
+    if (moved)
+        SaveTabItems();
+    SelectListRow(list, to);
+}
+
+INT_PTR EditEntry(HWND owner, int row, bool history) {
+    ItemEditRequest request;
+    request.row = row;
+    request.history = history;
+    const int t = CurrentTemplateTab();
+    request.items = history || t < 0 ? nullptr : &g_app.tabs[t].items;
+    return OpenItemEditDialog(owner, request);
+}
+
+// Ctrl+E and the menu's "編集": the entry is written back whatever the dialog's result.
+void EditAndSave(HWND list, HWND owner, int row, bool history, bool show) {
+    EditEntry(owner, row, history);
+    if (history) {
+        RefillHistory(list);
+        SaveLiveHistory();
+    } else {
+        FillItemList(list, g_app.tabs[CurrentTemplateTab()].items);
+        SaveTabItems();
+    }
+    if (show)
+        SelectListRow(list, row);
+    else
+        SelectRowInPlace(list, row);
+    SetFocus(list);
+}
+
+// "新規登録" and Ctrl+N: an empty entry at `at` filled in the dialog; cancelled, it goes again.
+void NewTemplateEntry(HWND list, int at, bool show) {
+    const int t = CurrentTemplateTab();
+    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    if (at < 0 || static_cast<size_t>(at) > items.size())
+        at = 0;
+    items.insert(items.begin() + at, HistoryItem{});
+    if (EditEntry(list, at, false) == IDOK) {
+        FillItemList(list, items);
+        SaveTabItems();
+        if (show)
+            SelectListRow(list, at);
+        else
+            SelectRowInPlace(list, at);
+    } else {
+        items.erase(items.begin() + at);
+        FillItemList(list, items);
+    }
+    SetFocus(list);
+}
+
+// Deletes template entry `row` after asking; the selection stays on the same place.
+void DeleteTemplateEntry(HWND list, int row, bool fromMenu) {
+    const int t = CurrentTemplateTab();
+    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    if (!ValidRow(items, row))
+        return;
+    const bool confirmed =
+        fromMenu ? MessageBoxW(list, L"この定型文を削除します。よろしいですか？", L"定型文の削除確認",
+                               MB_YESNO | MB_ICONWARNING) == IDYES
+                 : MessageBoxW(list, L"選択した定型文を削除しますか？", L"確認", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+    if (confirmed) {
+        RemoveItem(items, row, false);
+        SaveTabItems();
+        if (fromMenu)
+            FillItemList(list, items);
+        else
+            ShowTab(g_app.currentTab);
+        SelectNearRow(list, row);
+    }
+    SetFocus(list);
+}
+
+void OpenInExternalEditor(HWND list) {
+    const std::wstring path = DataFilePath(g_app.tabs[CurrentTemplateTab()].fileName);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = list;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&info); // no editor for the file: nothing to say beyond what the shell shows
+}
+
+void ReloadTemplateTab() {
+    const int t = CurrentTemplateTab();
+    TabSlot& slot = g_app.tabs[t];
+    slot.items = LoadTemplates(slot.fileName, slot.encrypted, slot.tempUnlocked, slot.password, slot.type);
+    // The file may have been sealed or changed kind-wise in the meantime: the tab is put on
+    // screen again as a whole (list, memo pad or password panel).
+    ShowTab(t);
+}
+
+// ---- Keys ----------------------------------------------------------------------------------
+
+int DigitOf(WPARAM key) {
+    if (key >= '0' && key <= '9')
+        return static_cast<int>(key - '0');
+    if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9)
+        return static_cast<int>(key - VK_NUMPAD0);
+    return -1;
+}
+
+bool IsModifierKey(WPARAM key) {
+    switch (key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ResetTypedNumber() {
+    g_listInteraction.typedNumber = 0;
+    g_listInteraction.pendingRow = -1;
+}
+
+void OnDigit(HWND list, int digit, bool ctrl) {
+    ListInteraction& state = g_listInteraction;
+    if (ctrl) {
+        // A long run of digits names no row long before it could overflow.
+        state.typedNumber = state.typedNumber * 10 + digit;
+        const int row = state.typedNumber - 1;
+        if (row >= 0 && row < ListRowCount(list)) {
+            SelectListRow(list, row);
+            state.pendingRow = row;
+        } else {
+            ResetTypedNumber();
+        }
+        return;
+    }
+    ResetTypedNumber();
+    if (digit >= 1 && digit - 1 < ListRowCount(list)) {
+        SelectListRow(list, digit - 1);
+        PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0); // chosen as with Enter, memo lists included
+    }
+}
+
+bool HistoryKey(HWND list, WPARAM key, int row, bool ctrl) {
+    if (row < 0)
+        return false;
+    if (ctrl && key == 'L') {
+        ToggleLockAndShow(list, row);
+        return true;
+    }
+    if (ctrl && (key == VK_UP || key == VK_DOWN)) {
+        const int target = key == VK_UP ? row - 1 : row + 1;
+        if (!ValidRow(History(), target))
+            return false;
+        MoveHistoryEntry(list, row, target);
+        return true;
+    }
+    if (key == VK_DELETE) {
+        DeleteSelectedHistoryEntry(list, row);
+        return true;
+    }
+    if (ctrl && key == 'E') {
+        EditAndSave(list, GetParent(list), row, true, false);
+        return true;
+    }
+    return false;
+}
+
+bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
+    const int t = CurrentTemplateTab();
+    if (t < 0)
+        return false;
+    if (ctrl && key == 'N') {
+        NewTemplateEntry(list, row >= 0 ? row : 0, false);
+        return true;
+    }
+    if (row < 0)
+        return false;
+    if (ctrl && (key == VK_UP || key == VK_DOWN)) {
+        const int target = key == VK_UP ? row - 1 : row + 1;
+        if (!ValidRow(g_app.tabs[t].items, target))
+            return false;
+        MoveTemplateEntry(list, row, target);
+        return true;
+    }
+    if (key == VK_DELETE) {
+        DeleteTemplateEntry(list, row, false);
+        return true;
+    }
+    if (ctrl && key == 'E') {
+        EditAndSave(list, list, row, false, false);
+        return true;
+    }
+    return false;
+}
+
+// ---- Context menu ------------------------------------------------------------------------------
+
+UniqueMenu BuildContextMenu(int row) {
+    UniqueMenu menu(CreatePopupMenu());
+    HMENU m = menu.get();
+    if (IsSealed(g_app.currentTab)) {
+        AppendMenuW(m, MF_STRING, MENU_UNLOCK_TAB, L"パスワードを入力して復号...");
+        AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+    }
+    if (g_app.historyShown) {
+        const bool valid = ValidRow(History(), row);
+        const bool locked = valid && History()[static_cast<size_t>(row)].locked;
+        AppendMenuW(m, MF_STRING, MENU_COPY, L"コピー");
+        AppendMenuW(m, MF_STRING, MENU_LOCK, locked ? L"ロック解除" : L"ロック");
+        if (valid)
+            AppendMenuW(m, MF_STRING, MENU_EDIT, L"編集");
+        AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(m, MF_STRING | (locked ? MF_GRAYED : 0), MENU_DELETE, L"削除");
+        return menu;
+    }
+    const TabSlot& slot = g_app.tabs[CurrentTemplateTab()];
+    AppendMenuW(m, MF_STRING, MENU_NEW, L"新規登録");
+    AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+    if (ValidRow(slot.items, row)) {
+        AppendMenuW(m, MF_STRING, MENU_COPY, L"コピー");
+        AppendMenuW(m, MF_STRING, MENU_EDIT, L"編集");
+        AppendMenuW(m, MF_STRING, MENU_DELETE, L"削除");
+        AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+    }
+    // A file opened for this run is sealed on disk: an editor would show the envelope.
+    const UINT fileFlags = MF_STRING | (slot.tempUnlocked ? MF_GRAYED : 0);
+    AppendMenuW(m, fileFlags, MENU_EXTERNAL_EDITOR, L"外部エディタで編集");
+    AppendMenuW(m, fileFlags, MENU_RELOAD, L"リストの更新");
+    return menu;
+}
+
+void RunMenuCommand(HWND list, UINT id, int row) {
+    const bool history = g_app.historyShown;
+    switch (id) {
+    case MENU_UNLOCK_TAB:
+        OnListUnlockCommand();
+        break;
+    case MENU_COPY:
+        if (row >= 0)
+            CopyEntryToClipboard(row);
+        break;
+    case MENU_LOCK:
+        if (history)
+            ToggleLockAndShow(list, row);
+        break;
+    case MENU_EDIT:
+        if (row >= 0)
+            EditAndSave(list, list, row, history, true);
+        break;
+    case MENU_DELETE:
+        if (history) {
+            DeleteSelectedHistoryEntry(list, row);
+            SetFocus(list);
+        } else {
+            DeleteTemplateEntry(list, row, true);
+        }
+        break;
+    case MENU_NEW:
+        if (!history)
+            NewTemplateEntry(list, 0, true);
+        break;
+    case MENU_EXTERNAL_EDITOR:
+        if (!history)
+            OpenInExternalEditor(list);
+        break;
+    case MENU_RELOAD:
+        if (!history)
+            ReloadTemplateTab();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Dragging ----------------------------------------------------------------------------------
+
+void SetDropMark(HWND list, int row, bool after) {
+    g_listInteraction.markRow = row;
+    g_listInteraction.markAfter = after;
+    LVINSERTMARK mark{};
+    mark.cbSize = sizeof(mark);
+    mark.dwFlags = after ? LVIM_AFTER : 0;
+    mark.iItem = row;
+    SendMessageW(list, LVM_SETINSERTMARK, 0, reinterpret_cast<LPARAM>(&mark));
+}
+
+} // namespace
+
+// ---- Saving ------------------------------------------------------------------------------------
+
+void SaveLiveHistory() {
+    const TabSlot& history = g_app.tabs[kHistoryTab];
+    if (history.encrypted)
+        return;
+    AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+}
+
+int CurrentTemplateTab() {
+    const int t = g_app.currentTab;
+    return (!g_app.historyShown && t >= 1 && t < kTabCount) ? t : -1;
+}
+
+void SaveTabItems() {
+    const int t = CurrentTemplateTab();
+    if (t < 0 || g_app.tabs[t].encrypted)
+        return;
+    const TabSlot& slot = g_app.tabs[t];
+    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+}
+
+// ---- Notifications -------------------------------------------------------------------------------
+
+void ChooseRow(int row) {
+    if (row < 0)
+        return;
+    const int t = g_app.currentTab;
+    if (t >= 0 && t < kTabCount && g_app.tabs[t].type == TabType::MemoList) {
+        if (EditEntry(g_windows.main, row, g_app.historyShown) == IDOK) {
+            FillItemList(g_windows.list, ItemsInView());
+            if (g_app.historyShown)
+                SaveLiveHistory();
+            else
+                SaveTabItems();
+        }
+        return;
+    }
+    ChooseEntry(row);
+}
+
+int RowUnderPointer(HWND list) {
+    const DWORD position = GetMessagePos();
+    POINT point{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    ScreenToClient(list, &point);
+    const int row = HitRow(list, point);
+    return row >= 0 ? row : SelectedListRow(list);
+}
+
+void BeginRowDrag(HWND list, int row) {
+    g_listInteraction.dragActive = true;
+    g_listInteraction.dragSourceRow = row;
+    g_listInteraction.markRow = -1;
+    SetCapture(list);
+    SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
+}
+
+// ---- Keys -----------------------------------------------------------------------------------------
+
+bool OnListKeyDown(HWND list, WPARAM key) {
+    const int row = SelectedListRow(list);
+    const bool ctrl = CtrlDown();
+    const int digit = DigitOf(key);
+    if (digit >= 0) {
+        OnDigit(list, digit, ctrl);
+        return true;
+    }
+    if (!IsModifierKey(key)) {
+        ResetTypedNumber();
+        // Plain Left and Right are taken by the message loop (with wrap-around); Alt+Left and
+        // Alt+Right arrive here and stop at the ends.
+        if (key == VK_LEFT && g_app.currentTab > 0) {
+            SwitchToTab(g_app.currentTab - 1);
+            return true;
+        }
+        if (key == VK_RIGHT && g_app.currentTab < kTabCount - 1) {
+            SwitchToTab(g_app.currentTab + 1);
+            return true;
+        }
+    }
+    if (IsSealed(g_app.historyShown ? kHistoryTab : g_app.currentTab))
+        return false;
+    return g_app.historyShown ? HistoryKey(list, key, row, ctrl) : TemplateKey(list, key, row, ctrl);
+}
+
+bool OnListKeyUp(HWND list, WPARAM key) {
+    if (key != VK_CONTROL)
+        return false;
+    const int pending = g_listInteraction.pendingRow;
+    ResetTypedNumber();
+    // Chosen as Enter chooses, memo lists included: the paste goes to the window that was in
+    // front when the tool window came up.
+    if (pending >= 0 && pending < ListRowCount(list))
+        ChooseEntry(pending);
+    return true;
+}
+
+// ---- Context menu -----------------------------------------------------------------------------------
+
+bool OnListContextMenu(HWND list, LPARAM screenPoint) {
+    POINT point{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    int row = -1;
+    if (screenPoint == static_cast<LPARAM>(-1)) {
+        // From the keyboard (menu key, Shift+F10): the selected row, the menu at its corner.
+        row = SelectedListRow(list);
+        RECT rect{LVIR_BOUNDS, 0, 0, 0};
+        if (row < 0 || !SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)))
+            rect = RECT{};
+        point = {rect.left + 8, rect.bottom};
+        ClientToScreen(list, &point);
+    } else {
+        POINT client = point;
+        ScreenToClient(list, &client);
+        row = HitRow(list, client);
+        SelectRowInPlace(list, row);
+    }
+    if (!g_app.historyShown && CurrentTemplateTab() < 0)
+        return false;
+
+    UniqueMenu menu = BuildContextMenu(row);
+    SetForegroundWindow(list);
+    const UINT id = static_cast<UINT>(
+        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, list, nullptr));
+    menu.reset();
+    if (id != 0)
+        RunMenuCommand(list, id, row);
+    return true;
+}
+
+void OnListUnlockCommand() {
+    // The tab's password panel is where a sealed tab is opened.
+    ShowTab(g_app.currentTab);
+    if (g_windows.password && IsWindowVisible(g_windows.password))
+        SetFocus(g_windows.password);
+}
+
+// ---- Dragging and the middle button -------------------------------------------------------------------
+
+bool OnListDragMove(HWND list, POINT point) {
+    if (!g_listInteraction.dragActive)
+        return false;
+    SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
+    RECT client{};
+    GetClientRect(list, &client);
+    if (point.y < kDragScrollZone)
+        SendMessageW(list, WM_VSCROLL, SB_LINEUP, 0);
+    else if (point.y > client.bottom - kDragScrollZone)
+        SendMessageW(list, WM_VSCROLL, SB_LINEDOWN, 0);
+
+    const int row = HitRow(list, point);
+    bool after = false;
+    if (row >= 0) {
+        RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+        after = point.y > (bounds.top + bounds.bottom) / 2;
+    }
+    SetDropMark(list, row, after);
+    return true;
+}
+
+bool OnListDrop(HWND list) {
+    ListInteraction& state = g_listInteraction;
+    if (!state.dragActive)
+        return false;
+    state.dragActive = false; // first: releasing the capture below must not count as a cancel
+    ReleaseCapture();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    const int markRow = state.markRow;
+    const bool after = state.markAfter;
+    SetDropMark(list, -1, false);
+    const int target = DropTarget(state.dragSourceRow, markRow, after);
+    if (target < 0)
+        return true;
+    if (g_app.historyShown)
+        MoveHistoryEntry(list, state.dragSourceRow, target);
+    else
+        MoveTemplateEntry(list, state.dragSourceRow, target);
+    return true;
+}
+
+void CancelRowDrag(HWND list) {
+    if (!g_listInteraction.dragActive)
+        return;
+    g_listInteraction.dragActive = false;
+    SetDropMark(list, -1, false);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void ClearDropMark(HWND list) {
+    if (g_listInteraction.dragActive)
+        SetDropMark(list, -1, false);
+}
+
+void OnListMiddleButton(HWND list, POINT point) {
+    if (!g_app.historyShown || IsSealed(kHistoryTab))
+        return;
+    const int row = HitRow(list, point);
+    if (row >= 0)
+        DeleteHistoryEntry(list, row);
+}

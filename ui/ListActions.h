@@ -1,5 +1,48 @@
-// What the user does with the item list: choosing, keys, the context menu, deleting, locking,
-// editing, creating and dragging rows.
+// What the user does with the item list: choosing by click, Enter and digits, the keyboard
+// shortcuts, the context menu, deleting, locking, editing, creating and dragging rows. The
+// list's subclass procedure and the main window's notifications hand their messages here;
+// every change to entries is written to disk at once.
 #pragma once
 
 #include <windows.h>
+
+// The list's command "パスワードを入力して復号..." (context menu and WM_COMMAND).
+inline constexpr UINT kUnlockTabCommand = 7003;
+
+// ---- Saving ------------------------------------------------------------------------------
+
+// Writes the history (sealed again with its password when opened for the run). A sealed
+// history is not in memory and is never written.
+void SaveLiveHistory();
+// The tab 1..3 whose list is in view, or -1 (the history is in view).
+int CurrentTemplateTab();
+// Writes the entries of the current template tab; a sealed tab is never written.
+void SaveTabItems();
+
+// ---- Notifications reaching the main window ------------------------------------------------
+
+// A click (NM_CLICK) or Enter (LVN_KEYDOWN) on `row`: memo lists open the entry in the item
+// edit dialog, every other list chooses it. -1 does nothing.
+void ChooseRow(int row);
+// The row under the pointer of the message being handled, else the selected row.
+int RowUnderPointer(HWND list);
+// LVN_BEGINDRAG: the row starts being dragged to a new place.
+void BeginRowDrag(HWND list, int row);
+
+// ---- The list's own messages; true when consumed ----------------------------------------------
+
+bool OnListKeyDown(HWND list, WPARAM key);
+bool OnListKeyUp(HWND list, WPARAM key);
+bool OnListContextMenu(HWND list, LPARAM screenPoint);
+// "パスワードを入力して復号...": leads the user to the password panel.
+void OnListUnlockCommand();
+// Drag feedback while a row is dragged; false when no drag runs.
+bool OnListDragMove(HWND list, POINT point);
+// The drop; false when no drag runs.
+bool OnListDrop(HWND list);
+// The mouse capture went elsewhere: the drag ends without a move.
+void CancelRowDrag(HWND list);
+// The pointer left the list: the insertion mark goes while a drag runs.
+void ClearDropMark(HWND list);
+// Middle button on the history: deletes the entry under the pointer unless it is locked.
+void OnListMiddleButton(HWND list, POINT point);

@@ -1,5 +1,416 @@
 #include "ui/SettingsDialog.h"
 
-INT_PTR OpenSettingsDialog(HWND) {
-    return IDCANCEL;
+#include "app/AppContext.h"
+#include "app/MainWindow.h"
+#include "app/WindowPlacement.h"
+#include "core/UniqueHandles.h"
+#include "resources/resource.h"
+#include "storage/Backup.h"
+#include "storage/HistoryFile.h"
+#include "tabs/TabView.h"
+#include "ui/ItemList.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <imm.h>
+
+namespace {
+
+constexpr wchar_t kPropHotkeyMod[] = L"TempHotkeyMod";
+constexpr wchar_t kPropHotkeyKey[] = L"TempHotkeyKey";
+constexpr wchar_t kPropOldEditProc[] = L"OldEditProc";
+constexpr wchar_t kPropDialogFont[] = L"SettingsDlgFont";
+
+// Private messages of the dialog.
+constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
+constexpr UINT WM_APP_REFRESH_FONT = WM_APP + 41; // the dialog moved to a screen of another DPI
+
+constexpr wchar_t kNoModifierMessage[] = L"ホットキーには Ctrl, Shift, Alt, Winキーのいずれかを組み合わせてください。"
+                                         L"無効化する場合はDel キーを押してください。";
+
+// The controls that get the dialog's font.
+constexpr int kFontedControls[] = {IDC_HISTORY_LIMIT_EDIT, IDC_MAX_HISTORY_EDIT,   IDOK,
+                                   IDCANCEL,               IDC_MAX_HISTORY_LABEL,  IDC_HISTORY_LIMIT_LABEL,
+                                   IDC_AREA_LABEL,         IDC_HOTKEY_LABEL,       IDC_AREA_COMBO,
+                                   IDC_HOTKEY_EDIT,        IDC_DUPLICATE_LABEL,    IDC_DUPLICATE_CHECK,
+                                   IDC_FONT_LABEL,         IDC_FONT_BUTTON,        IDC_AUTOSTART_LABEL,
+                                   IDC_AUTOSTART_CHECK};
+
+HWND g_openDialog = nullptr; // the settings dialog while it runs
+
+UINT PropNumber(HWND window, const wchar_t* name) {
+    return static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropW(window, name)));
+}
+
+void SetPropNumber(HWND window, const wchar_t* name, UINT value) {
+    SetPropW(window, name, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(value)));
+}
+
+// ---- DPI ------------------------------------------------------------------------------------
+
+// Functions of Windows 10 1607 and later, looked up so that older systems still start.
+template <typename Function>
+Function User32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using SystemParametersForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+
+// The message font at the DPI of the screen the dialog is on; the plain call gives it at the
+// system DPI only.
+bool MessageFontFor(HWND dialog, LOGFONTW& font) {
+    static const auto dpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    static const auto parametersForDpi = User32Function<SystemParametersForDpiFunction>("SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    const UINT dpi = dpiForWindow ? dpiForWindow(dialog) : 0;
+    BOOL got = FALSE;
+    if (parametersForDpi && dpi != 0)
+        got = parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi);
+    if (!got)
+        got = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    if (!got)
+        return false;
+    font = metrics.lfMessageFont;
+    return true;
+}
+
+// Gives the controls the message font and keeps it in "SettingsDlgFont"; a font from before
+// (another DPI) is deleted once no control uses it any more.
+void ApplyDialogFont(HWND dialog) {
+    LOGFONTW logFont = {};
+    if (!MessageFontFor(dialog, logFont))
+        return;
+    UniqueFont font(CreateFontIndirectW(&logFont));
+    if (!font)
+        return;
+    for (int id : kFontedControls)
+        if (HWND control = GetDlgItem(dialog, id))
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    UniqueFont previous(static_cast<HFONT>(RemovePropW(dialog, kPropDialogFont)));
+    SetPropW(dialog, kPropDialogFont, font.release());
+}
+
+// ---- The hotkey box -------------------------------------------------------------------------
+
+bool KeyHeld(int virtualKey) {
+    return (GetKeyState(virtualKey) & 0x8000) != 0;
+}
+
+bool KeyPhysicallyDown(int virtualKey) {
+    return (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+}
+
+// The modifiers held right now, as hotkey bits.
+UINT ModifiersDown() {
+    UINT modifiers = 0;
+    if (KeyPhysicallyDown(VK_CONTROL))
+        modifiers |= kHotkeyCtrl;
+    if (KeyPhysicallyDown(VK_SHIFT))
+        modifiers |= kHotkeyShift;
+    if (KeyPhysicallyDown(VK_MENU))
+        modifiers |= kHotkeyAlt;
+    if (KeyPhysicallyDown(VK_LWIN) || KeyPhysicallyDown(VK_RWIN))
+        modifiers |= kHotkeyWin;
+    return modifiers;
+}
+
+LRESULT CallOldEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropW(edit, kPropOldEditProc));
+    return old ? CallWindowProcW(old, edit, message, wParam, lParam) : DefWindowProcW(edit, message, wParam, lParam);
+}
+
+LRESULT OnHotkeyGetDlgCode(LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    const bool modifierDown =
+        KeyHeld(VK_CONTROL) || KeyHeld(VK_SHIFT) || KeyHeld(VK_MENU) || KeyHeld(VK_LWIN) || KeyHeld(VK_RWIN);
+    if (message && DialogTakesKey(message->message, message->wParam, modifierDown))
+        return 0;
+    return DLGC_WANTALLKEYS;
+}
+
+void OnHotkeyKeyDown(HWND edit, UINT virtualKey) {
+    HWND dialog = GetParent(edit);
+    const UINT modifiers = ModifiersDown();
+    switch (DecideHotkeyKey(virtualKey, modifiers)) {
+    case HotkeyKeyAction::Clear:
+        SetPropNumber(dialog, kPropHotkeyMod, 0);
+        SetPropNumber(dialog, kPropHotkeyKey, 0);
+        SetWindowTextW(edit, L"");
+        break;
+    case HotkeyKeyAction::Ignore:
+        break;
+    case HotkeyKeyAction::Refuse:
+        MessageBoxW(edit, kNoModifierMessage, L"設定エラー", MB_ICONWARNING);
+        break;
+    case HotkeyKeyAction::Record:
+        SetPropNumber(dialog, kPropHotkeyMod, modifiers);
+        SetPropNumber(dialog, kPropHotkeyKey, virtualKey);
+        SetWindowTextW(edit, HotkeyText(modifiers, virtualKey, SystemKeyName, NamelessKey::Hex).c_str());
+        break;
+    }
+}
+
+LRESULT OnHotkeyEditDestroy(HWND edit, WPARAM wParam, LPARAM lParam) {
+    auto old = reinterpret_cast<WNDPROC>(RemovePropW(edit, kPropOldEditProc));
+    if (!old)
+        return DefWindowProcW(edit, WM_DESTROY, wParam, lParam);
+    SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+    return CallWindowProcW(old, edit, WM_DESTROY, wParam, lParam);
+}
+
+// The hotkey box takes key presses, never text: what it shows is always the hotkey being edited.
+LRESULT CALLBACK HotkeyCaptureEdit(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_GETDLGCODE:
+        return OnHotkeyGetDlgCode(lParam);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        OnHotkeyKeyDown(edit, static_cast<UINT>(wParam));
+        return 0;
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    // The context menu's paste, cut and delete would change the text but not the hotkey.
+    case WM_PASTE:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO:
+        return 0;
+    case WM_DESTROY:
+        return OnHotkeyEditDestroy(edit, wParam, lParam);
+    default:
+        return CallOldEditProc(edit, message, wParam, lParam);
+    }
+}
+
+void SetUpHotkeyEdit(HWND dialog) {
+    HWND edit = GetDlgItem(dialog, IDC_HOTKEY_EDIT);
+    if (!edit)
+        return;
+    SetPropNumber(dialog, kPropHotkeyMod, g_app.HotkeyMod);
+    SetPropNumber(dialog, kPropHotkeyKey, g_app.HotkeyKey);
+    SendMessageW(edit, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"装飾キーと組み合わせて登録"));
+    if (g_app.HotkeyKey != 0)
+        SetWindowTextW(edit, HotkeyText(g_app.HotkeyMod, g_app.HotkeyKey, SystemKeyName, NamelessKey::Omit).c_str());
+    const LONG_PTR old = SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HotkeyCaptureEdit));
+    SetPropW(edit, kPropOldEditProc, reinterpret_cast<HANDLE>(old));
+}
+
+// ---- Opening ------------------------------------------------------------------------------
+
+void SetUpCountEdit(HWND dialog, int id, int value) {
+    HWND edit = GetDlgItem(dialog, id);
+    if (!edit)
+        return;
+    SetWindowTextW(edit, std::to_wstring(value).c_str());
+    // Digits only, and no input method composing full-width ones.
+    SetWindowLongPtrW(edit, GWL_STYLE, GetWindowLongPtrW(edit, GWL_STYLE) | ES_NUMBER);
+    ImmAssociateContext(edit, nullptr);
+}
+
+void OnInitDialog(HWND dialog) {
+    g_openDialog = dialog;
+    ApplyDialogFont(dialog);
+    SetUpCountEdit(dialog, IDC_HISTORY_LIMIT_EDIT, g_app.HistoryLimit);
+    SetUpCountEdit(dialog, IDC_MAX_HISTORY_EDIT, g_app.MaxHistory);
+    CheckDlgButton(dialog, IDC_AUTOSTART_CHECK, IsAutoStartEnabled() ? BST_CHECKED : BST_UNCHECKED);
+    for (const wchar_t* choice : kAreaChoices)
+        SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_SETCURSEL, static_cast<WPARAM>(AreaComboPosition(g_app.EnabledArea)),
+                        0);
+    SetUpHotkeyEdit(dialog);
+    CheckDlgButton(dialog, IDC_DUPLICATE_CHECK, g_app.RemoveDuplicateHistory ? BST_CHECKED : BST_UNCHECKED);
+
+    // The template has no position of its own: over the tool window, or mid-screen when the
+    // dialog comes from the tray menu with the tool window hidden.
+    PlaceDialogOverOwner(dialog);
+    PostMessageW(dialog, WM_APP_COME_FORWARD, 0, 0);
+}
+
+// Opened from the tray menu, the dialog has no visible window of ours under it; the menu gave
+// this process the right to come to the front, which is used once the dialog is shown.
+void OnComeForward(HWND dialog) {
+    if (GetForegroundWindow() != dialog)
+        SetForegroundWindow(dialog);
+}
+
+// ---- The font button ------------------------------------------------------------------------
+
+bool IsStockFont(HFONT font) {
+    return font == static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void OnChooseFont(HWND dialog) {
+    LOGFONTW logFont = {};
+    if (g_app.listFont)
+        GetObjectW(g_app.listFont, sizeof(logFont), &logFont);
+    CHOOSEFONTW choose = {};
+    choose.lStructSize = sizeof(choose);
+    choose.hwndOwner = dialog;
+    choose.lpLogFont = &logFont;
+    choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+    if (!ChooseFontW(&choose))
+        return;
+    // The old font goes only once the new one exists and no window draws with the old any more.
+    HFONT font = CreateFontIndirectW(&logFont);
+    if (!font)
+        return;
+    HFONT old = g_app.listFont;
+    g_app.listFont = font;
+    const WPARAM wParam = reinterpret_cast<WPARAM>(font);
+    const AppWindows& w = g_windows;
+    for (HWND window : {w.list, w.tabStrip, w.memoPad})
+        if (window)
+            SendMessageW(window, WM_SETFONT, wParam, TRUE);
+    if (w.memoPad)
+        InvalidateRect(w.memoPad, nullptr, TRUE);
+    // The password panel draws with the list font too.
+    for (HWND window : {w.panelLabel, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel, w.passwordConfirm,
+                        w.seal, w.cancelSeal})
+        if (window)
+            SendMessageW(window, WM_SETFONT, wParam, IsWindowVisible(window));
+    if (old && old != font && !IsStockFont(old))
+        DeleteObject(old);
+}
+
+// ---- OK -------------------------------------------------------------------------------------
+
+std::wstring ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    const int length = control ? GetWindowTextLengthW(control) : 0;
+    if (length <= 0)
+        return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
+}
+
+void ApplyHistoryCounts(HWND dialog) {
+    const HistoryCounts counts = SettleHistoryCounts(CountFromText(ControlText(dialog, IDC_HISTORY_LIMIT_EDIT)),
+                                                     CountFromText(ControlText(dialog, IDC_MAX_HISTORY_EDIT)));
+    g_app.HistoryLimit = counts.historyLimit;
+    g_app.MaxHistory = counts.maxHistory;
+    // A sealed history is not in memory; its file keeps its entries until it is opened.
+    TabSlot& history = g_app.tabs[kHistoryTab];
+    if (!history.encrypted && CutHistory(history.items, g_app.MaxHistory))
+        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+}
+
+void ApplyHotkey(HWND dialog) {
+    HWND main = g_windows.main;
+    if (main)
+        UnregisterHotKey(main, kHotkeyId);
+    g_app.HotkeyMod = PropNumber(dialog, kPropHotkeyMod);
+    g_app.HotkeyKey = PropNumber(dialog, kPropHotkeyKey);
+    if (!g_app.HotkeyMod || !g_app.HotkeyKey || !main)
+        return;
+    if (!RegisterHotKey(main, kHotkeyId, g_app.HotkeyMod, g_app.HotkeyKey)) {
+        MessageBoxW(dialog, L"ホットキー登録に失敗しました", L"Error", MB_ICONERROR);
+        g_app.HotkeyMod = 0;
+        g_app.HotkeyKey = 0;
+    }
+}
+
+// The history may have been cut and its visible count changed: show it again.
+void RefreshList() {
+    HWND list = g_windows.list;
+    if (!g_app.historyShown || !list) {
+        ShowTab(g_app.currentTab);
+        return;
+    }
+    if (IsSealed(kHistoryTab)) {
+        ShowTab(kHistoryTab);
+        return;
+    }
+    FillItemList(list, g_app.tabs[kHistoryTab].items);
+    if (ListRowCount(list) > 0) // selected, but the view stays where it is
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void OnOk(HWND dialog) {
+    ApplyHistoryCounts(dialog);
+    g_app.RemoveDuplicateHistory = IsDlgButtonChecked(dialog, IDC_DUPLICATE_CHECK) == BST_CHECKED;
+    g_app.EnabledArea = EnabledAreaFromComboPosition(
+        static_cast<int>(SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_GETCURSEL, 0, 0)));
+    ApplyHotkey(dialog);
+    if (IsDlgButtonChecked(dialog, IDC_AUTOSTART_CHECK) == BST_CHECKED)
+        EnableAutoStart();
+    else
+        DisableAutoStart();
+    SaveSettingsWithWindowRect();
+    RefreshList();
+    EndDialog(dialog, IDOK);
+}
+
+// ---- Destruction ------------------------------------------------------------------------------
+
+void OnDestroy(HWND dialog) {
+    RemovePropW(dialog, kPropHotkeyMod);
+    RemovePropW(dialog, kPropHotkeyKey);
+    UniqueFont font(static_cast<HFONT>(RemovePropW(dialog, kPropDialogFont)));
+    if (g_openDialog == dialog)
+        g_openDialog = nullptr;
+}
+
+INT_PTR OnCommand(HWND dialog, int id) {
+    switch (id) {
+    case IDC_FONT_BUTTON:
+        OnChooseFont(dialog);
+        return TRUE;
+    case IDOK:
+        OnOk(dialog);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_APP_COME_FORWARD:
+        OnComeForward(dialog);
+        return TRUE;
+    case WM_DPICHANGED:
+        // The dialog manager rescales the dialog itself; the font we set follows afterwards.
+        PostMessageW(dialog, WM_APP_REFRESH_FONT, 0, 0);
+        return FALSE;
+    case WM_APP_REFRESH_FONT:
+        ApplyDialogFont(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    case WM_DESTROY:
+        OnDestroy(dialog);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR OpenSettingsDialog(HWND owner) {
+    if (g_openDialog) {
+        // F12 or the tray menu again: one settings dialog is enough.
+        SetForegroundWindow(g_openDialog);
+        return IDCANCEL;
+    }
+    if (!owner)
+        owner = g_windows.main;
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc, 0);
+}
+
+std::wstring SystemKeyName(UINT virtualKey) {
+    const UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    wchar_t name[64] = {};
+    const int length = GetKeyNameTextW(KeyNameParam(virtualKey, scanCode), name, 64);
+    return length > 0 ? std::wstring(name, static_cast<size_t>(length)) : std::wstring();
 }
