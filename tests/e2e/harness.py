@@ -561,6 +561,15 @@ class App:
             self.write(name, content if isinstance(content, bytes) else BOM + items_text(content).encode())
         self.proc = None
 
+    @classmethod
+    def in_place(cls, session, folder):
+        """A nomaclip.exe that already sits in folder (an unpacked release, say): nothing is
+        copied there or written before it starts."""
+        app = cls.__new__(cls)
+        app.session, app.dir, app.proc = session, folder, None
+        app.exe = os.path.join(folder, "nomaclip.exe")
+        return app
+
     # -- files --
 
     def path(self, name):

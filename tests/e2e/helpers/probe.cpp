@@ -9,6 +9,9 @@
 //   probe windows                    every top-level window with its children
 //   probe post TARGET MSG WP LP      PostMessageW; TARGET is "main" (the tool window) or a
 //                                    window handle; numbers in decimal or 0x hex
+//   probe hold-hotkey MOD VK         registers a global hotkey and keeps it until ended
+//   probe hotkey-free MOD VK         whether a global hotkey can be registered now (it is
+//                                    released again at once): false while a program holds it
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
@@ -413,6 +416,15 @@ int HoldHotkey(const char* mod, const char* vk) {
     return 0;
 }
 
+// Whether nobody holds a global hotkey: registering it succeeds (and is undone at once).
+int HotkeyFree(const char* mod, const char* vk) {
+    const bool free = RegisterHotKey(nullptr, 2, static_cast<UINT>(ParseNumber(mod)), static_cast<UINT>(ParseNumber(vk)));
+    if (free)
+        UnregisterHotKey(nullptr, 2);
+    std::printf("{\"free\":%s}\n", free ? "true" : "false");
+    return 0;
+}
+
 int main(int argc, char** argv) {
     // Rectangles in physical pixels, as xdotool and the screenshots see them, also at 144 dpi.
     SetProcessDPIAware();
@@ -425,8 +437,10 @@ int main(int argc, char** argv) {
         return Clipboard();
     if (cmd == "hold-hotkey" && argc == 4)
         return HoldHotkey(argv[2], argv[3]);
+    if (cmd == "hotkey-free" && argc == 4)
+        return HotkeyFree(argv[2], argv[3]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD VK\n");
+    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD VK | hotkey-free MOD VK\n");
     return 2;
 }
