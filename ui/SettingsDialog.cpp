@@ -29,11 +29,21 @@ constexpr wchar_t kNoModifierMessage[] = L"ホットキーには Ctrl, Shift, Al
                                          L"無効化する場合はDel キーを押してください。";
 
 // The controls that get the dialog's font.
-constexpr int kFontedControls[] = {IDC_HISTORY_LIMIT_EDIT, IDC_MAX_HISTORY_EDIT,   IDOK,
-                                   IDCANCEL,               IDC_MAX_HISTORY_LABEL,  IDC_HISTORY_LIMIT_LABEL,
-                                   IDC_AREA_LABEL,         IDC_HOTKEY_LABEL,       IDC_AREA_COMBO,
-                                   IDC_HOTKEY_EDIT,        IDC_DUPLICATE_LABEL,    IDC_DUPLICATE_CHECK,
-                                   IDC_FONT_LABEL,         IDC_FONT_BUTTON,        IDC_AUTOSTART_LABEL,
+constexpr int kFontedControls[] = {IDC_HISTORY_LIMIT_EDIT,
+                                   IDC_MAX_HISTORY_EDIT,
+                                   IDOK,
+                                   IDCANCEL,
+                                   IDC_MAX_HISTORY_LABEL,
+                                   IDC_HISTORY_LIMIT_LABEL,
+                                   IDC_AREA_LABEL,
+                                   IDC_HOTKEY_LABEL,
+                                   IDC_AREA_COMBO,
+                                   IDC_HOTKEY_EDIT,
+                                   IDC_DUPLICATE_LABEL,
+                                   IDC_DUPLICATE_CHECK,
+                                   IDC_FONT_LABEL,
+                                   IDC_FONT_BUTTON,
+                                   IDC_AUTOSTART_LABEL,
                                    IDC_AUTOSTART_CHECK};
 
 HWND g_openDialog = nullptr; // the settings dialog while it runs
@@ -49,8 +59,7 @@ void SetPropNumber(HWND window, const wchar_t* name, UINT value) {
 // ---- DPI ------------------------------------------------------------------------------------
 
 // Functions of Windows 10 1607 and later, looked up so that older systems still start.
-template <typename Function>
-Function User32Function(const char* name) {
+template <typename Function> Function User32Function(const char* name) {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
 }
@@ -332,8 +341,8 @@ void RefreshList() {
 void OnOk(HWND dialog) {
     ApplyHistoryCounts(dialog);
     g_app.RemoveDuplicateHistory = IsDlgButtonChecked(dialog, IDC_DUPLICATE_CHECK) == BST_CHECKED;
-    g_app.EnabledArea = EnabledAreaFromComboPosition(
-        static_cast<int>(SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_GETCURSEL, 0, 0)));
+    g_app.EnabledArea =
+        EnabledAreaFromComboPosition(static_cast<int>(SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_GETCURSEL, 0, 0)));
     ApplyHotkey(dialog);
     if (IsDlgButtonChecked(dialog, IDC_AUTOSTART_CHECK) == BST_CHECKED)
         EnableAutoStart();

@@ -131,7 +131,9 @@ inline bool DialogTakesKey(UINT message, WPARAM virtualKey, bool modifierDown) {
 
 // A count from its edit box, read like _wtoi on the first 15 characters (leading digits, 0
 // when there are none) but saturating instead of overflowing.
-int CountFromText(std::wstring_view text);
+inline int CountFromText(std::wstring_view text) {
+    return ParseLeadingInt(text.substr(0, 15));
+}
 
 struct HistoryCounts {
     int historyLimit = 1; // entries shown
