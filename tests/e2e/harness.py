@@ -547,6 +547,7 @@ class App:
     def __init__(self, session, folder, settings=None, history=None, templates=None):
         self.session = session
         self.dir = folder
+        shutil.rmtree(self.dir, ignore_errors=True)  # left by the first run of a test run again
         os.makedirs(self.dir)
         self.exe = os.path.join(self.dir, "nomaclip.exe")
         shutil.copy2(Config.nomaclip, self.exe)
