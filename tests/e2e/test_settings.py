@@ -348,7 +348,18 @@ class AutoStartTests(SettingsTestCase):
         self.assertEqual((target or "").lower(), win_path(app.exe).lower())
         self.assertEqual(description, "Nomaclip 自動起動")
 
-        # The box shows it next time; unticked and OK deletes the shortcut.
+        # The folder moved elsewhere: the old shortcut still counts, and OK points it at the
+        # exe that runs now.
+        app.stop()
+        app = self.app(history=[Entry("x")], name="moved")
+        app.show_by_hotkey()
+        dlg = self.open_settings(app)
+        self.assertEqual(self.control(AUTOSTART, dlg)["checked"], 1)
+        self.close_dialog(IDOK)
+        poll(lambda: (read_shortcut(open(link, "rb").read())[0] or "").lower() == win_path(app.exe).lower(), 20, 0.2,
+             "the shortcut pointing at the moved exe")
+
+        # Unticked and OK deletes the shortcut.
         dlg = self.open_settings(app)
         self.assertEqual(self.control(AUTOSTART, dlg)["checked"], 1)
         self.set_check(AUTOSTART, False)
