@@ -9,7 +9,6 @@ the shell, so the check does not share the code that wrote them.
 import os
 import pwd
 import re
-import shutil
 import struct
 import subprocess
 import sys
@@ -89,13 +88,6 @@ def read_shortcut(data):
 class SettingsTestCase(E2ETestCase):
     """The settings dialog and message boxes, read through the probe and used with the mouse
     and keyboard."""
-
-    def setUp(self):
-        super().setUp()
-        # A test run a second time (after a failure) starts on fresh data folders.
-        for name in os.listdir(self.session.work):
-            if name == os.path.basename(self.folder) or name.startswith(os.path.basename(self.folder) + "-"):
-                shutil.rmtree(os.path.join(self.session.work, name), ignore_errors=True)
 
     def dialog(self):
         boxes = [b for b in self.session.state()["msgboxes"] if b["title"] == "設定"]
