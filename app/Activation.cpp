@@ -27,6 +27,8 @@ bool MainWindowVisible() {
 
 // A visible, enabled dialog or message box of ours is in front of the main window. A modal
 // one disables its owner, which also tells it where GW_ENABLEDPOPUP finds nothing (Wine).
+int g_popupMenusOpen = 0;
+
 bool OwnDialogOpen() {
     if (!IsWindowEnabled(g_windows.main))
         return true;
@@ -112,6 +114,13 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
     }
 }
 
+UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner) {
+    ++g_popupMenusOpen;
+    const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
+    --g_popupMenusOpen;
+    return chosen;
+}
+
 void RememberPreviousWindow(HWND window) {
     if (!window || window == g_windows.main)
         return;
@@ -158,22 +167,28 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
     int command = 0;
-    switch (ClassifyHookKey(key, command)) {
+    const HookKey kind = ClassifyHookKey(key, command);
+    switch (kind) {
     case HookKey::Escape:
         if (g_windows.memoPad && GetFocus() == g_windows.memoPad) {
             if (g_windows.tabStrip)
                 SetFocus(g_windows.tabStrip);
             return 1;
         }
-        if (OwnDialogOpen())
-            break; // the dialog closes itself on Esc
+        if (OwnDialogOpen() || g_popupMenusOpen > 0)
+            break; // the dialog or the menu closes itself on Esc
         PostMessageW(g_windows.main, WM_APP_HIDE, 0, 0);
         return 1;
     case HookKey::PostCommand:
-        PostMessageW(g_windows.main, WM_COMMAND, static_cast<WPARAM>(command), 0);
-        return 1;
     case HookKey::TabKey:
-        PostMessageW(g_windows.main, WM_APP_TAB_KEY, key, 0);
+        // While a dialog of ours has the keyboard its keys are its own (the hotkey box records
+        // F-keys with modifiers), and no command may run under it.
+        if (OwnDialogOpen())
+            break;
+        if (kind == HookKey::PostCommand)
+            PostMessageW(g_windows.main, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        else
+            PostMessageW(g_windows.main, WM_APP_TAB_KEY, key, 0);
         return 1;
     case HookKey::PassOn:
         break;

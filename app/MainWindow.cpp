@@ -388,8 +388,7 @@ void OnTray(HWND window, UINT mouseMessage) {
         POINT cursor;
         GetCursorPos(&cursor);
         SetForegroundWindow(window); // otherwise the menu does not close when clicked away
-        const int chosen =
-            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+        const UINT chosen = TrackOwnPopupMenu(menu, cursor, window);
         DestroyMenu(menu);
         PostMessageW(window, WM_NULL, 0, 0);
         if (chosen == 1) {

@@ -5,6 +5,7 @@
 #include "tabs/TabLock.h"
 #include "tabs/TabSettingsDialog.h"
 
+#include "app/Activation.h"
 #include "app/AppContext.h"
 #include "app/Layout.h"
 #include "core/UniqueHandles.h"
@@ -158,8 +159,7 @@ bool OnContextMenu(HWND strip, POINT screenPt) {
         return true;
     for (const TabMenuEntry& entry : TabMenuEntries(tab, g_app.tabs[tab]))
         AppendMenuW(menu.get(), MF_STRING | (entry.grayed ? MF_GRAYED : 0u), entry.id, entry.text);
-    const UINT command = static_cast<UINT>(
-        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPt.x, screenPt.y, 0, strip, nullptr));
+    const UINT command = TrackOwnPopupMenu(menu.get(), screenPt, strip);
     menu.reset();
     RunTabMenuCommand(command, tab, strip);
     return true;

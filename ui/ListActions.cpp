@@ -535,8 +535,7 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
 
     UniqueMenu menu = BuildContextMenu(row);
     SetForegroundWindow(list);
-    const UINT id = static_cast<UINT>(
-        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, list, nullptr));
+    const UINT id = TrackOwnPopupMenu(menu.get(), point, list);
     menu.reset();
     if (id != 0)
         RunMenuCommand(list, id, row);
