@@ -27,6 +27,7 @@ WNDPROC g_previousHeaderProc = nullptr;
 
 constexpr COLORREF kListBackground = RGB(243, 243, 243);
 constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
+constexpr COLORREF kDropMark = RGB(0, 120, 215);
 
 // ---- Texts ---------------------------------------------------------------------------------
 
@@ -99,9 +100,31 @@ void RedrawRow(HWND list, int row) {
         SendMessageW(list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
 }
 
+// The drop place of a dragged row, as a line between rows. Drawn here as well as set with
+// LVM_SETINSERTMARK: not every list view draws an insertion mark in report view.
+void DrawDropMark(HWND list) {
+    const ListInteraction& state = g_listInteraction;
+    if (!state.dragActive || state.markRow < 0)
+        return;
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    if (!SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(state.markRow), reinterpret_cast<LPARAM>(&row)))
+        return;
+    const int thickness = std::max(2, ScaleForWindow(list, 2));
+    const int y = (state.markAfter ? row.bottom : row.top) - thickness / 2;
+    RECT client{};
+    GetClientRect(list, &client);
+    UniqueWindowDC dc(list);
+    UniqueBrush brush(CreateSolidBrush(kDropMark));
+    if (!dc || !brush)
+        return;
+    const RECT line{client.left, y, client.right, y + thickness};
+    FillRect(dc.get(), &line, brush.get());
+}
+
 LRESULT OnPaint(HWND list, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = CallPreviousListProc(list, WM_PAINT, wParam, lParam);
     DrawLineUnderHeader(list);
+    DrawDropMark(list);
     return result;
 }
 

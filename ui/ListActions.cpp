@@ -403,6 +403,8 @@ void RunMenuCommand(HWND list, UINT id, int row) {
 // ---- Dragging ----------------------------------------------------------------------------------
 
 void SetDropMark(HWND list, int row, bool after) {
+    if (row != g_listInteraction.markRow || after != g_listInteraction.markAfter)
+        InvalidateRect(list, nullptr, TRUE); // the list paints the line where the mark is
     g_listInteraction.markRow = row;
     g_listInteraction.markAfter = after;
     LVINSERTMARK mark{};
