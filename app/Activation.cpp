@@ -253,7 +253,7 @@ int CopyEntryToClipboard(int row) {
     if (g_app.historyShown) {
         TabSlot& history = g_app.tabs[0];
         r = PromoteEntry(history.items, row, g_app.MoveToTopOnCopy);
-        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+        SaveLiveHistory();
         FillItemList(g_windows.list, history.items);
         if (r < 0)
             return r;

@@ -80,5 +80,9 @@ inline std::vector<HistoryItem>& ItemsInView() {
     return g_app.tabs[(t >= 0 && t < kTabCount) ? t : 0].items;
 }
 
+// Writes the history (sealed again with its password when opened for the run). A sealed
+// history is not in memory and is never written.
+void SaveLiveHistory();
+
 // Design sizes are given at 96 dots per inch.
 int ScaleForWindow(HWND window, int size96);

@@ -91,8 +91,7 @@ bool TryCapture(HWND mainWindow) {
     CaptureClipboardText(g_app, text);
     if (g_app.historyShown && g_windows.list)
         FillItemList(g_windows.list, g_app.tabs[0].items);
-    const TabSlot& history = g_app.tabs[0];
-    AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+    SaveLiveHistory();
     return true;
 }
 

@@ -184,9 +184,7 @@ void OnDestroy(HWND window) {
     const int t = g_app.currentTab;
     if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t))
         MemoTextIntoItems(g_app.tabs[t]);
-    const TabSlot& history = g_app.tabs[0];
-    if (!history.encrypted)
-        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+    SaveLiveHistory();
     for (int s = 1; s < kTabCount; ++s) {
         const TabSlot& slot = g_app.tabs[s];
         if (!slot.encrypted)
@@ -259,8 +257,7 @@ void ClearHistory(HWND window) {
         items.erase(std::remove_if(items.begin(), items.end(), [](const HistoryItem& item) { return !item.locked; }),
                     items.end());
         FillItemList(g_windows.list, items);
-        const TabSlot& history = g_app.tabs[0];
-        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+        SaveLiveHistory();
     }
     SetFocus(g_windows.list);
 }

@@ -11,6 +11,7 @@
 #include "tabs/TabView.h"
 #include "ui/ItemEditDialog.h"
 #include "ui/ItemList.h"
+#include "ui/Keys.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -223,25 +224,6 @@ int DigitOf(WPARAM key) {
     return -1;
 }
 
-bool IsModifierKey(WPARAM key) {
-    switch (key) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-    case VK_LMENU:
-    case VK_RMENU:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void ResetTypedNumber() {
     g_listInteraction.typedNumber = 0;
     g_listInteraction.pendingRow = -1;
@@ -418,13 +400,6 @@ void SetDropMark(HWND list, int row, bool after) {
 
 // ---- Saving ------------------------------------------------------------------------------------
 
-void SaveLiveHistory() {
-    const TabSlot& history = g_app.tabs[kHistoryTab];
-    if (history.encrypted)
-        return;
-    AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
-}
-
 int CurrentTemplateTab() {
     const int t = g_app.currentTab;
     return (!g_app.historyShown && t >= 1 && t < kTabCount) ? t : -1;
@@ -483,7 +458,7 @@ bool OnListKeyDown(HWND list, WPARAM key) {
         OnDigit(list, digit, ctrl);
         return true;
     }
-    if (!IsModifierKey(key)) {
+    if (!IsModifierKey(static_cast<UINT>(key))) {
         ResetTypedNumber();
         // Plain Left and Right are taken by the message loop (with wrap-around); Alt+Left and
         // Alt+Right arrive here and stop at the ends.

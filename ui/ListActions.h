@@ -11,9 +11,6 @@ inline constexpr UINT kUnlockTabCommand = 7003;
 
 // ---- Saving ------------------------------------------------------------------------------
 
-// Writes the history (sealed again with its password when opened for the run). A sealed
-// history is not in memory and is never written.
-void SaveLiveHistory();
 // The tab 1..3 whose list is in view, or -1 (the history is in view).
 int CurrentTemplateTab();
 // Writes the entries of the current template tab; a sealed tab is never written.

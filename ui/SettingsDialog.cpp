@@ -304,7 +304,7 @@ void ApplyHistoryCounts(HWND dialog) {
     // A sealed history is not in memory; its file keeps its entries until it is opened.
     TabSlot& history = g_app.tabs[kHistoryTab];
     if (!history.encrypted && CutHistory(history.items, g_app.MaxHistory))
-        AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+        SaveLiveHistory();
 }
 
 void ApplyHotkey(HWND dialog) {

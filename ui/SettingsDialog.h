@@ -6,6 +6,7 @@
 
 #include "core/Types.h"
 #include "storage/Settings.h"
+#include "ui/Keys.h"
 
 #include <windows.h>
 
@@ -91,25 +92,6 @@ enum class HotkeyKeyAction {
     Refuse, // any other key without a modifier: the "設定エラー" message, nothing changes
     Record, // becomes the hotkey being edited
 };
-
-inline bool IsModifierKey(UINT virtualKey) {
-    switch (virtualKey) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-    case VK_LMENU:
-    case VK_RMENU:
-    case VK_LWIN:
-    case VK_RWIN:
-        return true;
-    default:
-        return false;
-    }
-}
 
 inline HotkeyKeyAction DecideHotkeyKey(UINT virtualKey, UINT modifiers) {
     if (virtualKey == VK_DELETE && modifiers == 0)
