@@ -1,5 +1,5 @@
-// The backup folder and the start-up shortcut, on real files: a temporary folder stands in for
-// the Startup folder, and one test goes through the user's real Startup folder.
+// The start-up shortcut on real files, a temporary folder standing in for the Startup folder.
+// The backup and the real Startup folder are exercised end to end (tests/e2e/test_settings.py).
 #include "storage/Backup.h"
 
 #include "storage/TextFile.h"
@@ -15,9 +15,6 @@
 
 namespace {
 
-const wchar_t* const kDataFiles[] = {L"history.ini", L"settings.ini", L"templates.txt", L"templates2.txt",
-                                     L"templates3.txt"};
-
 bool IsFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -26,52 +23,6 @@ bool IsFile(const std::wstring& path) {
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The data files and the backup folder beside the test program, removed before and after.
-struct BackupTest : testing::Test {
-    const std::wstring folder = DataFilePath(L"backup");
-
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
-    void Clean() {
-        for (const wchar_t* name : kDataFiles) {
-            DeleteFileW(DataFilePath(name).c_str());
-            DeleteFileW((folder + L"\\" + name).c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-        DeleteFileW(folder.c_str());
-    }
-    void WriteDataFiles(const std::string& tag) {
-        for (const wchar_t* name : kDataFiles)
-            PutFile(DataFilePath(name), tag + ToUtf8(name));
-    }
-};
-
-TEST_F(BackupTest, CopiesAllFiveAndOverwritesAnEarlierBackup) {
-    WriteDataFiles("first ");
-    ASSERT_TRUE(BackupData());
-    WriteDataFiles("second ");
-    ASSERT_TRUE(BackupData());
-    for (const wchar_t* name : kDataFiles)
-        EXPECT_EQ(FileBytes(folder + L"\\" + name), "second " + ToUtf8(name));
-}
-
-TEST_F(BackupTest, MissingFileFailsButTheOthersAreCopied) {
-    WriteDataFiles("");
-    DeleteFileW(DataFilePath(L"templates3.txt").c_str());
-    EXPECT_FALSE(BackupData());
-    for (const wchar_t* name : kDataFiles) {
-        const bool expected = std::wstring(name) != L"templates3.txt";
-        EXPECT_EQ(IsFile(folder + L"\\" + name), expected) << ToUtf8(name);
-    }
-}
-
-TEST_F(BackupTest, FileInThePlaceOfTheFolderFailsAndCopiesNothing) {
-    WriteDataFiles("");
-    PutFile(folder, "not a folder");
-    EXPECT_FALSE(BackupData());
-    EXPECT_EQ(FileBytes(folder), "not a folder");
 }
 
 // ---- The start-up shortcut -----------------------------------------------------------------
@@ -179,32 +130,6 @@ TEST_F(ShortcutTest, FolderOfTheShortcutsNameIsNeitherOnNorDeleted) {
     EXPECT_TRUE(IsFolder(shortcut));
     EXPECT_FALSE(WriteStartupShortcut(shortcut, RunningExecutablePath()));
     EXPECT_TRUE(IsFolder(shortcut));
-}
-
-// The real thing in this Wine prefix (or this user's profile). A shortcut left behind would start
-// the test program at the next log-on, so it is removed whatever happens.
-TEST_F(ShortcutTest, AutoStartCreatesAndDeletesTheRealStartupShortcut) {
-    const std::wstring real = GetStartupShortcutPath();
-    ASSERT_FALSE(real.empty());
-    EXPECT_TRUE(real.size() > 13 && real.compare(real.size() - 13, 13, L"\\Nomaclip.lnk") == 0) << ToUtf8(real);
-    if (IsFile(real) || IsFolder(real))
-        GTEST_SKIP() << "a Nomaclip.lnk of the user's is already there";
-    struct Cleanup {
-        std::wstring path;
-        ~Cleanup() { DeleteFileW(path.c_str()); }
-    } cleanup{real};
-
-    // Wine's profile may not have made the folder yet; Windows always has it.
-    CreateDirectoryW(std::wstring(DirectoryOfPath(real)).c_str(), nullptr);
-    EXPECT_FALSE(IsAutoStartEnabled());
-    EnableAutoStart();
-    EXPECT_TRUE(IsAutoStartEnabled());
-    const LinkContent link = ReadLink(real);
-    EXPECT_TRUE(SamePath(link.target, RunningExecutablePath())) << ToUtf8(link.target);
-    EXPECT_EQ(link.description, L"Nomaclip 自動起動");
-    DisableAutoStart();
-    EXPECT_FALSE(IsAutoStartEnabled());
-    EXPECT_FALSE(IsFile(real));
 }
 
 } // namespace
