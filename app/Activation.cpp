@@ -3,7 +3,6 @@
 #include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "core/Capture.h"
-#include "storage/HistoryFile.h"
 #include "ui/ItemList.h"
 
 namespace {

@@ -84,5 +84,8 @@ inline std::vector<HistoryItem>& ItemsInView() {
 // history is not in memory and is never written.
 void SaveLiveHistory();
 
+// The whole text of a window or control; empty for none.
+std::wstring WindowText(HWND window);
+
 // Design sizes are given at 96 dots per inch.
 int ScaleForWindow(HWND window, int size96);

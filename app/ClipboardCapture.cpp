@@ -2,7 +2,6 @@
 
 #include "app/AppContext.h"
 #include "core/Capture.h"
-#include "storage/HistoryFile.h"
 #include "ui/ItemList.h"
 
 #include <cstring>

@@ -14,6 +14,15 @@ void SaveLiveHistory() {
     AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
 }
 
+std::wstring WindowText(HWND window) {
+    const int length = window ? GetWindowTextLengthW(window) : 0;
+    if (length <= 0)
+        return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
 int ScaleForWindow(HWND window, int size96) {
     HDC dc = GetDC(window);
     const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;

@@ -54,13 +54,6 @@ struct TransientPassword {
     TransientPassword& operator=(const TransientPassword&) = delete;
 };
 
-std::wstring WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return text;
-}
-
 void ClearPasswordEdits() {
     for (HWND edit : {g_windows.password, g_windows.passwordConfirm})
         if (edit)

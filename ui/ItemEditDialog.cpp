@@ -142,10 +142,7 @@ void OnOk(HWND dialog) {
     if (!request)
         return;
     HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-
-    LabelAndBody parsed = SplitLabelAndBody(text);
+    LabelAndBody parsed = SplitLabelAndBody(WindowText(edit));
     if (parsed.body.empty()) {
         MessageBoxW(dialog, parsed.label.empty() ? L"本文とラベルが空のため保存できません。" : L"本文が空のため保存できません。",
                     L"エラー", MB_ICONWARNING);

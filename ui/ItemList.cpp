@@ -352,14 +352,15 @@ void RemoveItemListSubclass(HWND list) {
     g_previousHeaderProc = nullptr;
 }
 
-void SelectListRow(HWND list, int row) {
+void SelectListRow(HWND list, int row, bool show) {
     if (!list || row < 0 || row >= ListRowCount(list))
         return;
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    if (show)
+        SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
 int ListRowCount(HWND list) {

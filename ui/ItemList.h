@@ -53,8 +53,9 @@ LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw);
 void InstallItemListSubclass(HWND list);
 void RemoveItemListSubclass(HWND list);
 
-// Selects and focuses row `row` and scrolls it fully into view; rows out of range are ignored.
-void SelectListRow(HWND list, int row);
+// Selects and focuses row `row` and, with `show`, scrolls it fully into view; rows out of
+// range are ignored.
+void SelectListRow(HWND list, int row, bool show = true);
 int ListRowCount(HWND list);
 // The selected row, -1 when none.
 int SelectedListRow(HWND list);

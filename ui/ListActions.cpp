@@ -4,7 +4,6 @@
 #include "app/AppContext.h"
 #include "core/EntryEdits.h"
 #include "core/UniqueHandles.h"
-#include "storage/HistoryFile.h"
 #include "storage/TemplateFiles.h"
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
@@ -49,16 +48,6 @@ bool ValidRow(const std::vector<HistoryItem>& items, int row) {
     return row >= 0 && static_cast<size_t>(row) < items.size();
 }
 
-// Selects `row` without scrolling to it.
-void SelectRowInPlace(HWND list, int row) {
-    if (row < 0 || row >= ListRowCount(list))
-        return;
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-}
-
 // Selects and shows `row`, or the last row when it lies beyond the end.
 void SelectNearRow(HWND list, int row) {
     const int rows = ListRowCount(list);
@@ -80,10 +69,11 @@ void RefillHistory(HWND list) {
 bool DeleteHistoryEntry(HWND list, int row) {
     if (!RemoveItem(History(), row, true))
         return false;
-    // The rows follow the shorter history in place, so the selection stays where it was and
-    // the next entry moves under it.
+    SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    // With more entries than HistoryLimit shows, the next one moves up into the last row.
     const int rows = ItemListRowCount(History(), true, g_app.HistoryLimit);
-    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
+    if (ListRowCount(list) != rows)
+        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, TRUE);
     SaveLiveHistory();
     return true;
@@ -93,7 +83,7 @@ bool DeleteHistoryEntry(HWND list, int row) {
 // that Delete pressed again goes on down the list.
 void DeleteSelectedHistoryEntry(HWND list, int row) {
     if (DeleteHistoryEntry(list, row))
-        SelectRowInPlace(list, std::min(row, ListRowCount(list) - 1));
+        SelectListRow(list, std::min(row, ListRowCount(list) - 1), false);
 }
 
 void ToggleLockAndShow(HWND list, int row) {
@@ -144,10 +134,7 @@ void EditAndSave(HWND list, HWND owner, int row, bool history, bool show) {
         FillItemList(list, g_app.tabs[CurrentTemplateTab()].items);
         SaveTabItems();
     }
-    if (show)
-        SelectListRow(list, row);
-    else
-        SelectRowInPlace(list, row);
+    SelectListRow(list, row, show);
     SetFocus(list);
 }
 
@@ -161,10 +148,7 @@ void NewTemplateEntry(HWND list, int at, bool show) {
     if (EditEntry(list, at, false) == IDOK) {
         FillItemList(list, items);
         SaveTabItems();
-        if (show)
-            SelectListRow(list, at);
-        else
-            SelectRowInPlace(list, at);
+        SelectListRow(list, at, show);
     } else {
         items.erase(items.begin() + at);
         FillItemList(list, items);
@@ -505,7 +489,7 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
         POINT client = point;
         ScreenToClient(list, &client);
         row = HitRow(list, client);
-        SelectRowInPlace(list, row);
+        SelectListRow(list, row, false);
     }
     if (!g_app.historyShown && CurrentTemplateTab() < 0)
         return false;

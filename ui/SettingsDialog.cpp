@@ -6,7 +6,6 @@
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
 #include "storage/Backup.h"
-#include "storage/HistoryFile.h"
 #include "tabs/TabView.h"
 #include "ui/ItemList.h"
 
@@ -287,13 +286,7 @@ void OnChooseFont(HWND dialog) {
 // ---- OK -------------------------------------------------------------------------------------
 
 std::wstring ControlText(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    const int length = control ? GetWindowTextLengthW(control) : 0;
-    if (length <= 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return text;
+    return WindowText(GetDlgItem(dialog, id));
 }
 
 void ApplyHistoryCounts(HWND dialog) {

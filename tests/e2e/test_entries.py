@@ -228,9 +228,9 @@ class LockAndMoveTests(EntryTestCase):
 class DeleteTests(EntryTestCase):
     def test_history_delete_asks_nothing_and_never_deletes_a_locked_entry(self):
         history = [Entry("kept", locked=True), Entry("a")] + AWKWARD
-        app = self.app_with(history, StayVisible=1)
+        app = self.app_with(history, StayVisible=1, HistoryLimit=5)
         app.show_by_hotkey()
-        poll(lambda: len(app.rows()) == 6, 20, 0.2, "the rows")
+        poll(lambda: len(app.rows()) == 5, 20, 0.2, "the rows, as many as HistoryLimit shows")
 
         self.select(app, 0)
         stamp = app.file_stamp("history.ini")
@@ -253,6 +253,8 @@ class DeleteTests(EntryTestCase):
         self.session.key("Delete")
         self.wait_file(app, "history.ini", [history[0]] + AWKWARD)
         self.assert_no_box(0.2)
+        # The entry that HistoryLimit kept out of sight moves up into the last row.
+        self.wait_rows(app, ["kept", "---", "[L]not locked", "[LABEL]x", "lab"])
         # The next entry took the selection; the middle button deletes without a question.
         poll(lambda: app.main()["list"]["selected"] == 1, 20, 0.2, "the next row selected")
         self.session.click(*self.row_point(app, 2), button=2)
