@@ -169,6 +169,11 @@ class HotkeyTests(SettingsTestCase):
         app.show_by_hotkey()
         dlg = self.open_settings(app)
         self.assertEqual(self.control(HOTKEY, dlg)["text"], "Ctrl + Alt + V")
+        # The program's own F-keys belong to the box while the dialog is open: Ctrl+F6 is a
+        # hotkey here, not "clear the history".
+        self.capture_hotkey("ctrl+F6", "Ctrl + F6")
+        time.sleep(0.5)
+        self.assertEqual([b for b in self.boxes() if b[0] != "設定"], [])
         self.capture_hotkey("ctrl+shift+F9", "Ctrl + Shift + F9")
         self.close_dialog(IDOK)
         app.wait_setting("HotkeyMod", MOD_CONTROL | MOD_SHIFT)
