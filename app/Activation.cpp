@@ -115,7 +115,8 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
 
 UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner) {
     ++g_popupMenusOpen;
-    const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
+    const UINT chosen =
+        static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
     --g_popupMenusOpen;
     return chosen;
 }

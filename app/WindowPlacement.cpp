@@ -49,8 +49,8 @@ void PlaceDialogOverOwner(HWND dialog) {
     HWND owner = GetWindow(dialog, GW_OWNER);
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    const HMONITOR monitor =
-        owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST) : MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY);
+    const HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)
+                                   : MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY);
     if (!GetMonitorInfoW(monitor, &info))
         return;
     RECT around = info.rcWork;

@@ -41,8 +41,8 @@ struct LabelAndBody {
 };
 
 // The edit box's text for an entry: "[LABEL]" + label on a first line when there is a label
-// (or when the text itself starts with "[LABEL]"), then the text, with CR LF line ends and no line ends at the very end. A lone carriage return
-// is dropped, as the edit box would show nothing for it.
+// (or when the text itself starts with "[LABEL]"), then the text, with CR LF line ends and no line ends at the very
+// end. A lone carriage return is dropped, as the edit box would show nothing for it.
 std::wstring ComposeEditText(std::wstring_view label, std::wstring_view text);
 
 // Reads the edit box's text back: a first line starting with "[LABEL]" gives the label (blanks

@@ -144,7 +144,9 @@ void OnOk(HWND dialog) {
     HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
     LabelAndBody parsed = SplitLabelAndBody(WindowText(edit));
     if (parsed.body.empty()) {
-        MessageBoxW(dialog, parsed.label.empty() ? L"本文とラベルが空のため保存できません。" : L"本文が空のため保存できません。",
+        MessageBoxW(dialog,
+                    parsed.label.empty() ? L"本文とラベルが空のため保存できません。"
+                                         : L"本文が空のため保存できません。",
                     L"エラー", MB_ICONWARNING);
         SetFocus(edit);
         return;

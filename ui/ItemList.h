@@ -22,7 +22,7 @@ struct ListInteraction {
     int hoverRow = -1;       // row under the pointer, -1 when none
     bool dragActive = false; // a row is being dragged; the list holds the mouse capture
     int dragSourceRow = -1;
-    int markRow = -1;        // insertion mark of the drag: before (or after) this row
+    int markRow = -1; // insertion mark of the drag: before (or after) this row
     bool markAfter = false;
     int typedNumber = 0; // digits typed while Ctrl is held
     int pendingRow = -1; // the row they name, chosen when Ctrl is released
