@@ -435,8 +435,16 @@ class ReleaseTests(SettingsTestCase):
         archive = os.path.join(build, "nomaclip-%s-win64.zip" % version)
         with zipfile.ZipFile(archive) as z:
             files = sorted(n for n in z.namelist() if not n.endswith("/"))
+            shots = sorted(os.listdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                                                   "screenshots")))
             self.assertEqual(files, sorted([top + "LICENSE", top + "README.md", top + "nomaclip.exe"] +
-                                           [top + "img/" + p for p in pictures]))
+                                           [top + "img/" + p for p in pictures] +
+                                           [top + "docs/screenshots/" + p for p in shots]))
+            # Every picture the README shows travels with it.
+            readme = z.read(top + "README.md").decode("utf-8")
+            self.assertTrue(shots)
+            for shot in re.findall(r"\]\((docs/screenshots/[^)]+)\)", readme):
+                self.assertIn(top + shot, files)
             self.assertIn(b"Copyright (c) 2026 Nomaclip developers", z.read(top + "LICENSE"))
             unpacked = tempfile.mkdtemp(prefix="release-", dir=self.session.work)
             z.extractall(unpacked)
@@ -444,7 +452,7 @@ class ReleaseTests(SettingsTestCase):
 
         app = App.in_place(self.session, folder)
         self.apps.append(app)
-        self.assertEqual(sorted(os.listdir(folder)), ["LICENSE", "README.md", "img", "nomaclip.exe"])
+        self.assertEqual(sorted(os.listdir(folder)), ["LICENSE", "README.md", "docs", "img", "nomaclip.exe"])
         app.start()
         self.session.click(*app.tray_icon_point())
         main = app.wait_visible(True)
