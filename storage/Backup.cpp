@@ -7,7 +7,6 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <vector>
 
 bool BackupData() {
     const std::wstring folder = DataFilePath(L"backup");
@@ -88,22 +87,6 @@ bool WriteStartupShortcut(const std::wstring& shortcutPath, const std::wstring& 
 void DeleteShortcutFile(const std::wstring& path) {
     if (ShortcutFileExists(path))
         DeleteFileW(path.c_str()); // a failure shows as the box still ticked next time
-}
-
-std::wstring RunningExecutablePath() {
-    // Grow the buffer until the whole path fits: a cut path would start nothing, or another file.
-    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
-        if (length == 0)
-            return std::wstring();
-        if (length < size)
-            return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768)
-            return std::wstring();
-        buffer.assign(buffer.size() * 2, L'\0');
-    }
 }
 
 bool IsAutoStartEnabled() {

@@ -33,9 +33,6 @@ bool WriteStartupShortcut(const std::wstring& shortcutPath, const std::wstring& 
 // Deletes the file at path when it is a file; a folder of that name stays.
 void DeleteShortcutFile(const std::wstring& path);
 
-// The full path of the running executable; "" when it cannot be obtained.
-std::wstring RunningExecutablePath();
-
 // Auto-start is on exactly when the shortcut exists as a file.
 bool IsAutoStartEnabled();
 

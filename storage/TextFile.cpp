@@ -10,8 +10,8 @@
 #include <iterator>
 #include <vector>
 
-std::wstring GetAppDirectory() {
-    // Grow the buffer until the whole path fits: a cut path would name another folder.
+std::wstring RunningExecutablePath() {
+    // Grow the buffer until the whole path fits: a cut path would name another file or folder.
     std::vector<wchar_t> buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
@@ -19,12 +19,15 @@ std::wstring GetAppDirectory() {
         if (length == 0)
             return std::wstring();
         if (length < size)
-            break;
+            return std::wstring(buffer.data(), length);
         if (buffer.size() >= 32768)
             return std::wstring();
         buffer.assign(buffer.size() * 2, L'\0');
     }
-    return std::wstring(DirectoryOfPath(buffer.data()));
+}
+
+std::wstring GetAppDirectory() {
+    return std::wstring(DirectoryOfPath(RunningExecutablePath()));
 }
 
 std::wstring_view DirectoryOfPath(std::wstring_view path) {

@@ -9,6 +9,8 @@
 // The folder of the running executable, without a trailing separator; "" when the
 // executable's path cannot be obtained. Not cached: every caller asks afresh.
 std::wstring GetAppDirectory();
+// The full path of the running executable; "" when it cannot be obtained.
+std::wstring RunningExecutablePath();
 
 // Everything before the last "\" or "/"; the whole path when there is neither.
 std::wstring_view DirectoryOfPath(std::wstring_view path);
