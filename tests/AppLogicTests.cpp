@@ -94,15 +94,4 @@ TEST(Toolbar, GapPutsTheLastTwoButtonsAtTheRightEdge) {
     EXPECT_EQ(ToolbarGapWidth(322, before, first, last), 2);
 }
 
-TEST(Toolbar, ToggleButtonsShowTheirOnAndOffImages) {
-    EXPECT_EQ(ToggleImage(CMD_ALWAYS_ON_TOP, true), IMG_TOP_ON);
-    EXPECT_EQ(ToggleImage(CMD_ALWAYS_ON_TOP, false), IMG_TOP_OFF);
-    EXPECT_EQ(ToggleImage(CMD_AUTO_PASTE, true), IMG_AUTO_PASTE_ON);
-    EXPECT_EQ(ToggleImage(CMD_AUTO_PASTE, false), IMG_AUTO_PASTE_OFF);
-    EXPECT_EQ(ToggleImage(CMD_PAUSE_HISTORY, true), IMG_PAUSE_ON);
-    EXPECT_EQ(ToggleImage(CMD_CLEAR_HISTORY, true), -1);
-    EXPECT_STREQ(kToolbarIconFiles[IMG_AUTO_PASTE_OFF], L"autopaste_off.ico");
-    EXPECT_STREQ(kToolbarIconFiles[IMG_BACKUP], L"template.ico");
-}
-
 } // namespace

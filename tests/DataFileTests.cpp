@@ -41,12 +41,6 @@ TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
     EXPECT_TRUE(history.password.empty());
 }
 
-TEST_F(DataFileTest, EmptyHistoryIsJustTheByteOrderMark) {
-    AppLogic::SaveHistory({}, 100, false, L"");
-    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")), kBom);
-    EXPECT_TRUE(LoadHistory(history, 100).empty());
-}
-
 TEST_F(DataFileTest, MaxHistoryCutsTheSavedAndTheLoadedList) {
     std::vector<HistoryItem> items;
     for (int i = 0; i < 150; ++i)
@@ -114,25 +108,6 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
         AppLogic::SaveTemplatesFromVector(L"templates.txt", items, false, L"", TabType::MemoList);
         EXPECT_EQ(LoadTemplate(L"templates.txt", TabType::MemoList), items);
     }
-}
-
-TEST_F(DataFileTest, TwoEntriesUseTheItemFormat) {
-    const std::vector<HistoryItem> items = {MakeItem(L"one"), MakeItem(L"two", L"ラベル")};
-    AppLogic::SaveTemplatesFromVector(L"templates3.txt", items, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(DataFilePath(L"templates3.txt")),
-              kBom + "one\r\n---\r\n[LABEL]\xE3\x83\xA9\xE3\x83\x99\xE3\x83\xAB\r\ntwo\r\n");
-    EXPECT_EQ(LoadTemplate(L"templates3.txt", TabType::Template), items);
-}
-
-TEST_F(DataFileTest, EmptyTemplateTabIsJustTheByteOrderMark) {
-    AppLogic::SaveTemplatesFromVector(L"templates.txt", {}, false, L"", TabType::Template);
-    EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom);
-    TabSlot slot;
-    slot.encrypted = slot.tempUnlocked = true;
-    slot.password = L"x";
-    EXPECT_TRUE(LoadTemplate(L"templates.txt", TabType::Template, slot).empty());
-    EXPECT_FALSE(slot.encrypted || slot.tempUnlocked);
-    EXPECT_TRUE(slot.password.empty());
 }
 
 TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {

@@ -80,15 +80,6 @@ TEST(EntryMove, DropTargetFollowsTheInsertionMark) {
     EXPECT_EQ(DropTarget(3, -1, false), -1); // no mark
 }
 
-TEST(EntryRemove, LockedHistoryEntriesStay) {
-    auto items = History({{L"a", true}, {L"b", false}});
-    EXPECT_FALSE(RemoveItem(items, 0, true));
-    EXPECT_FALSE(RemoveItem(items, 2, true));
-    EXPECT_TRUE(RemoveItem(items, 1, true));
-    EXPECT_TRUE(RemoveItem(items, 0, false));
-    EXPECT_TRUE(items.empty());
-}
-
 TEST(EditText, LabelGoesOnAFirstLineAndLineEndsBecomeCrLf) {
     EXPECT_EQ(ComposeEditText(L"Work", L"a\nb"), L"[LABEL]Work\r\na\r\nb");
     EXPECT_EQ(ComposeEditText(L"", L"a\r\nb\n\n"), L"a\r\nb");

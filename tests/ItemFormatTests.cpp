@@ -149,16 +149,4 @@ TEST(ItemFormat, TextsCarriedFaithfullyBeforeKeepTheirBytes) {
     EXPECT_GT(faithful, 200);
 }
 
-TEST(ItemFormat, SingleEntryIsBareOnlyWhenItReadsBackTheSame) {
-    EXPECT_TRUE(StoresAsBareText(MakeItem(L"hello\r\nworld")));
-    EXPECT_TRUE(StoresAsBareText(MakeItem(L"a\rb")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"a\n---\nb")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"[C]abc")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"[LABEL]x")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"trailing ")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"\nleading")));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"flagged", L"", true)));
-    EXPECT_FALSE(StoresAsBareText(MakeItem(L"labelled", L"l")));
-}
-
 } // namespace

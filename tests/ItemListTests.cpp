@@ -30,12 +30,6 @@ TEST(ItemDisplayText, OnlyTheFirstLine) {
     EXPECT_EQ(ItemDisplayText(Item(L"text", L"label\nmore")), L"label");
 }
 
-TEST(ItemDisplayText, LeadingLineBreakLeavesNothing) {
-    EXPECT_EQ(ItemDisplayText(Item(L"\r\nhidden")), L"");
-    EXPECT_EQ(ItemDisplayText(Item(L"\nhidden")), L"");
-    EXPECT_EQ(ItemDisplayText(Item(L"")), L"");
-}
-
 TEST(ItemDisplayText, AtMostAThousandUnits) {
     const std::wstring line(1500, L'x');
     EXPECT_EQ(ItemDisplayText(Item(line)), std::wstring(1000, L'x'));
@@ -43,41 +37,11 @@ TEST(ItemDisplayText, AtMostAThousandUnits) {
     EXPECT_EQ(ItemDisplayText(Item(std::wstring(999, L'y') + L"\nz")), std::wstring(999, L'y'));
 }
 
-TEST(ItemDisplayText, ViewPointsIntoTheEntry) {
-    const HistoryItem item = Item(L"abc\ndef");
-    const std::wstring_view view = ItemDisplayTextView(item);
-    EXPECT_EQ(view.data(), item.text.data());
-    EXPECT_EQ(view.size(), 3u);
-}
-
-TEST(HistoryStateMark, PadlockBeforeCheckMark) {
-    EXPECT_STREQ(HistoryStateMark(Item(L"a", L"", true, true)), L"\U0001F512");
-    EXPECT_STREQ(HistoryStateMark(Item(L"a", L"", false, true)), L"\U0001F512");
-    EXPECT_STREQ(HistoryStateMark(Item(L"a", L"", true, false)), L"\u2714");
-    EXPECT_STREQ(HistoryStateMark(Item(L"a")), L"");
-}
-
-TEST(FirstColumnText, TemplateTabsNumberFromOne) {
-    const HistoryItem item = Item(L"a", L"", true, true);
-    EXPECT_EQ(FirstColumnText(item, 0, false), L"1");
-    EXPECT_EQ(FirstColumnText(item, 2, false), L"3");
-    EXPECT_EQ(FirstColumnText(item, 9, false), L"10");
-}
-
-TEST(FirstColumnText, HistoryNeverShowsNumbers) {
-    EXPECT_EQ(FirstColumnText(Item(L"a"), 4, true), L"");
-    EXPECT_EQ(FirstColumnText(Item(L"a", L"", true), 4, true), L"\u2714");
-}
-
 TEST(ItemListRowCount, HistoryLimitHidesTheRest) {
     EXPECT_EQ(ItemListRowCount(Items(50), true, 20), 20);
     EXPECT_EQ(ItemListRowCount(Items(50), true, 60), 50);
     EXPECT_EQ(ItemListRowCount(Items(50), true, 0), 0);
     EXPECT_EQ(ItemListRowCount(Items(50), true, -1), 50);
-}
-
-TEST(ItemListRowCount, LimitAppliesToTheHistoryOnly) {
-    EXPECT_EQ(ItemListRowCount(Items(50), false, 20), 50);
 }
 
 TEST(ItemListRowCount, PlaceholderAloneShowsNoRow) {
@@ -105,18 +69,6 @@ TEST(ClientWidthWithRows, ScrollBarAppearsOnlyWhenRowsOverflowThePage) {
     EXPECT_EQ(ClientWidthWithRows(359, true, 17, 31, 30), 359);
     EXPECT_EQ(ClientWidthWithRows(376, false, 17, 30, 30), 376);
     EXPECT_EQ(ClientWidthWithRows(359, true, 17, 0, 30), 376);
-}
-
-TEST(RowColours, SelectionWinsOverHover) {
-    const RowColours selected = RowColoursFor(true, true);
-    EXPECT_EQ(selected.text, RGB(255, 255, 255));
-    EXPECT_EQ(selected.background, RGB(0, 120, 215));
-    const RowColours hovered = RowColoursFor(false, true);
-    EXPECT_EQ(hovered.text, RGB(0, 0, 0));
-    EXPECT_EQ(hovered.background, RGB(217, 235, 249));
-    const RowColours plain = RowColoursFor(false, false);
-    EXPECT_EQ(plain.text, RGB(0, 0, 0));
-    EXPECT_EQ(plain.background, RGB(243, 243, 243));
 }
 
 } // namespace

@@ -123,10 +123,4 @@ TEST(SettingsFile, NumbersReadLikeTheRuntime) {
     EXPECT_EQ(Parse(L"HotkeyKey=-1").HotkeyKey, 0xFFFFFFFFu);
 }
 
-TEST(SettingsFile, MissingFontSectionKeepsDefaults) {
-    const AppSettings s = Parse(L"[Window]\r\nRect=0,0,300,300\r\n");
-    EXPECT_TRUE(s.FontName.empty());
-    EXPECT_EQ(s.FontSize, 0);
-}
-
 } // namespace

@@ -80,12 +80,6 @@ TEST(OpenedText, MemoPadKeepsTheWholeTextListsParseIt) {
     EXPECT_TRUE(ItemsFromOpenedText(L"__EMPTY_ENCRYPTED_TAB__\r\n", TabType::MemoList).empty());
 }
 
-TEST(WipeString, LeavesNoCharactersBehind) {
-    std::wstring secret = L"a fairly long password that lives on the heap";
-    WipeString(secret);
-    EXPECT_TRUE(secret.empty());
-}
-
 TEST(TabKindChange, MemoPadAndListsConvertBothWays) {
     const std::vector<HistoryItem> memo = {MakeItem(L"a\r\n---\r\nb")};
     const std::vector<HistoryItem> list = ConvertEntries(memo, TabType::MemoPad, TabType::Template);

@@ -1,5 +1,5 @@
-// The tab strip's geometry, captions, ellipsis, hover rules and menu; the password panel's
-// geometry and mode; the list header texts and the memo pad's line ends.
+// The tab strip's geometry, ellipsis, hover rule and menu; the password panel's
+// geometry; the list header texts and the memo pad's line ends.
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 
@@ -10,7 +10,6 @@
 namespace {
 
 const std::wstring kSealed = L"\U0001F512";
-const std::wstring kOpened = L"\U0001F513";
 
 std::vector<int> Widths(const std::array<RECT, kTabCount>& rects) {
     std::vector<int> widths;
@@ -50,11 +49,6 @@ TEST(TabRectangles, TabsTouchWithoutGapsOrOverlap) {
     }
 }
 
-TEST(TabRectangles, StripNarrowerThanFourPixelsLeavesOnlyTheLastTab) {
-    EXPECT_EQ(Widths(TabRectangles(3, 28)), (std::vector<int>{0, 0, 0, 3}));
-    EXPECT_EQ(TabAtPoint(TabRectangles(3, 28), POINT{0, 5}), 3);
-}
-
 TEST(TabAtPoint, RightAndBottomEdgesBelongToNoTab) {
     const auto rects = TabRectangles(350, 28);
     EXPECT_EQ(TabAtPoint(rects, POINT{0, 0}), 0);
@@ -63,24 +57,6 @@ TEST(TabAtPoint, RightAndBottomEdgesBelongToNoTab) {
     EXPECT_EQ(TabAtPoint(rects, POINT{349, 10}), 3);
     EXPECT_EQ(TabAtPoint(rects, POINT{350, 10}), -1);
     EXPECT_EQ(TabAtPoint(rects, POINT{10, 28}), -1);
-}
-
-TEST(TabAtPoint, MenuKeyPointIsOnNoTab) {
-    // The keyboard's menu key reports (-1, -1).
-    EXPECT_EQ(TabAtPoint(TabRectangles(350, 28), POINT{-1, -1}), -1);
-}
-
-// ---- Captions and ellipsis ---------------------------------------------------------------
-
-TEST(TabCaption, LockMarkDirectlyBeforeTheName) {
-    EXPECT_EQ(TabCaption(Slot(L"メモ")), L"メモ");
-    EXPECT_EQ(TabCaption(Slot(L"メモ", true)), kSealed + L"メモ");
-    EXPECT_EQ(TabCaption(Slot(L"メモ", false, true)), kOpened + L"メモ");
-    EXPECT_EQ(kSealed.size(), 2u);
-}
-
-TEST(TabCaption, SealedMarkWinsOverOpenedMark) {
-    EXPECT_EQ(TabCaption(Slot(L"x", true, true)), kSealed + L"x");
 }
 
 // Ten pixels per UTF-16 unit, twenty for 'W'; counts the measurements.
@@ -97,12 +73,6 @@ struct FakeMeasure {
 
 std::wstring Fit(FakeMeasure& m, std::wstring_view text, int width) {
     return FitTextWithEllipsis([&m](std::wstring_view s) { return m(s); }, text, width);
-}
-
-TEST(FitTextWithEllipsis, TextThatFitsExactlyIsKeptWithOneMeasurement) {
-    FakeMeasure m;
-    EXPECT_EQ(Fit(m, L"ABCDEFGH", 80), L"ABCDEFGH");
-    EXPECT_EQ(m.calls, 1);
 }
 
 TEST(FitTextWithEllipsis, LongestPrefixThatFitsWithDots) {
@@ -125,20 +95,6 @@ TEST(FitTextWithEllipsis, DotsAloneWhenNothingElseFits) {
     EXPECT_EQ(Fit(m, L"ABCDEFGH", -8), L"...");
 }
 
-TEST(FitTextWithEllipsis, EmptyTextStaysEmpty) {
-    FakeMeasure m;
-    EXPECT_EQ(Fit(m, L"", 0), L"");
-}
-
-// ---- Visual states -------------------------------------------------------------------------
-
-TEST(TabHover, HoveringTheSelectedTabKeepsItSelected) {
-    TabVisuals v = SelectedOnly(0);
-    int hovered = -1;
-    EXPECT_TRUE(MoveTabHover(v, hovered, 0));
-    EXPECT_EQ(hovered, 0);
-    EXPECT_EQ(v[0], TabVisual::Selected);
-}
 
 TEST(TabHover, MarkFollowsTheMouseAndLeavesNormalTabsBehind) {
     TabVisuals v = SelectedOnly(0);
@@ -154,51 +110,11 @@ TEST(TabHover, MarkFollowsTheMouseAndLeavesNormalTabsBehind) {
     EXPECT_EQ(v[0], TabVisual::Selected);
 }
 
-TEST(TabHover, MovingWithinOneTabChangesNothing) {
-    TabVisuals v = SelectedOnly(1);
-    int hovered = 2;
-    v[2] = TabVisual::Hovered;
-    const TabVisuals before = v;
-    EXPECT_FALSE(MoveTabHover(v, hovered, 2));
-    EXPECT_EQ(v, before);
-}
-
 TEST(TabHover, SelectingClearsAHoverMarkElsewhere) {
     const TabVisuals v = SelectedOnly(2);
     EXPECT_EQ(v, (TabVisuals{TabVisual::Normal, TabVisual::Normal, TabVisual::Selected, TabVisual::Normal}));
     const TabVisuals none = SelectedOnly(-1);
     EXPECT_EQ(none, (TabVisuals{TabVisual::Normal, TabVisual::Normal, TabVisual::Normal, TabVisual::Normal}));
-}
-
-TEST(TabColours, SelectedIsOrangeOnDarkHoveredWhiteOnBlack) {
-    const TabColours selected = ColoursForTab(TabVisual::Selected);
-    EXPECT_EQ(selected.background, RGB(43, 43, 43));
-    EXPECT_EQ(selected.text, RGB(245, 130, 32));
-    EXPECT_TRUE(selected.markBar);
-    const TabColours hovered = ColoursForTab(TabVisual::Hovered);
-    EXPECT_EQ(hovered.background, RGB(0, 0, 0));
-    EXPECT_EQ(hovered.text, RGB(255, 255, 255));
-    EXPECT_TRUE(hovered.markBar);
-    const TabColours normal = ColoursForTab(TabVisual::Normal);
-    EXPECT_EQ(normal.background, RGB(43, 43, 43));
-    EXPECT_EQ(normal.text, RGB(255, 255, 255));
-    EXPECT_FALSE(normal.markBar);
-}
-
-TEST(TabPainting, BarIsTwoRowsAboveTheLastRow) {
-    const RECT bar = TabMarkBar(RECT{87, 0, 174, 28}, 28);
-    EXPECT_EQ(bar.left, 87);
-    EXPECT_EQ(bar.right, 174);
-    EXPECT_EQ(bar.top, 25);
-    EXPECT_EQ(bar.bottom, 27);
-}
-
-TEST(TabPainting, TextRectangleIsInset) {
-    const RECT text = TabTextRect(RECT{87, 0, 174, 28});
-    EXPECT_EQ(text.left, 91);
-    EXPECT_EQ(text.right, 170);
-    EXPECT_EQ(text.top, 2);
-    EXPECT_EQ(text.bottom, 28);
 }
 
 // ---- Context menu ----------------------------------------------------------------------------
@@ -217,37 +133,11 @@ std::vector<MenuRow> Menu(int tab, const TabSlot& slot) {
     return rows;
 }
 
-TEST(TabMenu, HistoryTabCannotBeConfigured) {
-    EXPECT_EQ(Menu(0, Slot(L"履歴")),
-              (std::vector<MenuRow>{{7001, L"このタブを暗号化...", false}, {40010, L"タブの設定", true}}));
-}
-
-TEST(TabMenu, PlainTemplateTabOffersBoth) {
-    EXPECT_EQ(Menu(3, Slot(L"定型文 3")),
-              (std::vector<MenuRow>{{7001, L"このタブを暗号化...", false}, {40010, L"タブの設定", false}}));
-}
-
 TEST(TabMenu, SealedTabGreysBoth) {
     EXPECT_EQ(Menu(2, Slot(L"x", true)),
               (std::vector<MenuRow>{{7001, L"このタブを暗号化...", true}, {40010, L"タブの設定", true}}));
 }
 
-TEST(TabMenu, TabOpenForTheRunOffersResealing) {
-    EXPECT_EQ(Menu(1, Slot(L"x", false, true)),
-              (std::vector<MenuRow>{{7004, L"暗号化状態に戻す", false}, {40010, L"タブの設定", true}}));
-}
-
-// ---- Panel ---------------------------------------------------------------------------------
-
-TEST(PanelMode, FollowsTheTabsLockState) {
-    EXPECT_EQ(PanelModeFor(2, true, -1), PanelMode::Unlock);
-    EXPECT_EQ(PanelModeFor(2, false, 2), PanelMode::Setup);
-    EXPECT_EQ(PanelModeFor(2, false, 1), PanelMode::Hidden);
-    EXPECT_EQ(PanelModeFor(0, false, -1), PanelMode::Hidden);
-    EXPECT_EQ(PanelModeFor(-1, false, -1), PanelMode::Hidden);
-    // A sealed tab asks for its password even if a setup was left open for it.
-    EXPECT_EQ(PanelModeFor(1, true, 1), PanelMode::Unlock);
-}
 
 void ExpectBox(const ControlBox& box, int x, int y, int width, int height, const char* what) {
     EXPECT_EQ(box.x, x) << what;
@@ -256,16 +146,6 @@ void ExpectBox(const ControlBox& box, int x, int y, int width, int height, const
     EXPECT_EQ(box.height, height) << what;
 }
 
-// Client 350 x 480, toolbar 40: content top 68, centre 40 + 206 + 28 = 274, middle 175.
-TEST(PanelGeometry, UnlockModeInTheDefaultWindow) {
-    const PanelGeometry g = ComputePanelGeometry(350, 480, 40, 96, false);
-    EXPECT_FALSE(g.setupMode);
-    ExpectBox(g.lockImage, 143, 119, 64, 64, "image");
-    ExpectBox(g.firstLabel, 10, 234, 330, 20, "label");
-    ExpectBox(g.password, 65, 264, 220, 24, "password");
-    ExpectBox(g.leftButton, 70, 299, 100, 26, "8002");
-    ExpectBox(g.rightButton, 180, 299, 100, 26, "8003");
-}
 
 TEST(PanelGeometry, SetupModeInTheDefaultWindow) {
     const PanelGeometry g = ComputePanelGeometry(350, 480, 40, 96, true);
@@ -290,27 +170,9 @@ TEST(PanelGeometry, LabelsAreWidthLessTwentyButAtMost450Centred) {
     EXPECT_EQ(wide.confirmLabel.x, 275);
 }
 
-TEST(PanelGeometry, PictureScalesWithDpi) {
-    const PanelGeometry g = ComputePanelGeometry(350, 480, 40, 144, false);
-    EXPECT_EQ(g.lockImage.width, 96);
-    EXPECT_EQ(g.lockImage.height, 96);
-    EXPECT_EQ(g.lockImage.x, 175 - 48);
-    // Gap (274 - 96 - 68 - 40) / 2 = 35 below the content top.
-    EXPECT_EQ(g.lockImage.y, 68 + 35);
-}
-
 TEST(PanelGeometry, PictureKeepsFivePixelsBelowTheStripInALowWindow) {
     const PanelGeometry g = ComputePanelGeometry(350, 100, 40, 96, false);
     EXPECT_EQ(g.lockImage.y, 68 + 5);
-}
-
-TEST(PanelGeometry, OddSizesTruncate) {
-    // Content 413 high: centre 40 + 206 + 28; middle 150; labels (301 - 281) / 2 = 10.
-    const PanelGeometry g = ComputePanelGeometry(301, 481, 40, 96, false);
-    EXPECT_EQ(g.firstLabel.y, 274 - 40);
-    EXPECT_EQ(g.firstLabel.x, 10);
-    EXPECT_EQ(g.password.x, 40);
-    EXPECT_EQ(g.lockImage.x, 118);
 }
 
 // ---- Header texts ------------------------------------------------------------------------
@@ -322,19 +184,8 @@ TEST(ListHeaderText, MarkCountsTwoUnitsInTheCutTo63) {
     EXPECT_EQ(header, kSealed + std::wstring(61, L'a'));
 }
 
-TEST(ListHeaderText, ShortNamesAreWhole) {
-    EXPECT_EQ(ListHeaderText(Slot(std::wstring(61, L'b').c_str(), false, true)), kOpened + std::wstring(61, L'b'));
-    EXPECT_EQ(ListHeaderText(Slot(L"履歴")), L"履歴");
-}
-
 TEST(ListHeaderText, UnmarkedNameIsCutTo63) {
     EXPECT_EQ(ListHeaderText(Slot(std::wstring(70, L'c').c_str())), std::wstring(63, L'c'));
-}
-
-TEST(FirstColumnHeader, StateOnHistoryNumberElsewhere) {
-    EXPECT_STREQ(FirstColumnHeader(0), L"再");
-    EXPECT_STREQ(FirstColumnHeader(1), L"番");
-    EXPECT_STREQ(FirstColumnHeader(3), L"番");
 }
 
 // ---- Memo pad ------------------------------------------------------------------------------
@@ -344,22 +195,6 @@ TEST(MemoTextForDisplay, LoneLineFeedsGainCarriageReturns) {
     EXPECT_EQ(MemoTextForDisplay(L"\n"), L"\r\n");
     EXPECT_EQ(MemoTextForDisplay(L"\n\n"), L"\r\n\r\n");
     EXPECT_EQ(MemoTextForDisplay(L"a\n\r"), L"a\r\n\r");
-}
-
-TEST(MemoTextForDisplay, CarriageReturnsAndPairsStay) {
-    EXPECT_EQ(MemoTextForDisplay(L"a\r\nb"), L"a\r\nb");
-    EXPECT_EQ(MemoTextForDisplay(L"a\rb"), L"a\rb");
-    EXPECT_EQ(MemoTextForDisplay(L"\r\r\n"), L"\r\r\n");
-    EXPECT_EQ(MemoTextForDisplay(L""), L"");
-}
-
-TEST(MemoPadText, FirstEntryOfTabsOneToThree) {
-    TabSlot slot = Slot(L"メモ");
-    slot.items.push_back(HistoryItem{L"x\ny", L"", false, false});
-    slot.items.push_back(HistoryItem{L"second", L"", false, false});
-    EXPECT_EQ(MemoPadText(2, slot), L"x\r\ny");
-    EXPECT_EQ(MemoPadText(0, slot), L"");
-    EXPECT_EQ(MemoPadText(1, Slot(L"empty")), L"");
 }
 
 } // namespace

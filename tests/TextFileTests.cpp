@@ -156,12 +156,6 @@ TEST(Utf8, EncoderMatchesTheSystemConverter) {
     }
 }
 
-TEST(AppDirectory, IsEverythingBeforeTheLastSeparator) {
-    EXPECT_EQ(DirectoryOfPath(L"C:\\Tools\\Nomaclip\\nomaclip.exe"), L"C:\\Tools\\Nomaclip");
-    EXPECT_EQ(DirectoryOfPath(L"C:\\Tools/Nomaclip/nomaclip.exe"), L"C:\\Tools/Nomaclip");
-    EXPECT_EQ(DirectoryOfPath(L"nomaclip.exe"), L"nomaclip.exe");
-}
-
 TEST(AppDirectory, IsTheFolderOfTheExecutable) {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
