@@ -98,6 +98,17 @@ def settings_text(**options):
     return BOM + ("\r\n".join(lines) + "\r\n").encode("utf-8")
 
 
+def with_tabs(settings, **tabs):
+    """settings.ini bytes with a [Tabs] section appended (Tab1="name", TabType1=2, ...)."""
+    lines = ["", "[Tabs]"] + ["%s=%s" % (k, v) for k, v in tabs.items()]
+    return settings + ("\r\n".join(lines) + "\r\n").encode("utf-8")
+
+
+def center(rect):
+    l, t, r, b = rect
+    return (l + r) // 2, (t + b) // 2
+
+
 def parse_settings(data):
     """Key/value pairs of a settings.ini (sections ignored, as the program reads it)."""
     if data.startswith(BOM):
@@ -789,6 +800,38 @@ class E2ETestCase(unittest.TestCase):
             log("evidence of %s kept in %s" % (name, Config.artifacts))
         except Exception as e:  # evidence is a courtesy; the failure itself is reported
             log("could not keep evidence: %s" % e)
+
+    # -- message boxes, dialogs and menus of the programs under test --
+
+    def message_boxes(self):
+        """Visible dialog windows (#32770): message boxes and the programs' dialogs."""
+        return self.session.state()["msgboxes"]
+
+    def wait_dialog(self, title, timeout=20):
+        """The visible dialog with this title, once it is there."""
+        return poll(lambda: ([b for b in self.message_boxes() if b["title"] == title] or [None])[0], timeout, 0.2,
+                    "the dialog %r" % title)
+
+    def wait_box(self, message, owner=None, timeout=30):
+        """The box showing text (message = (text, caption)); checks its caption and, when
+        given, its owner."""
+        text, caption = message
+        box = poll(lambda: ([b for b in self.message_boxes() if text in [c["text"] for c in b["children"]]] or
+                            [None])[0], timeout, 0.2, "the message %r" % text)
+        self.assertEqual(box["title"], caption, text)
+        if owner is not None:
+            self.assertEqual(box["owner"], owner, "owner of %r" % text)
+        return box
+
+    def answer_box(self, box, button=1):
+        """Clicks the box's button (1 OK, 2 Cancel, 6 Yes) and waits for the box to go."""
+        found = [c for c in box["children"] if c["class"] == "Button" and c["id"] == button]
+        self.assertEqual(len(found), 1, box)
+        self.session.click(*center(found[0]["rect"]))
+        poll(lambda: box["hwnd"] not in [b["hwnd"] for b in self.message_boxes()], 20, 0.2, "the box closed")
+
+    def open_menus(self):
+        return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
 
     def settle(self):
         """A clipboard change that follows a change of the foreground window within half

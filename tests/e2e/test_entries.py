@@ -7,8 +7,8 @@ tab's file, memo lists open their entries in the dialog. Every change is checked
 import subprocess
 import time
 
-from harness import BOM, Entry, items_text, parse_items, poll, settings_text
-from test_sealed_tabs import SealedTabTestCase, center, with_tabs
+from harness import BOM, E2ETestCase, Entry, center, items_text, parse_items, poll, settings_text, with_tabs
+from test_sealed_tabs import SealedTabTestCase
 
 LOCK = "\U0001f512"
 
@@ -60,6 +60,9 @@ def read_stored(data):
 
 
 class EntryTestCase(SealedTabTestCase):
+    # Boxes here belong to the list or to the edit dialog, and the dialog stays open beside them.
+    wait_box = E2ETestCase.wait_box
+
     def row_point(self, app, row, where=0.5):
         l, t, r, b = app.rows()[row][2]
         return (l + r) // 2, int(t + (b - t) * where)
@@ -84,18 +87,6 @@ class EntryTestCase(SealedTabTestCase):
         except AssertionError:
             raise AssertionError("%s holds %r, not %r" % (name, read_stored(app.read(name) or b""), entries)) from None
 
-    def wait_box(self, message, timeout=30):
-        """The message box showing text with its caption (owned by the window or a dialog of ours)."""
-        text, caption = message
-
-        def find():
-            boxes = [b for b in self.message_boxes() if text in [c["text"] for c in b["children"]]]
-            return boxes[0] if boxes else None
-
-        box = poll(find, timeout, 0.2, "the message %r" % text)
-        self.assertEqual(box["title"], caption, text)
-        return box
-
     def select(self, app, row):
         self.session.click(*self.row_point(app, row), button=3)  # a right click selects without choosing
         poll(self.open_menus, 20, 0.2, "the context menu")
@@ -109,10 +100,7 @@ class EntryTestCase(SealedTabTestCase):
         self.session.key(*(["Down"] * downs + ["Return"]))
 
     def edit_dialog(self, caption):
-        def find():
-            return [b for b in self.message_boxes() if b["title"] == caption]
-
-        dialog = poll(find, 20, 0.2, "the dialog %r" % caption)[0]
+        dialog = self.wait_dialog(caption)
         return dialog, {c["id"]: c for c in dialog["children"]}
 
     def dialog_text(self, dialog):

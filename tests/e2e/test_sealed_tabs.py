@@ -12,7 +12,7 @@ import subprocess
 import sys
 import time
 
-from harness import BOM, E2ETestCase, Entry, items_text, log, parse_items, poll, settings_text
+from harness import BOM, E2ETestCase, Entry, center, items_text, log, parse_items, poll, settings_text, with_tabs
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
 import envelope_interop as envelope  # noqa: E402
@@ -43,17 +43,6 @@ SETUP_CONTROLS = (PASSWORD, CONFIRMATION, SEAL, CANCEL)
 NAME_EDIT, KIND_TEMPLATE, KIND_MEMO_LIST, KIND_MEMO_PAD = 40012, 40013, 40014, 40015
 
 FILES = ["history.ini", "templates.txt", "templates2.txt", "templates3.txt"]
-
-
-def center(rect):
-    l, t, r, b = rect
-    return (l + r) // 2, (t + b) // 2
-
-
-def with_tabs(settings, **tabs):
-    """settings.ini bytes with a [Tabs] section appended (Tab1="name", TabType1=2, ...)."""
-    lines = ["", "[Tabs]"] + ["%s=%s" % (k, v) for k, v in tabs.items()]
-    return settings + ("\r\n".join(lines) + "\r\n").encode("utf-8")
 
 
 def python_seal(text, password):
@@ -132,31 +121,16 @@ class SealedTabTestCase(E2ETestCase):
         self.assertEqual(main["list"]["columns"][1], SEALED + tab_name)
         return main
 
-    def message_boxes(self):
-        return self.session.state()["msgboxes"]
-
     def wait_box(self, message, timeout=30):
         """Waits for the message box that shows text; checks its caption, its owner (the
         tool window) and that no other box or dialog is open beside it."""
-        text, caption = message
-
-        def find():
-            state = self.session.state()
-            boxes = [b for b in state["msgboxes"] if text in [c["text"] for c in b["children"]]]
-            return (boxes[0], state) if boxes else None
-
-        box, state = poll(find, timeout, 0.2, "the message %r" % text)
-        self.assertEqual(box["title"], caption, text)
-        self.assertEqual(box["owner"], state["main"]["hwnd"], "the box is owned by the tool window")
-        others = [b["title"] for b in state["msgboxes"] if b["hwnd"] != box["hwnd"]]
+        box = super().wait_box(message, owner=self.session.state()["main"]["hwnd"], timeout=timeout)
+        others = [b["title"] for b in self.message_boxes() if b["hwnd"] != box["hwnd"]]
         self.assertEqual(others, [], "other boxes besides %r" % (message,))
         return box
 
     def close_box(self, box):
-        ok = [c for c in box["children"] if c["class"] == "Button" and c["id"] == 1]  # IDOK
-        self.assertEqual(len(ok), 1, box)
-        self.session.click(*center(ok[0]["rect"]))
-        poll(lambda: box["hwnd"] not in [b["hwnd"] for b in self.message_boxes()], 20, 0.2, "the box closed")
+        self.answer_box(box)
 
     def expect_box(self, message, timeout=30):
         """Waits for the message and closes it with OK."""
@@ -237,9 +211,6 @@ class SealedTabTestCase(E2ETestCase):
         """Right arrow (the list, the panel or the tab strip has the focus): the next tab."""
         self.session.key("Right")
         return self.wait_main(app, predicate, what)
-
-    def open_menus(self):
-        return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
 
     def tray_exit_point(self, app):
         """Where 終了 sits in the tray menu, which opens at the same place every time: the
@@ -530,10 +501,7 @@ class TabSettingsTests(SealedTabTestCase):
     PASSWORD = "tab2 pass"
 
     def settings_dialog(self):
-        def find():
-            return [b for b in self.message_boxes() if b["title"] == "タブの設定"]
-
-        dialog = poll(find, 20, 0.2, "the tab settings dialog")[0]
+        dialog = self.wait_dialog("タブの設定")
         return dialog, {c["id"]: c for c in dialog["children"]}
 
     def click_and_wait_gone(self, dialog, control):

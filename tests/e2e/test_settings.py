@@ -16,8 +16,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, App, Config, E2ETestCase, Entry, items_text, log,
-                     poll, settings_text, win_path)
+from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, App, Config, E2ETestCase, Entry, center, items_text,
+                     log, poll, settings_text, win_path, with_tabs)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
 import envelope_interop as envelope  # noqa: E402
@@ -35,17 +35,6 @@ NEEDS_MODIFIER = ("ホットキーには Ctrl, Shift, Alt, Winキーのいずれ
 HOTKEY_TAKEN = ("ホットキー登録に失敗しました", "Error")
 
 DATA_FILES = ["history.ini", "settings.ini", "templates.txt", "templates2.txt", "templates3.txt"]
-
-
-def center(rect):
-    l, t, r, b = rect
-    return (l + r) // 2, (t + b) // 2
-
-
-def with_tabs(settings, **tabs):
-    """settings.ini bytes with a [Tabs] section appended."""
-    lines = ["", "[Tabs]"] + ["%s=%s" % (k, v) for k, v in tabs.items()]
-    return settings + ("\r\n".join(lines) + "\r\n").encode("utf-8")
 
 
 def read_shortcut(data):
@@ -90,7 +79,7 @@ class SettingsTestCase(E2ETestCase):
     and keyboard."""
 
     def dialog(self):
-        boxes = [b for b in self.session.state()["msgboxes"] if b["title"] == "設定"]
+        boxes = [b for b in self.message_boxes() if b["title"] == "設定"]
         return boxes[0] if boxes else None
 
     def open_settings(self, app, how="F12"):
@@ -136,28 +125,8 @@ class SettingsTestCase(E2ETestCase):
         self.click_control(button)
         poll(lambda: self.dialog() is None, 20, 0.2, "the settings dialog closed")
 
-    def wait_box(self, message, owner=None, timeout=30):
-        text, caption = message
-
-        def find():
-            boxes = [b for b in self.session.state()["msgboxes"] if text in [c["text"] for c in b["children"]]]
-            return boxes[0] if boxes else None
-
-        box = poll(find, timeout, 0.2, "the message %r" % text)
-        self.assertEqual(box["title"], caption, text)
-        if owner is not None:
-            self.assertEqual(box["owner"], owner, "owner of %r" % text)
-        return box
-
-    def answer_box(self, box, button=IDOK):
-        found = [c for c in box["children"] if c["class"] == "Button" and c["id"] == button]
-        self.assertEqual(len(found), 1, box)
-        self.session.click(*center(found[0]["rect"]))
-        poll(lambda: box["hwnd"] not in [b["hwnd"] for b in self.session.state()["msgboxes"]], 20, 0.2,
-             "the box closed")
-
     def boxes(self):
-        return [(b["title"], [c["text"] for c in b["children"] if c["text"]]) for b in self.session.state()["msgboxes"]]
+        return [(b["title"], [c["text"] for c in b["children"] if c["text"]]) for b in self.message_boxes()]
 
     def hotkey_free(self, mod, vk):
         return self.session.probe("hotkey-free", mod, vk)["free"]

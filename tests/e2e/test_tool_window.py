@@ -6,16 +6,11 @@ second start is refused, the tray menu ends the program with everything saved.""
 import os
 import time
 
-from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, SCREEN_H, SCREEN_W, Config, E2ETestCase, Entry, items_text,
-                     kill, log, parse_items, poll)
+from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, SCREEN_H, SCREEN_W, Config, E2ETestCase, Entry, center,
+                     items_text, kill, log, poll)
 
 LOCK = "\U0001f512"
 CHECK = "\u2714"
-
-
-def center(rect):
-    l, t, r, b = rect
-    return (l + r) // 2, (t + b) // 2
 
 
 class CaptureTests(E2ETestCase):
