@@ -134,7 +134,7 @@ class SealedTabTestCase(E2ETestCase):
 
     def expect_box(self, message, timeout=30):
         """Waits for the message and closes it with OK."""
-        self.close_box(self.wait_box(message, timeout))
+        self.close_box(self.wait_box(message, timeout=timeout))
 
     def assert_no_box(self, wait=1.0):
         """Nothing may pop up: gives the program time to (wrongly) show a box."""
