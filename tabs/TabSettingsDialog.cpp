@@ -2,9 +2,9 @@
 
 #include "app/AppContext.h"
 #include "app/Layout.h"
+#include "app/MainWindow.h"
 #include "resources/resource.h"
 #include "storage/ItemFormat.h"
-#include "storage/Settings.h"
 #include "storage/TemplateFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabView.h"
@@ -44,9 +44,7 @@ void OnOk(HWND dialog) {
         slot.items = ConvertEntries(slot.items, slot.type, kind);
     slot.type = kind;
 
-    AppSettings settings;
-    LoadSettings(settings);
-    AppLogic::SaveSettings(settings, g_app.tabs);
+    SaveSettingsWithWindowRect(); // the tab names and kinds go with the live settings
     if (!slot.encrypted)
         AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
 
