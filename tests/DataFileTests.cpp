@@ -126,25 +126,4 @@ TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
     EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"templates3.txt"))), L"k"), L"memo\r\n---");
 }
 
-TEST_F(DataFileTest, RandomListsRoundTripThroughTheFiles) {
-    AdversarialTexts gen(99);
-    for (int round = 0; round < 150; ++round) {
-        std::vector<HistoryItem> items(gen.Pick(4));
-        for (HistoryItem& item : items)
-            item = gen.Item();
-        const std::vector<HistoryItem> expected = ExpectedAfterRoundTrip(items);
-        SCOPED_TRACE(testing::Message() << "round " << round);
-
-        AppLogic::SaveHistory(items, 0, false, L"");
-        ASSERT_EQ(LoadHistory(history, 0), expected);
-
-        AppLogic::SaveTemplatesFromVector(L"templates.txt", items, false, L"", TabType::Template);
-        std::vector<HistoryItem> back = LoadTemplate(L"templates.txt", TabType::Template);
-        // A bare single entry keeps lone CRs; compare line breaks in one form.
-        for (HistoryItem& item : back)
-            item.text = LfOnly(item.text);
-        ASSERT_EQ(back, expected);
-    }
-}
-
 } // namespace

@@ -4,7 +4,7 @@
     run_e2e.py --nomaclip build/nomaclip.exe --helpers build/tests/e2e --build build \
                [--artifacts build/e2e-artifacts] MODULE [MODULE...] [-k PATTERN]
 
-MODULE is a test module of this folder (test_harness, test_tool_window). Prints the
+MODULE is a test module of this folder (test_tool_window, test_entries, ...). Prints the
 unittest report and a final line "N passed, N failed"; exits 0 only when nothing failed.
 """
 

@@ -18,7 +18,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import envelope_interop as envelope  # noqa: E402
 
 MAGIC = b"NMCENC_V2:"
-PLACEHOLDER = "__EMPTY_ENCRYPTED_TAB__"
 
 SEALED = "\U0001f512"  # lock mark in front of the name of a sealed tab
 OPENED = "\U0001f513"  # ... of a tab open for the run
@@ -664,47 +663,6 @@ class TabStripMenuTests(SealedTabTestCase):
         poll(lambda: not self.message_boxes(), 20, 0.2, "the dialog closed")
 
 
-class InteropTests(SealedTabTestCase):
-    PASSWORD = "合言葉-ひらく 2024"
-    ENTRIES = [Entry("テンプレ A"), Entry("B 一行目\nB 二行目"), Entry("名前付き", label="ラベル"), Entry("C", locked=True)]
-    SINGLE = "単独のエントリ\r\n二行目"
-    # Lines of an entry are joined with LF in memory; the single entry is sealed as it is held.
-    SINGLE_HELD = "単独のエントリ\n二行目"
-
-    def test_python_sealed_file_opens_in_the_window_and_window_sealed_file_opens_in_python(self):
-        sealed = python_seal(items_text(self.ENTRIES), self.PASSWORD)
-        app = self.app(settings=settings_text(StayVisible=1), history=[Entry("h")],
-                       templates={"templates.txt": sealed, "templates2.txt": BOM + self.SINGLE.encode()})
-        app.show_by_hotkey()
-
-        # Sealed by Python, opened in the window.
-        self.switch_right(app, header_is(SEALED + "定型文 1"), "the sealed tab 1")
-        self.assert_unlock_panel(app, "定型文 1")
-        self.open_with(app, self.PASSWORD)
-        self.expect_box(DONE_OPEN_FOR_RUN)
-        main = self.wait_main(app, lambda m: len(m["list"]["rows"]) == 4, "the four opened entries")
-        self.assertEqual(main["list"]["columns"][1], OPENED + "定型文 1")
-        self.assertEqual([r[1] for r in main["list"]["rows"]][:2], ["テンプレ A", "B 一行目"])
-        self.assertEqual(app.read("templates.txt"), sealed, "opening for the run writes nothing")
-
-        # Sealed in the window, opened by Python: a single entry is sealed as bare text.
-        self.switch_right(app, header_is("定型文 2"), "tab 2")
-        self.seal_by_keys(app, self.PASSWORD)
-        self.expect_box(DONE_SEALED)
-        self.assert_unlock_panel(app, "定型文 2")
-        data = app.read("templates2.txt")
-        self.assertTrue(data.startswith(MAGIC), data[:20])
-        self.assertEqual(python_open(data, self.PASSWORD), self.SINGLE_HELD)
-        self.assertIsNone(envelope.layout_problem(data.decode("ascii"), self.SINGLE_HELD))
-
-        # The tab open for the run is sealed again at the end of the run; Python opens it.
-        self.assertEqual(app.exit_by_tray_menu(), 0)
-        data = app.read("templates.txt")
-        self.assertTrue(data.startswith(MAGIC), data[:20])
-        self.assertNotEqual(data, sealed, "a fresh envelope at shut-down")
-        self.assertEqual(parse_items(python_open(data, self.PASSWORD).encode("utf-8")), self.ENTRIES)
-
-
 class LongPasswordTests(SealedTabTestCase):
     LONG = "".join("%03d-pass_!" % i for i in range(30))  # 300 characters, each run of 10 different
 
@@ -800,41 +758,3 @@ class BadFileTests(SealedTabTestCase):
         self.assertEqual({name: app.read(name) for name in files}, files)
         self.assertFalse(os.path.exists(app.path("templates3.txt")), "a sealed tab was saved at the end")
         self.assertEqual([n for n in os.listdir(app.dir) if n.endswith(".tmp")], [])
-
-    def test_sealed_file_with_bom_or_trailing_blanks_is_kept_until_opened_with_its_password(self):
-        # A BOM in front and blanks after the envelope, as an editor may leave them: the tab
-        # is sealed; the password is checked on the envelope without them.
-        entries = {i: [Entry("tab %d first" % i), Entry("tab %d second" % i)] for i in range(4)}
-        envelopes = {i: self.envelope_of(entries[i]).encode() for i in range(4)}
-        files = {
-            "history.ini": envelopes[0] + b"\r\n",
-            "templates.txt": BOM + envelopes[1],
-            "templates2.txt": envelopes[2] + b"  \r\n\t\r\n",
-            "templates3.txt": BOM + envelopes[3] + b"\r\n",
-        }
-        app = self.app(settings=settings_text(StayVisible=1), start=False)
-        for name, data in files.items():
-            app.write(name, data)
-        app.start()
-        stamps = {name: app.file_stamp(name) for name in files}
-        app.show_by_hotkey()
-        names = ["履歴", "定型文 1", "定型文 2", "定型文 3"]
-        for index in range(3):
-            with self.subTest(file=FILES[index]):
-                self.check_tab(app, index, names[index], "not the password", ERR_WRONG_PASSWORD)
-                self.assert_unchanged(app, stamps)
-                self.open_with(app, self.PASSWORD)
-                self.expect_box(DONE_OPEN_FOR_RUN)
-                self.wait_main(app, lambda m: [r[1] for r in m["list"]["rows"]] ==
-                               ["tab %d first" % index, "tab %d second" % index], "the opened entries")
-        # Tab 3 stays sealed: its file is left as it is at the end; the opened ones are
-        # sealed afresh (no BOM, no blanks) with the same entries.
-        self.check_tab(app, 3, names[3], "not the password", ERR_WRONG_PASSWORD)
-        self.assert_unchanged(app, stamps)
-        self.assertEqual(app.exit_by_tray_menu(), 0)
-        self.assertEqual(app.read("templates3.txt"), files["templates3.txt"])
-        for index in range(3):
-            data = app.read(FILES[index])
-            self.assertTrue(data.startswith(MAGIC) and data.strip() == data, data[:20] + data[-4:])
-            self.assertEqual(parse_items(python_open(data, self.PASSWORD).encode("utf-8")), entries[index])
-

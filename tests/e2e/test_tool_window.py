@@ -293,16 +293,6 @@ class ChooseTests(E2ETestCase):
         poll(lambda: [(r[0], r[1]) for r in app.rows()] == [("", "sentinel"), (CHECK, "行1"), ("", "first entry"),
                                                             ("", "third")], 20, 0.2, "the used mark in column 0")
 
-    def test_lone_cr_becomes_crlf(self):
-        app = self.app(history=[Entry("x")])
-        self.settle()
-        # A Windows program copies "a", lone CR, "b"; it is stored and given back with CR LF.
-        self.session.clipcopy("a\rb")
-        app.wait_history(lambda h: h[0].text == "a\nb", "the copy with a lone CR")
-        app.show_by_hotkey()
-        self.session.key("Return")
-        poll(lambda: self.session.clipboard()["text"] == "a\r\nb", 20, 0.2, "a CR LF on the clipboard")
-
     def test_click_on_a_row_chooses_it(self):
         app = self.app(history=[Entry("eins"), Entry("zwei"), Entry("drei")], settings=dict(MoveToTopOnCopy=0))
         app.show_by_hotkey()
