@@ -2,7 +2,6 @@
 // counts, the history cut and the click-area list.
 #include "ui/SettingsDialog.h"
 
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -92,22 +91,6 @@ TEST(HistoryCounts, ShownIsAtLeastOneAndKeptAtLeastShown) {
     EXPECT_EQ(settled(-7, 0), std::make_pair(1, 1));
     EXPECT_EQ(settled(5, INT_MIN), std::make_pair(5, 5));
     EXPECT_EQ(settled(INT_MAX, 3), std::make_pair(INT_MAX, INT_MAX));
-}
-
-TEST(HistoryCounts, CutKeepsTheFirstEntriesLockedOnesIncluded) {
-    std::vector<HistoryItem> items;
-    for (int i = 0; i < 6; ++i)
-        items.push_back(MakeItem(std::to_wstring(i), L"", false, i >= 3));
-    const std::vector<HistoryItem> original = items;
-
-    EXPECT_FALSE(CutHistory(items, 6));
-    EXPECT_FALSE(CutHistory(items, 0)); // no limit
-    EXPECT_FALSE(CutHistory(items, INT_MAX));
-    EXPECT_EQ(items, original);
-
-    EXPECT_TRUE(CutHistory(items, 4));
-    EXPECT_EQ(items, std::vector<HistoryItem>(original.begin(), original.begin() + 4));
-    EXPECT_TRUE(items.back().locked);
 }
 
 TEST(AreaChoices, PositionsAndAreasMapBothWays) {
