@@ -33,25 +33,6 @@ TEST(ClipboardLineEnds, LoneLfAndLoneCrBecomeCrLf) {
     EXPECT_EQ(ToClipboardLineEnds(L""), L"");
 }
 
-TEST(HookKeys, FKeysMapToTheirCommandsAndF9F10PassOn) {
-    int command = 0;
-    const struct {
-        DWORD key;
-        int command;
-    } commands[] = {{VK_F1, CMD_ALWAYS_ON_TOP}, {VK_F2, CMD_STAY_VISIBLE}, {VK_F3, CMD_PAUSE_HISTORY},
-                    {VK_F4, CMD_MOVE_TO_TOP},   {VK_F5, CMD_AUTO_PASTE},   {VK_F6, CMD_CLEAR_HISTORY},
-                    {VK_F11, CMD_BACKUP},       {VK_F12, CMD_SETTINGS}};
-    for (const auto& c : commands) {
-        EXPECT_EQ(ClassifyHookKey(c.key, command), HookKey::PostCommand);
-        EXPECT_EQ(command, c.command);
-    }
-    EXPECT_EQ(ClassifyHookKey(VK_ESCAPE, command), HookKey::Escape);
-    EXPECT_EQ(ClassifyHookKey(VK_F7, command), HookKey::TabKey);
-    EXPECT_EQ(ClassifyHookKey(VK_F8, command), HookKey::TabKey);
-    for (DWORD key : {DWORD{VK_F9}, DWORD{VK_F10}, DWORD{0x41}, DWORD{VK_RETURN}})
-        EXPECT_EQ(ClassifyHookKey(key, command), HookKey::PassOn);
-}
-
 TEST(PrivacyMarks, PasswordManagersKeepTheirCopiesOut) {
     ClipboardPrivacyMarks plain;
     EXPECT_FALSE(ClipboardAsksToBeSkipped(plain));
