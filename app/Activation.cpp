@@ -121,6 +121,10 @@ UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner) {
     return chosen;
 }
 
+bool OwnPopupMenuOpen() {
+    return g_popupMenusOpen > 0;
+}
+
 void RememberPreviousWindow(HWND window) {
     if (!window || window == g_windows.main)
         return;
@@ -215,23 +219,41 @@ const std::vector<HistoryItem>& SourceList() {
     return g_app.tabs[(t == 2 || t == 3) ? t : 1].items;
 }
 
-// One attempt, as a clipboard held by another program is its business; true when our
-// text is on the clipboard.
-bool WriteClipboardText(const std::wstring& text) {
-    if (text.empty() || !OpenClipboard(g_windows.main))
+// Puts bytes on the open clipboard in the given format; true when the clipboard took them.
+bool SetClipboardBytes(UINT format, const void* data, size_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory)
         return false;
     bool written = false;
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* target = GlobalLock(memory)) {
-            memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            written = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        }
-        if (!written)
-            GlobalFree(memory); // the clipboard owns it only after a successful SetClipboardData
+    if (void* target = GlobalLock(memory)) {
+        memcpy(target, data, size);
+        GlobalUnlock(memory);
+        written = SetClipboardData(format, memory) != nullptr;
     }
+    if (!written)
+        GlobalFree(memory); // the clipboard owns it only after a successful SetClipboardData
+    return written;
+}
+
+// A text from a tab open for the run is sealed on disk: it asks Windows' clipboard history,
+// cloud clipboard and other clipboard keepers to leave it alone.
+void MarkClipboardPrivate() {
+    const DWORD no = 0;
+    for (const wchar_t* name : {L"ExcludeClipboardContentFromMonitorProcessing", L"CanIncludeInClipboardHistory",
+                                L"CanUploadToCloudClipboard"})
+        if (const UINT format = RegisterClipboardFormatW(name))
+            SetClipboardBytes(format, &no, sizeof(no)); // a keeper that ignores the marks is beyond our reach
+}
+
+// One attempt, as a clipboard held by another program is its business; true when our
+// text is on the clipboard.
+bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
+    if (text.empty() || !OpenClipboard(g_windows.main))
+        return false;
+    EmptyClipboard();
+    const bool written = SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (written && sealedSource)
+        MarkClipboardPrivate();
     CloseClipboard();
     return written;
 }
@@ -246,7 +268,9 @@ int CopyEntryToClipboard(int row) {
         return -1;
     // Only a write that really happened may swallow the next clipboard update; otherwise
     // the user's next copy would be lost.
-    if (WriteClipboardText(ToClipboardLineEnds(source[row].text)))
+    const int sourceTab = g_app.historyShown ? kHistoryTab : g_app.currentTab;
+    const bool sealedSource = sourceTab >= 0 && sourceTab < kTabCount && g_app.tabs[sourceTab].tempUnlocked;
+    if (WriteClipboardText(ToClipboardLineEnds(source[row].text), sealedSource))
         g_app.selfCopyPending = true;
 
     int r = row;

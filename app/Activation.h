@@ -26,6 +26,7 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command);
 // TrackPopupMenu for the program's own pop-up menus (TPM_RETURNCMD): while one is open the
 // keyboard hook leaves Esc to the menu, which closes only itself.
 UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner);
+bool OwnPopupMenuOpen();
 
 // Offers a window as the paste target (ignores our own, the desktop shell and nulls).
 void RememberPreviousWindow(HWND window);

@@ -7,10 +7,13 @@
 #include <windows.h>
 
 // Private messages of the main window.
-inline constexpr UINT WM_APP_TRAY = WM_APP + 1;     // notification-area icon; lParam = mouse message
-inline constexpr UINT WM_APP_SHOW = WM_APP + 2;     // edge click: show the window
-inline constexpr UINT WM_APP_PASTE = WM_APP + 3;    // paste; wParam = row of the chosen entry
-inline constexpr UINT WM_APP_HOOK_KEY = WM_APP + 4; // F7/F8 decided in the hook, acted on here; wParam = key
+inline constexpr UINT WM_APP_TRAY = WM_APP + 1;             // notification-area icon; lParam = mouse message
+inline constexpr UINT WM_APP_SHOW = WM_APP + 2;             // edge click: show the window
+inline constexpr UINT WM_APP_PASTE = WM_APP + 3;            // paste; wParam = row of the chosen entry
+inline constexpr UINT WM_APP_HOOK_KEY = WM_APP + 4;         // F7/F8 decided in the hook, acted on here; wParam = key
+inline constexpr UINT WM_APP_SAVE_FAILED = WM_APP + 7;      // a file could not be written; wParam = SaveTarget
+inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was changed elsewhere; wParam = tab
+inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 
 // Command and control identifiers shared by toolbar buttons, F-keys and child windows.
 // (Resource and dialog ids live in resources/resource.h.)
@@ -74,6 +77,12 @@ inline bool IsSealed(int t) {
     return t >= 0 && t < kTabCount && g_app.tabs[t].encrypted;
 }
 
+// True when tab t's entries are not in memory and nothing may be written for it: sealed, or
+// its file could not be read at start-up.
+inline bool ContentUnavailable(int t) {
+    return t >= 0 && t < kTabCount && (g_app.tabs[t].encrypted || g_app.tabs[t].unreadable);
+}
+
 // The entries the list shows: the history while historyShown, else the current tab's.
 inline std::vector<HistoryItem>& ItemsInView() {
     const int t = g_app.historyShown ? 0 : g_app.currentTab;
@@ -82,7 +91,7 @@ inline std::vector<HistoryItem>& ItemsInView() {
 
 // Writes the history (sealed again with its password when opened for the run). A sealed
 // history is not in memory and is never written.
-void SaveLiveHistory();
+bool SaveLiveHistory();
 
 // The whole text of a window or control; empty for none.
 std::wstring WindowText(HWND window);

@@ -11,7 +11,6 @@ namespace {
 
 constexpr UINT kRetryIntervalMs = 25;
 constexpr int kRetryAttempts = 10;
-constexpr uint64_t kAfterForegroundChangeMs = 500;
 
 struct PendingCapture {
     bool active = false;
@@ -73,19 +72,31 @@ void StopRetrying(HWND mainWindow) {
     g_pending.active = false;
 }
 
+bool OwnedByThisProcess(HWND window) {
+    DWORD process = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &process);
+    return process != 0 && process == GetCurrentProcessId();
+}
+
 // One attempt at the pending change; false when the clipboard could not be opened.
 bool TryCapture(HWND mainWindow) {
     if (!OpenClipboard(mainWindow))
         return false;
     const ClipboardPrivacyMarks marks = ReadPrivacyMarks();
     const std::wstring text = ClipboardAsksToBeSkipped(marks) ? std::wstring() : ReadOpenClipboardText();
+    const bool ownCopy = OwnedByThisProcess(GetClipboardOwner());
     CloseClipboard();
     g_handledSequence = g_pending.sequence;
 
-    if (text.empty() || IsSealed(0))
+    if (text.empty() || ContentUnavailable(kHistoryTab))
         return true;
-    // A copy right after a window switch is most often the switch's side effect.
-    if (g_pending.arrival - g_app.lastForegroundChange < kAfterForegroundChangeMs)
+    // Ctrl+C in the memo pad or the edit dialog of a tab open for the run copies a sealed
+    // text; none of our own windows' copies is recorded while any tab is open, so no such
+    // text reaches a history file that may be plain.
+    if (ownCopy && AnyTabOpenForRun(g_app.tabs))
+        return true;
+    if (TooSoonAfterWindowSwitch(g_pending.arrival, g_app.lastForegroundChange))
         return true;
     CaptureClipboardText(g_app, text);
     if (g_app.historyShown && g_windows.list)
@@ -95,6 +106,10 @@ bool TryCapture(HWND mainWindow) {
 }
 
 } // namespace
+
+bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange) {
+    return arrival - lastForegroundChange < kAfterWindowSwitchMs;
+}
 
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {
     if (marks.excludeFromMonitoring || marks.viewerIgnore)

@@ -19,6 +19,12 @@ struct ClipboardPrivacyMarks {
 // permission is present and is not a DWORD other than 0.
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
 
+// A copy that follows a change of the foreground window within half a second is most often
+// the switch's side effect and is not recorded. Times are GetTickCount64 milliseconds; the
+// difference is taken unsigned.
+inline constexpr uint64_t kAfterWindowSwitchMs = 500;
+bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange);
+
 inline constexpr UINT_PTR kCaptureRetryTimer = 4711;
 
 // WM_CLIPBOARDUPDATE of the main window.

@@ -1,17 +1,14 @@
 #include "app/AppContext.h"
 
-#include "storage/HistoryFile.h"
+#include "app/Saving.h"
 
 AppState g_app;
 AppWindows g_windows;
 LockPictures g_lockPictures;
 HINSTANCE g_instance = nullptr;
 
-void SaveLiveHistory() {
-    const TabSlot& history = g_app.tabs[kHistoryTab];
-    if (history.encrypted)
-        return;
-    AppLogic::SaveHistory(history.items, g_app.MaxHistory, !history.password.empty(), history.password);
+bool SaveLiveHistory() {
+    return SaveSlot(kHistoryTab);
 }
 
 std::wstring WindowText(HWND window) {

@@ -62,6 +62,9 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // A portable program is often started from Downloads: no library is ever loaded from
+    // beside the exe or from the current folder, only the system's own copies.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {

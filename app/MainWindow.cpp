@@ -4,13 +4,12 @@
 #include "app/AppContext.h"
 #include "app/ClipboardCapture.h"
 #include "app/Layout.h"
+#include "app/Saving.h"
 #include "app/WindowPlacement.h"
 #include "resources/resource.h"
 #include "storage/Backup.h"
-#include "storage/HistoryFile.h"
 #include "storage/Settings.h"
-#include "storage/TemplateFiles.h"
-#include "storage/TextFile.h"
+#include "storage/SlotFile.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabSettingsDialog.h"
 #include "tabs/TabStrip.h"
@@ -31,6 +30,8 @@ namespace {
 constexpr UINT kTrayIconId = 1;
 constexpr COLORREF kContentBackground = RGB(243, 243, 243);
 constexpr uint64_t kTrayClickAfterAutoHideMs = 250;
+constexpr UINT_PTR kQuitTimer = 4713;
+constexpr UINT kQuitRetryMs = 100;
 
 HWINEVENTHOOK g_foregroundHook = nullptr;
 HBRUSH g_memoBrush = nullptr;
@@ -100,31 +101,6 @@ HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, D
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_instance, nullptr);
 }
 
-// The first memo pad tab shows its file's text as it is on disk.
-void FillMemoPadAtStart() {
-    for (int t = 1; t < kTabCount; ++t) {
-        TabSlot& slot = g_app.tabs[t];
-        if (slot.type != TabType::MemoPad)
-            continue;
-        if (slot.encrypted)
-            return;
-        const std::wstring path = DataFilePath(slot.fileName);
-        std::string bytes = FileContentBytes(path);
-        if (bytes.size() > 2 && bytes.compare(0, 3, kUtf8Bom) == 0)
-            bytes.erase(0, 3);
-        const std::wstring text = FromUtf8(bytes);
-        g_app.settingMemoText = true;
-        SetWindowTextW(g_windows.memoPad, text.c_str());
-        g_app.settingMemoText = false;
-        if (!text.empty()) {
-            HistoryItem memo;
-            memo.text = text;
-            slot.items = {memo};
-        }
-        return;
-    }
-}
-
 bool OnCreate(HWND window) {
     g_windows.main = window;
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
@@ -137,12 +113,11 @@ bool OnCreate(HWND window) {
 
     g_app.currentTab = 0;
     g_app.historyShown = true;
-    TabSlot& history = g_app.tabs[0];
-    history.items = LoadHistory(history, g_app.MaxHistory);
-    for (int t = 1; t < kTabCount; ++t) {
-        TabSlot& slot = g_app.tabs[t];
-        slot.items = LoadTemplates(slot.fileName, slot.encrypted, slot.tempUnlocked, slot.password, slot.type);
-    }
+    // The memo pad shows its tab's entry whenever that tab is put on screen: the loader has
+    // decoded the file once, in whatever encoding it came.
+    for (TabSlot& slot : g_app.tabs)
+        LoadSlot(slot, g_app.MaxHistory);
+    TabSlot& history = g_app.tabs[kHistoryTab];
 
     CreateToolbar(window);
     g_windows.list = CreateItemList(window);
@@ -150,7 +125,6 @@ bool OnCreate(HWND window) {
                                     WS_CHILD | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                                     CTL_MEMO_PAD, window);
     SendMessageW(g_windows.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
-    FillMemoPadAtStart();
     LayoutMainWindow(window);
     FillItemList(g_windows.list, history.items);
 
@@ -167,6 +141,7 @@ bool OnCreate(HWND window) {
     g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged, 0,
                                        0, WINEVENT_OUTOFCONTEXT);
     LayoutMainWindow(window);
+    PostMessageW(window, WM_APP_UNREADABLE_FILES, 0, 0); // said once, when the loop runs
     return true;
 }
 
@@ -181,21 +156,14 @@ void OnDestroy(HWND window) {
     RemoveTabStripSubclass();
     ForgetTabStripFont(); // the list font goes below; the strip must not draw with it
 
-    const int t = g_app.currentTab;
-    if (t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t))
-        MemoTextIntoItems(g_app.tabs[t]);
-    SaveLiveHistory();
-    for (int s = 1; s < kTabCount; ++s) {
-        const TabSlot& slot = g_app.tabs[s];
-        if (!slot.encrypted)
-            AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password,
-                                              slot.type);
-    }
-
-    // The passwords of tabs open for the run end with the run.
+    // Only what has not reached its file yet is written: a file the user changed in another
+    // program is not overwritten by an exit. The quit command has asked about everything
+    // already; another way of ending asks nothing.
+    SaveUnsavedChanges(false);
+    // The tabs open for the run end with the run; nothing after this can write them.
     KillTimer(window, kMemoSealTimer);
-    for (TabSlot& slot : g_app.tabs)
-        WipeString(slot.password);
+    KillTimer(window, kQuitTimer);
+    ForgetOpenedTabs();
 
     DestroyToolbarImages();
     if (OwnsListFont())
@@ -215,17 +183,15 @@ void OnDestroy(HWND window) {
 void OnMemoPadChanged() {
     const int t = g_app.currentTab;
     if (!g_windows.memoPad || g_app.destroying || g_app.settingMemoText || t < 1 || t >= kTabCount ||
-        g_app.tabs[t].type != TabType::MemoPad || IsSealed(t))
+        g_app.tabs[t].type != TabType::MemoPad || ContentUnavailable(t))
         return;
     TabSlot& slot = g_app.tabs[t];
     MemoTextIntoItems(slot);
-    if (slot.tempUnlocked && slot.password.empty())
-        return;
-    if (!slot.password.empty()) {
+    if (slot.tempUnlocked) {
         ScheduleMemoSeal(t); // sealing costs two key derivations: not on every keystroke
         return;
     }
-    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, false, slot.password, slot.type);
+    SaveSlot(t);
 }
 
 bool* ToggleFlag(int command) {
@@ -366,6 +332,55 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
     }
 }
 
+// ---- quitting -----------------------------------------------------------------------
+
+BOOL CALLBACK CancelOwnDialog(HWND window, LPARAM found) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+        // キャンセル: a dialog's edits are dropped; a question without that answer is left to
+        // the user, and the quit waits for it.
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        *reinterpret_cast<bool*>(found) = true;
+    }
+    return TRUE;
+}
+
+// Ends the dialogs, message boxes and menus of ours that are open; true when there were any.
+bool CancelOwnDialogs() {
+    bool found = false;
+    EnumThreadWindows(GetCurrentThreadId(), CancelOwnDialog, reinterpret_cast<LPARAM>(&found));
+    if (OwnPopupMenuOpen()) {
+        EndMenu();
+        found = true;
+    }
+    return found;
+}
+
+// "終了": a dialog still open would go on after the window is gone and save what it holds,
+// with the passwords of tabs open for the run already wiped. So the open dialogs end first
+// (as キャンセル) and the quit goes on from the message loop once their loops are left.
+void RequestQuit(HWND window) {
+    if (CancelOwnDialogs()) {
+        SetTimer(window, kQuitTimer, kQuitRetryMs, nullptr);
+        return;
+    }
+    KillTimer(window, kQuitTimer);
+    SaveUnsavedChanges(true);
+    if (CancelOwnDialogs()) { // a question asked meanwhile may have opened something
+        SetTimer(window, kQuitTimer, kQuitRetryMs, nullptr);
+        return;
+    }
+    RemoveTrayIcon(window);
+    DestroyWindow(window);
+}
+
+// The session ends (log-off, shut-down): what has not reached its file yet is written now,
+// the last keystrokes of a memo pad open for the run included.
+void OnEndSession() {
+    SaveUnsavedChanges(false);
+}
+
 // ---- showing and hiding -------------------------------------------------------------
 
 void OnTray(HWND window, UINT mouseMessage) {
@@ -391,8 +406,7 @@ void OnTray(HWND window, UINT mouseMessage) {
         if (chosen == 1) {
             ShowToolWindow();
         } else if (chosen == 2) {
-            RemoveTrayIcon(window);
-            DestroyWindow(window);
+            RequestQuit(window);
         } else if (chosen == 3) {
             OpenSettingsDialog(window);
         }
@@ -485,7 +499,10 @@ LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 AppSettings LoadStartupSettings() {
     AppSettings settings;
-    if (LoadSettings(settings)) {
+    FileRead read = FileRead::Missing;
+    const bool loaded = LoadSettings(settings, &read);
+    NoteSettingsRead(read);
+    if (loaded) {
         ApplyLoadedSettings(settings);
         return settings;
     }
@@ -544,7 +561,8 @@ void SaveSettingsWithRect(int x, int y, int width, int height) {
         saved.width = width;
     if (height != -1)
         saved.height = height;
-    AppLogic::SaveSettings(CollectSettings(saved), g_app.tabs);
+    if (SettingsMayBeWritten())
+        NoteSettingsSaved(AppLogic::SaveSettings(CollectSettings(saved), g_app.tabs));
 }
 
 void SaveSettingsWithWindowRect() {
@@ -660,6 +678,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             FlushMemoSeal();
             return 0;
         }
+        if (wParam == kQuitTimer) {
+            RequestQuit(window);
+            return 0;
+        }
         break;
     case WM_APP_TRAY:
         OnTray(window, static_cast<UINT>(lParam));
@@ -676,6 +698,22 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_APP_TAB_KEY:
         OnTabKey(wParam);
+        return 0;
+    case WM_APP_SAVE_FAILED:
+        OnSaveFailed(static_cast<int>(wParam));
+        return 0;
+    case WM_APP_FILE_CONFLICT:
+        OnFileConflict(static_cast<int>(wParam));
+        return 0;
+    case WM_APP_UNREADABLE_FILES:
+        OnUnreadableFiles();
+        return 0;
+    case WM_QUERYENDSESSION:
+        OnEndSession();
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
         return 0;
     default:
         // A restarted Explorer has forgotten our icon.

@@ -179,7 +179,7 @@ void StretchToolbarGap(int clientWidth) {
 
 bool MemoPadInView() {
     const int t = g_app.currentTab;
-    return t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !IsSealed(t) &&
+    return t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !ContentUnavailable(t) &&
            g_app.encryptSetupTab != t;
 }
 

@@ -3,6 +3,7 @@
 // when a case is over its budget.
 #include "core/Capture.h"
 #include "core/UniqueHandles.h"
+#include "crypto/CngHandles.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/TextFile.h"
@@ -14,7 +15,6 @@
 
 #include <windows.h>
 #include <fstream>
-#include <bcrypt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -176,16 +176,19 @@ Result LoadCase() {
 
 // The derivation every seal and open must pay for: PBKDF2-HMAC-SHA-256, 100,000 rounds.
 void BareDerivations(int count) {
+    const cng::Api* api = cng::GetCng();
+    if (!api)
+        return;
     BCRYPT_ALG_HANDLE raw = nullptr;
-    BCryptOpenAlgorithmProvider(&raw, BCRYPT_SHA256_ALGORITHM, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+    api->OpenAlgorithmProvider(&raw, BCRYPT_SHA256_ALGORITHM, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG);
     UniqueBCryptAlg alg(raw);
     const wchar_t password[] = L"password";
     UCHAR salt[16] = {1, 2, 3};
     UCHAR key[32];
     for (int i = 0; i < count; ++i) {
         salt[0] = static_cast<UCHAR>(i);
-        BCryptDeriveKeyPBKDF2(alg.get(), reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(password)), sizeof(password),
-                              salt, sizeof(salt), 100000, key, sizeof(key), 0);
+        api->DeriveKeyPBKDF2(alg.get(), reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(password)), sizeof(password),
+                             salt, sizeof(salt), 100000, key, sizeof(key), 0);
     }
 }
 

@@ -66,6 +66,15 @@ int DropTarget(int sourceRow, int markRow, bool after) {
     return target == sourceRow ? -1 : target;
 }
 
+int InsertEntry(std::vector<HistoryItem>& items, bool history, HistoryItem entry) {
+    const auto at =
+        history ? std::partition_point(items.begin(), items.end(), [](const HistoryItem& item) { return item.locked; })
+                : items.end();
+    entry.locked = false;
+    const auto inserted = items.insert(at, std::move(entry));
+    return static_cast<int>(inserted - items.begin());
+}
+
 bool RemoveItem(std::vector<HistoryItem>& items, int row, bool keepLocked) {
     if (!ValidRow(items, row) || (keepLocked && items[static_cast<size_t>(row)].locked))
         return false;

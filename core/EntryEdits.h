@@ -28,6 +28,10 @@ bool MoveItem(std::vector<HistoryItem>& items, int from, int to);
 // nothing (no mark, or the entry's own place).
 int DropTarget(int sourceRow, int markRow, bool after);
 
+// Adds an entry that has no place yet: on the history at the top of the unlocked group, as a
+// new copy would go; on any other tab at the end. Returns its index.
+int InsertEntry(std::vector<HistoryItem>& items, bool history, HistoryItem entry);
+
 // Removes items[row] unless it is out of range or (when `keepLocked`) locked. True when removed.
 bool RemoveItem(std::vector<HistoryItem>& items, int row, bool keepLocked);
 

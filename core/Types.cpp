@@ -1,5 +1,26 @@
 #include "core/Types.h"
 
+#include <algorithm>
+#include <atomic>
+
+EntryId NewEntryId() {
+    static std::atomic<EntryId> next{0};
+    return ++next;
+}
+
+bool AnyTabOpenForRun(const TabSlots& tabs) {
+    return std::any_of(tabs.begin(), tabs.end(), [](const TabSlot& slot) { return slot.tempUnlocked; });
+}
+
+int FindEntry(const std::vector<HistoryItem>& items, EntryId id) {
+    if (id == kNoEntry)
+        return -1;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
 TabSlots MakeDefaultTabs() {
     static const wchar_t* const names[kTabCount] = {L"履歴", L"定型文 1", L"定型文 2", L"定型文 3"};
     static const wchar_t* const files[kTabCount] = {L"history.ini", L"templates.txt", L"templates2.txt",

@@ -9,12 +9,22 @@
 #include <string>
 #include <vector>
 
+// Names one entry for the whole run, whatever row it moves to. A dialog, a menu or a drag
+// that outlives the message that started it keeps the id, never a row number: captures
+// arriving meanwhile move the rows.
+using EntryId = uint64_t;
+inline constexpr EntryId kNoEntry = 0;
+
+// A fresh id for each entry that comes into being; never kNoEntry.
+EntryId NewEntryId();
+
 // One entry of the history or of a template, memo-list or memo-pad tab.
 struct HistoryItem {
     std::wstring text;
-    std::wstring label;  // shown instead of the text when non-empty
-    bool used = false;   // chosen or captured again; the check mark, "[C]" in files
-    bool locked = false; // belongs to the locked group at the top of the history; "[L]" in files
+    std::wstring label;        // shown instead of the text when non-empty
+    bool used = false;         // chosen or captured again; the check mark, "[C]" in files
+    bool locked = false;       // belongs to the locked group at the top of the history; "[L]" in files
+    EntryId id = NewEntryId(); // copies keep it; not part of what the entry holds
 
     bool operator==(const HistoryItem& o) const {
         return text == o.text && label == o.label && used == o.used && locked == o.locked;
@@ -35,6 +45,19 @@ inline TabType TabTypeFromInt(int value) {
 inline constexpr int kTabCount = 4;
 inline constexpr int kHistoryTab = 0;
 
+// What a data file looked like on disk when the program last read or wrote it; a file
+// that differs from it was changed by another program meanwhile.
+struct FileStamp {
+    bool exists = false;
+    uint64_t size = 0;
+    uint64_t writeTime = 0; // FILETIME as one number
+
+    bool operator==(const FileStamp& o) const {
+        return exists == o.exists && size == o.size && writeTime == o.writeTime;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
 // Run-time state of one of the four tabs.
 struct TabSlot {
     std::wstring name;
@@ -44,9 +67,18 @@ struct TabSlot {
     bool encrypted = false;    // sealed and not opened in this run: entries not in memory
     bool tempUnlocked = false; // opened for this run; every save seals again with password
     std::wstring password;     // held only while tempUnlocked
+    bool unreadable = false;   // the file exists but could not be read: never written this run
+    bool dirty = false;        // holds changes its file does not have yet (a save failed or waits)
+    FileStamp diskStamp;       // the file as last read or written
 };
 
 using TabSlots = std::array<TabSlot, kTabCount>;
+
+// True when any tab is open for the run: its texts are in memory but sealed on disk.
+bool AnyTabOpenForRun(const TabSlots& tabs);
+
+// The row of the entry with this id, or -1 when it is no longer there.
+int FindEntry(const std::vector<HistoryItem>& items, EntryId id);
 
 // The four slots with their default names and files.
 TabSlots MakeDefaultTabs();

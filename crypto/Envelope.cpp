@@ -1,16 +1,14 @@
-// The sealed-text envelope on Windows CNG (bcrypt) and crypt32.
+// The sealed-text envelope on Windows CNG, reached through the table of crypto/Cng.h.
 // Every call stands alone: providers, keys and buffers live for one call and are released on
 // every path; key material and key schedules are wiped before their memory is freed.
+// The envelope fails closed: when CNG cannot be loaded, or its generator or hash fails, no
+// envelope is written and none is opened.
 #include "crypto/Envelope.h"
 #include "crypto/EnvelopeInternals.h"
-#include "core/UniqueHandles.h"
+#include "crypto/CngHandles.h"
 
-#include <wincrypt.h>
-
-#include <chrono>
 #include <cstdint>
 #include <limits>
-#include <random>
 
 namespace envelope_internals {
 namespace {
@@ -52,18 +50,18 @@ private:
     Buffer& buffer_;
 };
 
-UniqueBCryptAlg OpenProvider(LPCWSTR algorithm, ULONG flags) {
+UniqueBCryptAlg OpenProvider(const cng::Api& api, LPCWSTR algorithm, ULONG flags) {
     BCRYPT_ALG_HANDLE raw = nullptr;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(&raw, algorithm, nullptr, flags)))
+    if (!Succeeded(api.OpenAlgorithmProvider(&raw, algorithm, nullptr, flags)))
         return UniqueBCryptAlg();
     return UniqueBCryptAlg(raw);
 }
 
-bool GetObjectLength(BCRYPT_ALG_HANDLE alg, ULONG& length) {
+bool GetObjectLength(const cng::Api& api, BCRYPT_ALG_HANDLE alg, ULONG& length) {
     DWORD value = 0;
     ULONG written = 0;
-    if (!Succeeded(BCryptGetProperty(alg, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&value), sizeof(value),
-                                     &written, 0)) ||
+    if (!Succeeded(
+            api.GetProperty(alg, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&value), sizeof(value), &written, 0)) ||
         written != sizeof(value))
         return false;
     length = value;
@@ -76,34 +74,33 @@ struct AesCbc {
     ULONG keyObjectLength = 0;
 };
 
-bool OpenAesCbc(AesCbc& aes) {
-    aes.alg = OpenProvider(BCRYPT_AES_ALGORITHM, 0);
+bool OpenAesCbc(const cng::Api& api, AesCbc& aes) {
+    aes.alg = OpenProvider(api, BCRYPT_AES_ALGORITHM, 0);
     if (!aes.alg)
         return false;
     // The mode name goes with its terminating zero, as CNG expects for string properties.
-    if (!Succeeded(BCryptSetProperty(aes.alg.get(), BCRYPT_CHAINING_MODE, InputBytes(BCRYPT_CHAIN_MODE_CBC),
-                                     sizeof(BCRYPT_CHAIN_MODE_CBC), 0)))
+    if (!Succeeded(api.SetProperty(aes.alg.get(), BCRYPT_CHAINING_MODE, InputBytes(BCRYPT_CHAIN_MODE_CBC),
+                                   sizeof(BCRYPT_CHAIN_MODE_CBC), 0)))
         return false;
-    return GetObjectLength(aes.alg.get(), aes.keyObjectLength);
+    return GetObjectLength(api, aes.alg.get(), aes.keyObjectLength);
 }
 
 // keyObject receives the expanded key schedule; the caller wipes it after the key is destroyed.
-bool CreateAesKey(const AesCbc& aes, Bytes& keyMaterial, Bytes& keyObject, UniqueBCryptKey& key) {
+bool CreateAesKey(const cng::Api& api, const AesCbc& aes, Bytes& keyMaterial, Bytes& keyObject, UniqueBCryptKey& key) {
     ULONG keyBytes = 0;
     if (!ToUlong(keyMaterial.size(), keyBytes))
         return false;
     keyObject.assign(aes.keyObjectLength, 0);
     BCRYPT_KEY_HANDLE raw = nullptr;
-    if (!Succeeded(BCryptGenerateSymmetricKey(aes.alg.get(), &raw, keyObject.data(), aes.keyObjectLength,
-                                              keyMaterial.data(), keyBytes, 0)))
+    if (!Succeeded(api.GenerateSymmetricKey(aes.alg.get(), &raw, keyObject.data(), aes.keyObjectLength,
+                                            keyMaterial.data(), keyBytes, 0)))
         return false;
     key.reset(raw);
     return true;
 }
 
 // BCryptEncrypt and BCryptDecrypt share one signature.
-using CipherCall = NTSTATUS(WINAPI*)(BCRYPT_KEY_HANDLE, PUCHAR, ULONG, VOID*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG*,
-                                     ULONG);
+using CipherCall = decltype(cng::Api::Encrypt);
 
 // One block-padded CBC pass, or its size query when output is null. The platform advances the
 // IV buffer it is handed, so every pass starts from its own copy.
@@ -135,6 +132,8 @@ bool TagsEqual(const Bytes& expected, const Bytes& stored) {
     return difference == 0;
 }
 
+constexpr wchar_t kBase64Alphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 int Base64Value(wchar_t c) {
     if (c >= L'A' && c <= L'Z')
         return c - L'A';
@@ -149,9 +148,8 @@ int Base64Value(wchar_t c) {
     return -1;
 }
 
-// crypt32 is lenient: it skips white space, stops at the first "=" and ignores whatever
-// follows it (so "tag=:junk" would decode), accepts missing padding and ignores the unused
-// trailing bits. A sealed text has exactly one spelling, so anything else is refused here.
+// A sealed text has exactly one spelling: no white space, no missing or inner padding, no
+// stray trailing bits, nothing after the "=" (so "tag=:junk" does not decode).
 // Returns the number of bytes the field holds, 0 when it is not canonical.
 size_t CanonicalBase64Length(std::wstring_view text) {
     if (text.empty() || text.size() % 4 != 0)
@@ -171,71 +169,59 @@ size_t CanonicalBase64Length(std::wstring_view text) {
     return text.size() / 4 * 3 - padding;
 }
 
-Bytes FallbackRandomBytes() {
-    std::uint32_t device = 0;
-    try {
-        std::random_device source;
-        device = source();
-    } catch (...) {
-        // No device: the clock and the thread id still seed the generator.
-    }
-    const auto nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    std::mt19937 generator(static_cast<std::uint32_t>(static_cast<std::uint64_t>(nanoseconds)) ^ device ^
-                           static_cast<std::uint32_t>(GetCurrentThreadId()));
-    Bytes bytes(kRandomBytes);
-    for (unsigned char& b : bytes)
-        b = static_cast<unsigned char>(generator() >> 24);
-    return bytes;
-}
-
 } // namespace
 
 Bytes GenerateRandomBytes() {
+    const cng::Api* api = cng::GetCng();
     Bytes bytes(kRandomBytes);
-    if (Succeeded(
-            BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-        return bytes;
-    return FallbackRandomBytes();
+    if (!api || !Succeeded(api->GenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()),
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return Bytes();
+    return bytes;
 }
 
 std::wstring Base64Encode(const Bytes& bytes) {
-    constexpr DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
-    // Keeps 4 * ceil(n / 3) characters plus the terminator within a DWORD.
-    if (bytes.size() > (kMaxUlong - 4) / 4 * 3)
-        return std::wstring();
-    const DWORD size = static_cast<DWORD>(bytes.size());
-    DWORD chars = 0;
-    if (!CryptBinaryToStringW(bytes.data(), size, flags, nullptr, &chars) || chars == 0)
-        return std::wstring();
-    std::wstring text(chars, L'\0');
-    if (!CryptBinaryToStringW(bytes.data(), size, flags, &text[0], &chars))
-        return std::wstring();
-    text.resize(chars); // the count written leaves out the terminating zero
+    const size_t size = bytes.size();
+    std::wstring text;
+    if (size == 0 || size / 3 >= text.max_size() / 4 - 1)
+        return text;
+    text.reserve((size + 2) / 3 * 4);
+    for (size_t i = 0; i < size; i += 3) {
+        const size_t left = size - i;
+        const std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16 |
+                                    (left > 1 ? static_cast<std::uint32_t>(bytes[i + 1]) << 8 : 0) |
+                                    (left > 2 ? bytes[i + 2] : 0);
+        text += kBase64Alphabet[group >> 18];
+        text += kBase64Alphabet[group >> 12 & 0x3F];
+        text += left > 1 ? kBase64Alphabet[group >> 6 & 0x3F] : L'=';
+        text += left > 2 ? kBase64Alphabet[group & 0x3F] : L'=';
+    }
     return text;
 }
 
 Bytes Base64Decode(std::wstring_view text) {
-    const size_t expected = CanonicalBase64Length(text);
-    DWORD chars = 0;
-    if (expected == 0 || !ToUlong(text.size(), chars))
+    const size_t length = CanonicalBase64Length(text);
+    if (length == 0)
         return Bytes();
-    // The field is a slice of the envelope: its length is passed instead of a terminator.
-    DWORD size = 0;
-    if (!CryptStringToBinaryW(text.data(), chars, CRYPT_STRING_BASE64, nullptr, &size, nullptr, nullptr) ||
-        size < expected)
-        return Bytes();
-    Bytes bytes(size);
-    if (!CryptStringToBinaryW(text.data(), chars, CRYPT_STRING_BASE64, bytes.data(), &size, nullptr, nullptr) ||
-        size != expected)
-        return Bytes();
-    bytes.resize(size);
+    Bytes bytes;
+    bytes.reserve(text.size() / 4 * 3);
+    for (size_t i = 0; i < text.size(); i += 4) {
+        std::uint32_t group = 0;
+        for (size_t j = i; j < i + 4; ++j) // the padding counts as zero bits, cut off below
+            group = group << 6 | (text[j] == L'=' ? 0 : static_cast<std::uint32_t>(Base64Value(text[j])));
+        bytes.push_back(static_cast<unsigned char>(group >> 16));
+        bytes.push_back(static_cast<unsigned char>(group >> 8 & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(group & 0xFF));
+    }
+    bytes.resize(length);
     return bytes;
 }
 
 bool DeriveKeyPbkdf2(const std::wstring& password, const Bytes& salt, Bytes& out) {
-    UniqueBCryptAlg prf = OpenProvider(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+    const cng::Api* api = cng::GetCng();
+    if (!api)
+        return false;
+    UniqueBCryptAlg prf = OpenProvider(*api, BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
     if (!prf)
         return false;
     if (out.empty())
@@ -247,34 +233,36 @@ bool DeriveKeyPbkdf2(const std::wstring& password, const Bytes& salt, Bytes& out
     if (password.size() >= kMaxUlong / sizeof(wchar_t) ||
         !ToUlong((password.size() + 1) * sizeof(wchar_t), passwordBytes) || !ToUlong(out.size(), outBytes))
         return false;
-    return Succeeded(BCryptDeriveKeyPBKDF2(prf.get(), InputBytes(password.c_str()), passwordBytes,
-                                           InputBytes(salt.data()), salt.size(), kPbkdf2Iterations, out.data(),
-                                           outBytes, 0));
+    return Succeeded(api->DeriveKeyPBKDF2(prf.get(), InputBytes(password.c_str()), passwordBytes,
+                                          InputBytes(salt.data()), salt.size(), kPbkdf2Iterations, out.data(), outBytes,
+                                          0));
 }
 
 Bytes ComputeHmacSha256(const Bytes& key, const Bytes& first, const Bytes& second, const Bytes& third) {
-    Bytes digest(kKeyBytes, 0);
-    UniqueBCryptAlg alg = OpenProvider(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+    const cng::Api* api = cng::GetCng();
+    if (!api)
+        return Bytes();
+    UniqueBCryptAlg alg = OpenProvider(*api, BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
     ULONG objectLength = 0;
     ULONG keyBytes = 0;
-    if (!alg || !GetObjectLength(alg.get(), objectLength) || !ToUlong(key.size(), keyBytes))
-        return digest;
+    if (!alg || !GetObjectLength(*api, alg.get(), objectLength) || !ToUlong(key.size(), keyBytes))
+        return Bytes();
     Bytes hashObject(objectLength); // holds the keyed state
     WipeOnExit<Bytes> wipeHashObject(hashObject);
     BCRYPT_HASH_HANDLE raw = nullptr;
     if (!Succeeded(
-            BCryptCreateHash(alg.get(), &raw, hashObject.data(), objectLength, InputBytes(key.data()), keyBytes, 0)))
-        return digest;
+            api->CreateHash(alg.get(), &raw, hashObject.data(), objectLength, InputBytes(key.data()), keyBytes, 0)))
+        return Bytes();
     UniqueBCryptHash hash(raw);
-    bool ok = true;
     for (const Bytes* part : {&first, &second, &third}) {
         ULONG partBytes = 0;
-        ok = ok && ToUlong(part->size(), partBytes) &&
-             Succeeded(BCryptHashData(hash.get(), InputBytes(part->data()), partBytes, 0));
+        if (!ToUlong(part->size(), partBytes) ||
+            !Succeeded(api->HashData(hash.get(), InputBytes(part->data()), partBytes, 0)))
+            return Bytes();
     }
-    ok = ok && Succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
-    if (!ok)
-        digest.assign(kKeyBytes, 0);
+    Bytes digest(kKeyBytes, 0);
+    if (!Succeeded(api->FinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0)))
+        return Bytes();
     return digest;
 }
 
@@ -307,7 +295,8 @@ bool IsEnvelope(std::wstring_view text) {
 }
 
 std::wstring EncryptText(const std::wstring& plainText, const std::wstring& password) {
-    if (password.empty())
+    const cng::Api* api = cng::GetCng();
+    if (password.empty() || !api)
         return std::wstring();
     const Bytes salt = GenerateRandomBytes();
     const Bytes iv = GenerateRandomBytes();
@@ -320,7 +309,7 @@ std::wstring EncryptText(const std::wstring& plainText, const std::wstring& pass
 
     // The provider comes first so a platform without AES costs no derivation.
     AesCbc aes;
-    if (!OpenAesCbc(aes))
+    if (!OpenAesCbc(*api, aes))
         return std::wstring();
     Bytes encryptionKey(kKeyBytes, 0);
     Bytes macKey(kKeyBytes, 0);
@@ -331,19 +320,22 @@ std::wstring EncryptText(const std::wstring& plainText, const std::wstring& pass
     Bytes keyObject;
     WipeOnExit<Bytes> wipeKeyObject(keyObject);
     UniqueBCryptKey key;
-    if (!CreateAesKey(aes, encryptionKey, keyObject, key))
+    if (!CreateAesKey(*api, aes, encryptionKey, keyObject, key))
         return std::wstring();
 
     // wchar_t is UTF-16LE on Windows: the text's own buffer is the plain bytes.
     ULONG cipherBytes = 0;
-    if (!RunCipher(BCryptEncrypt, key.get(), plainText.data(), plainBytes, iv, nullptr, 0, cipherBytes))
+    if (!RunCipher(api->Encrypt, key.get(), plainText.data(), plainBytes, iv, nullptr, 0, cipherBytes))
         return std::wstring();
     Bytes ciphertext(cipherBytes);
-    if (!RunCipher(BCryptEncrypt, key.get(), plainText.data(), plainBytes, iv, ciphertext.data(), cipherBytes,
+    if (!RunCipher(api->Encrypt, key.get(), plainText.data(), plainBytes, iv, ciphertext.data(), cipherBytes,
                    cipherBytes))
         return std::wstring();
     ciphertext.resize(cipherBytes);
+    // No tag, no envelope: a tag the platform failed to compute must never be written.
     const Bytes tag = ComputeHmacSha256(macKey, salt, iv, ciphertext);
+    if (tag.size() != kKeyBytes)
+        return std::wstring();
 
     const std::wstring fields[kFieldCount] = {Base64Encode(salt), Base64Encode(iv), Base64Encode(ciphertext),
                                               Base64Encode(tag)};
@@ -374,15 +366,19 @@ bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, st
         !ToUlong(ciphertext.size(), cipherBytes))
         return false;
 
+    const cng::Api* api = cng::GetCng();
     AesCbc aes;
-    if (!OpenAesCbc(aes))
+    if (!api || !OpenAesCbc(*api, aes))
         return false;
     // The tag is checked before the encryption key is derived: a wrong password costs one
-    // derivation and nothing is ever decrypted with it.
+    // derivation and nothing is ever decrypted with it. A tag the platform failed to compute
+    // matches nothing.
     Bytes macKey(kKeyBytes, 0);
     WipeOnExit<Bytes> wipeMacKey(macKey);
-    if (!DeriveKeyPbkdf2(password, Complement(salt), macKey) ||
-        !TagsEqual(ComputeHmacSha256(macKey, salt, iv, ciphertext), storedTag))
+    if (!DeriveKeyPbkdf2(password, Complement(salt), macKey))
+        return false;
+    const Bytes expectedTag = ComputeHmacSha256(macKey, salt, iv, ciphertext);
+    if (expectedTag.size() != kKeyBytes || !TagsEqual(expectedTag, storedTag))
         return false;
 
     Bytes encryptionKey(kKeyBytes, 0);
@@ -390,10 +386,10 @@ bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, st
     Bytes keyObject;
     WipeOnExit<Bytes> wipeKeyObject(keyObject);
     UniqueBCryptKey key;
-    if (!DeriveKeyPbkdf2(password, salt, encryptionKey) || !CreateAesKey(aes, encryptionKey, keyObject, key))
+    if (!DeriveKeyPbkdf2(password, salt, encryptionKey) || !CreateAesKey(*api, aes, encryptionKey, keyObject, key))
         return false;
     ULONG plainBytes = 0;
-    if (!RunCipher(BCryptDecrypt, key.get(), ciphertext.data(), cipherBytes, iv, nullptr, 0, plainBytes))
+    if (!RunCipher(api->Decrypt, key.get(), ciphertext.data(), cipherBytes, iv, nullptr, 0, plainBytes))
         return false;
     // One spare unit, so an odd byte count still fits and the text stays zero-terminated.
     const size_t units = (static_cast<size_t>(plainBytes) + 1) / 2 + 1;
@@ -401,7 +397,7 @@ bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, st
     if (!ToUlong(units * sizeof(wchar_t), capacity))
         return false;
     std::wstring text(units, L'\0');
-    if (!RunCipher(BCryptDecrypt, key.get(), ciphertext.data(), cipherBytes, iv, &text[0], capacity, plainBytes) ||
+    if (!RunCipher(api->Decrypt, key.get(), ciphertext.data(), cipherBytes, iv, &text[0], capacity, plainBytes) ||
         plainBytes > capacity) {
         // A failed pass (a padding error, say) may still have left plain bytes behind.
         SecureZeroMemory(&text[0], capacity);

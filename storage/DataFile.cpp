@@ -22,8 +22,8 @@ ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool s
 
 namespace {
 
-void ReplaceFile(const std::wstring& fileName, std::string_view head, std::string_view bytes) {
-    SafeWriteFile(DataFilePath(fileName), [&](std::ostream& out) {
+bool ReplaceFile(const std::wstring& fileName, std::string_view head, std::string_view bytes) {
+    return SafeWriteFile(DataFilePath(fileName), [&](std::ostream& out) {
         out.write(head.data(), static_cast<std::streamsize>(head.size()));
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return true;
@@ -32,38 +32,38 @@ void ReplaceFile(const std::wstring& fileName, std::string_view head, std::strin
 
 } // namespace
 
-void WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body) {
-    ReplaceFile(fileName, kUtf8Bom, utf8Body);
+bool WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body) {
+    return ReplaceFile(fileName, kUtf8Bom, utf8Body);
 }
 
-void WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password) {
+bool WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password) {
     const std::wstring envelope = EncryptText(body, password);
     if (envelope.empty())
-        return; // keep the previous file rather than lose the seal
-    ReplaceFile(fileName, "", ToUtf8(envelope));
+        return false; // keep the previous file rather than lose the seal
+    return ReplaceFile(fileName, "", ToUtf8(envelope));
 }
 
-void WriteTextFile(const std::wstring& fileName, const std::wstring& text, const std::wstring& password) {
+bool WriteTextFile(const std::wstring& fileName, const std::wstring& text, const std::wstring& password) {
     if (password.empty())
-        WritePlainDataFile(fileName, ToUtf8(text));
-    else
-        WriteSealedDataFile(fileName, text, password);
+        return WritePlainDataFile(fileName, ToUtf8(text));
+    return WriteSealedDataFile(fileName, text, password);
 }
 
-void WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password) {
-    if (password.empty()) {
-        // The history is rewritten on every capture. Fresh memory for its bytes costs a page
-        // fault per page each time (dearly so under Wine); a buffer kept warm does not.
-        thread_local Utf8Buffer body;
-        ItemsToUtf8(items, body);
-        WritePlainDataFile(fileName, body.View());
-    } else
-        WriteSealedDataFile(fileName, ItemsToText(items), password);
+bool WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password) {
+    if (!password.empty())
+        return WriteSealedDataFile(fileName, ItemsToText(items), password);
+    // The history is rewritten on every capture. Fresh memory for its bytes costs a page
+    // fault per page each time (dearly so under Wine); a buffer kept warm does not.
+    thread_local Utf8Buffer body;
+    ItemsToUtf8(items, body);
+    return WritePlainDataFile(fileName, body.View());
 }
 
 DataFileText ReadDataFile(const std::wstring& fileName) {
     DataFileText result;
     TextFileContent file = ReadTextFile(DataFilePath(fileName), true);
+    result.status = file.status;
+    result.stamp = file.stamp;
     if (!file.opened || file.text.empty())
         return result;
     result.present = true;

@@ -4,6 +4,7 @@
 
 #include "core/Types.h"
 #include "storage/ItemFormat.h"
+#include "storage/TextFile.h"
 
 #include <string>
 #include <vector>
@@ -13,20 +14,23 @@
 ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool sealed);
 
 // Writes a data file: plain as UTF-8 after a byte order mark, or as the bare envelope of
-// the body when password is non-empty. Nothing is written when sealing fails.
-void WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body);
-void WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
+// the body when password is non-empty. True only when the new file is in place; when
+// sealing or writing fails the previous file stays.
+bool WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body);
+bool WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
 
 // Writes a text as it is, sealed when password is non-empty.
-void WriteTextFile(const std::wstring& fileName, const std::wstring& text, const std::wstring& password);
+bool WriteTextFile(const std::wstring& fileName, const std::wstring& text, const std::wstring& password);
 
 // Writes entries in the item text format, sealed when password is non-empty.
-void WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password);
+bool WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password);
 
 struct DataFileText {
-    bool present = false; // the file could be opened and holds some text
+    FileRead status = FileRead::Missing;
+    bool present = false; // the file was read and holds some text
     bool sealed = false;  // the text is an envelope
     std::wstring text;
+    FileStamp stamp; // the file as it was read
 };
 
 // Reads a data file with the trailing trim and tells whether it is sealed.

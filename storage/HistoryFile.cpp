@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr wchar_t kHistoryFile[] = L"history.ini";
-
 void CutTo(std::vector<HistoryItem>& items, int limit) {
     if (limit > 0 && items.size() > static_cast<size_t>(limit))
         items.resize(static_cast<size_t>(limit));
@@ -17,16 +15,18 @@ void CutTo(std::vector<HistoryItem>& items, int limit) {
 
 namespace AppLogic {
 
-void SaveHistory(const std::vector<HistoryItem>& items, int limit, bool /*encrypt*/, const std::wstring& password) {
+bool SaveHistory(const std::vector<HistoryItem>& items, int limit, bool /*encrypt*/, const std::wstring& password) {
     // Sealed exactly when a password is given; the flag says nothing more.
     const size_t count = limit > 0 ? static_cast<size_t>(limit) : items.size();
-    WriteItemsFile(kHistoryFile, StoredItems(items, count, !password.empty()), password);
+    return WriteItemsFile(kHistoryFileName, StoredItems(items, count, !password.empty()), password);
 }
 
 } // namespace AppLogic
 
 std::vector<HistoryItem> LoadHistory(TabSlot& historySlot, int maxHistory) {
-    const DataFileText file = ReadDataFile(kHistoryFile);
+    const DataFileText file = ReadDataFile(kHistoryFileName);
+    historySlot.unreadable = file.status == FileRead::Unreadable;
+    historySlot.diskStamp = file.stamp;
     std::vector<HistoryItem> items;
     if (file.sealed) {
         historySlot.encrypted = true;

@@ -1,5 +1,6 @@
 #include "storage/ItemFormat.h"
 
+#include "crypto/Envelope.h"
 #include "storage/TextFile.h"
 
 namespace {
@@ -35,7 +36,9 @@ bool FirstLineMisread(std::wstring_view core, const FirstLineContext& at) {
     if (core == kSeparator)
         return true; // would end the block
     if (!at.afterLabel && StartsWith(core, kLabelTag))
-        return true;                     // would turn into a label
+        return true; // would turn into a label
+    if (!at.afterLabel && StartsWith(core, kEnvelopeMagic))
+        return true;                     // at the start of a file it would make the file look sealed
     return core.empty() && at.moreLines; // a leading empty line is dropped
 }
 
@@ -273,7 +276,7 @@ std::wstring CrLfToLf(std::wstring_view text) {
 }
 
 bool StoresAsBareText(const HistoryItem& item) {
-    if (item.used || item.locked || !item.label.empty())
+    if (item.used || item.locked || !item.label.empty() || IsEnvelope(item.text))
         return false;
     std::wstring_view stored = item.text;
     while (!stored.empty() && stored.back() < 33)
@@ -281,4 +284,18 @@ bool StoresAsBareText(const HistoryItem& item) {
     const std::vector<HistoryItem> back = TextToItems(stored);
     return back.size() == 1 && back[0].text == CrLfToLf(item.text) && back[0].label.empty() && !back[0].used &&
            !back[0].locked;
+}
+
+std::wstring EscapeBareText(std::wstring_view text) {
+    std::wstring stored;
+    if (StartsWith(Core(text), kEnvelopeMagic))
+        stored += kEscape;
+    stored.append(text);
+    return stored;
+}
+
+std::wstring UnescapeBareText(std::wstring text) {
+    if (!text.empty() && text.front() == kEscape && StartsWith(Core(text), kEnvelopeMagic))
+        text.erase(0, 1);
+    return text;
 }

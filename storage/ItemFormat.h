@@ -6,7 +6,9 @@
 // marker or "[LABEL]", a first line left empty) gets one extra backslash in front,
 // removed again on reading; a line that already begins with backslashes before such a
 // form gets one more, so the escape round-trips. Every other line is written as is, so
-// files without such texts are byte for byte what they always were.
+// files without such texts are byte for byte what they always were. A first line that
+// begins with the sealed-file magic is escaped the same way, so that only a real envelope
+// ever begins a file with it.
 #pragma once
 
 #include "core/Types.h"
@@ -35,5 +37,11 @@ std::vector<HistoryItem> TextToItems(std::wstring_view text);
 std::wstring CrLfToLf(std::wstring_view text);
 
 // True when a template tab's single entry can be stored as its bare text: it has no
-// label and no flags, and reading that bare text gives the same entry back.
+// label and no flags, does not begin like a sealed file, and reading that bare text gives
+// the same entry back.
 bool StoresAsBareText(const HistoryItem& item);
+
+// A memo pad's text as its plain file stores it, and back. Only a sealed file begins with
+// the envelope's magic: a text that does (after any backslashes) gets one backslash more.
+std::wstring EscapeBareText(std::wstring_view text);
+std::wstring UnescapeBareText(std::wstring text);

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr wchar_t kSettingsFile[] = L"settings.ini";
-
 bool StartsWith(std::wstring_view s, std::wstring_view prefix) {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -166,10 +164,12 @@ void ParseSettingsText(std::wstring_view text, AppSettings& settings) {
     }
 }
 
-bool LoadSettings(AppSettings& settings) {
-    const std::wstring path = DataFilePath(kSettingsFile);
+bool LoadSettings(AppSettings& settings, FileRead* read) {
+    const std::wstring path = DataFilePath(kSettingsFileName);
     ReadTabsWithProfileApi(path, settings);
     const TextFileContent file = ReadTextFile(path, false);
+    if (read)
+        *read = file.status;
     if (!file.opened)
         return false;
     ParseSettingsText(file.text, settings);
@@ -208,9 +208,9 @@ std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
     return out;
 }
 
-void SaveSettings(const AppSettings& settings, const TabSlots& tabs) {
+bool SaveSettings(const AppSettings& settings, const TabSlots& tabs) {
     const std::string content = SettingsFileContent(settings, tabs);
-    SafeWriteFile(DataFilePath(kSettingsFile), [&](std::ostream& out) {
+    return SafeWriteFile(DataFilePath(kSettingsFileName), [&](std::ostream& out) {
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         return true;
     });

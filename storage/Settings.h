@@ -2,13 +2,15 @@
 #pragma once
 
 #include "core/Types.h"
+#include "storage/TextFile.h"
 
 #include <string>
 #include <string_view>
 
 // Overwrites the fields of settings (already set to the defaults by the caller) with the
-// values found in settings.ini. Returns false when the file cannot be opened.
-bool LoadSettings(AppSettings& settings);
+// values found in settings.ini. Returns false when the file cannot be opened; `read` then
+// tells a missing file from one that is there but could not be read.
+bool LoadSettings(AppSettings& settings, FileRead* read = nullptr);
 
 // Reads settings.ini text that is already decoded; the line parser of LoadSettings.
 void ParseSettingsText(std::wstring_view text, AppSettings& settings);
@@ -17,12 +19,14 @@ void ParseSettingsText(std::wstring_view text, AppSettings& settings);
 // there are none), saturating instead of overflowing.
 int ParseLeadingInt(std::wstring_view text);
 
+inline constexpr wchar_t kSettingsFileName[] = L"settings.ini";
+
 namespace AppLogic {
 
 // The whole settings.ini for the record; the [Tabs] lines come from the live tabs.
 std::string SettingsFileContent(const AppSettings& settings, const TabSlots& tabs);
 
-// Rewrites settings.ini. Failures are silent: the previous file stays.
-void SaveSettings(const AppSettings& settings, const TabSlots& tabs);
+// Rewrites settings.ini. True when the new file is in place; otherwise the previous file stays.
+bool SaveSettings(const AppSettings& settings, const TabSlots& tabs);
 
 } // namespace AppLogic

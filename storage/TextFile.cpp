@@ -48,7 +48,9 @@ namespace {
 // to disk before it is closed.
 class HandleStreamBuf : public std::streambuf {
 public:
-    explicit HandleStreamBuf(HANDLE file) : file_(file) { setp(buffer_, buffer_ + sizeof(buffer_)); }
+    HandleStreamBuf(HANDLE file, const SafeWriteSteps& steps) : file_(file), steps_(steps) {
+        setp(buffer_, buffer_ + sizeof(buffer_));
+    }
     bool failed() const { return failed_; }
 
 protected:
@@ -80,8 +82,8 @@ private:
     bool WriteAll(const char* data, size_t count) {
         while (count > 0 && !failed_) {
             const DWORD chunk = static_cast<DWORD>(count < (1u << 30) ? count : (1u << 30));
-            DWORD written = 0;
-            if (!WriteFile(file_, data, chunk, &written, nullptr) || written == 0)
+            unsigned long written = 0;
+            if (!steps_.write(file_, data, chunk, &written) || written == 0)
                 failed_ = true;
             data += written;
             count -= written;
@@ -90,16 +92,17 @@ private:
     }
 
     HANDLE file_;
+    const SafeWriteSteps& steps_;
     char buffer_[64 * 1024];
     bool failed_ = false;
 };
 
 // Virus scanners and indexers hold fresh files for a moment; such a move is worth retrying.
-bool MoveOverTarget(const std::wstring& from, const std::wstring& to) {
+bool MoveOverTarget(const std::wstring& from, const std::wstring& to, const SafeWriteSteps& steps) {
     constexpr int kAttempts = 10;
     constexpr DWORD kPauseMs = 50;
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (steps.move(from.c_str(), to.c_str()))
             return true;
         const DWORD error = GetLastError();
         const bool transient = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
@@ -111,7 +114,26 @@ bool MoveOverTarget(const std::wstring& from, const std::wstring& to) {
 
 } // namespace
 
+SafeWriteSteps SystemWriteSteps() {
+    SafeWriteSteps steps;
+    steps.write = [](void* file, const char* data, unsigned long count, unsigned long* written) {
+        DWORD done = 0;
+        const bool ok = WriteFile(file, data, count, &done, nullptr) != FALSE;
+        *written = done;
+        return ok;
+    };
+    steps.flush = [](void* file) { return FlushFileBuffers(file) != FALSE; };
+    steps.move = [](const wchar_t* from, const wchar_t* to) {
+        return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    };
+    return steps;
+}
+
 bool SafeWriteFile(const std::wstring& path, const FileWriter& writer) {
+    return SafeWriteFile(path, writer, SystemWriteSteps());
+}
+
+bool SafeWriteFile(const std::wstring& path, const FileWriter& writer, const SafeWriteSteps& steps) {
     const std::wstring temporary = path + L".tmp";
     // Full sharing, so an editor holding the file open does not stop the write.
     UniqueHandle file = MakeUniqueFileHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE,
@@ -121,7 +143,7 @@ bool SafeWriteFile(const std::wstring& path, const FileWriter& writer) {
         return false;
     bool written;
     {
-        HandleStreamBuf buffer(file.get());
+        HandleStreamBuf buffer(file.get(), steps);
         std::ostream stream(&buffer);
         written = writer(stream);
         stream.flush();
@@ -131,9 +153,9 @@ bool SafeWriteFile(const std::wstring& path, const FileWriter& writer) {
     }
     // A same-volume move does not flush the data; after a power cut such a file can come
     // back full of zero bytes.
-    written = written && FlushFileBuffers(file.get());
+    written = written && steps.flush(file.get());
     file.reset();
-    if (!written || !MoveOverTarget(temporary, path)) {
+    if (!written || !MoveOverTarget(temporary, path, steps)) {
         DeleteFileW(temporary.c_str());
         return false;
     }
@@ -217,37 +239,66 @@ std::string ToUtf8(std::wstring_view text) {
     return bytes;
 }
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-    std::ifstream stream(path.c_str(), std::ios::in | std::ios::binary);
-    if (!stream.is_open())
-        return false;
+namespace {
 
-    stream.seekg(0, std::ios::end);
-    const std::streamoff size = stream.tellg();
-    stream.seekg(0, std::ios::beg);
-    if (size > 0 && static_cast<unsigned long long>(size) <= static_cast<unsigned long long>(INT_MAX)) {
-        bytes.resize(static_cast<size_t>(size));
-        stream.read(bytes.data(), size);
-        bytes.resize(static_cast<size_t>(stream.gcount()));
-    } else if (size < 0) {
-        // Not seekable: read whatever the stream gives.
-        stream.clear();
-        bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-    }
-    // A file of 2 GB or more cannot be converted and reads as empty text.
-    return true;
+uint64_t FileTimeValue(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-std::string FileContentBytes(const std::wstring& path) {
-    std::string bytes;
-    ReadFileBytes(path, bytes);
-    return bytes;
+uint64_t SizeValue(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+bool IsMissingError(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+} // namespace
+
+FileRead ReadFileBytes(const std::wstring& path, std::string& bytes, FileStamp* stamp) {
+    bytes.clear();
+    // Full sharing: an editor that has the file open must not make it look unreadable.
+    UniqueHandle file = MakeUniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return IsMissingError(GetLastError()) ? FileRead::Missing : FileRead::Unreadable;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info))
+        return FileRead::Unreadable;
+    const uint64_t size = SizeValue(info.nFileSizeHigh, info.nFileSizeLow);
+    if (size > kMaxDataFileBytes)
+        return FileRead::Unreadable;
+    if (stamp)
+        *stamp = FileStamp{true, size, FileTimeValue(info.ftLastWriteTime)};
+    bytes.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+            bytes.clear();
+            return FileRead::Unreadable;
+        }
+        if (got == 0)
+            break; // shorter than it was a moment ago
+        done += got;
+    }
+    bytes.resize(done);
+    return FileRead::Read;
+}
+
+FileStamp ReadFileStamp(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return FileStamp{};
+    return FileStamp{true, SizeValue(data.nFileSizeHigh, data.nFileSizeLow), FileTimeValue(data.ftLastWriteTime)};
 }
 
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
     TextFileContent result;
     std::string bytes;
-    if (!ReadFileBytes(path, bytes))
+    result.status = ReadFileBytes(path, bytes, &result.stamp);
+    if (result.status != FileRead::Read)
         return result;
     result.opened = true;
 

@@ -1,6 +1,9 @@
 // The data directory, safe replacement of a data file, and UTF-8 text on disk.
 #pragma once
 
+#include "core/Types.h"
+
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -26,20 +29,48 @@ using FileWriter = std::function<bool(std::ostream&)>;
 // content is in place. On any failure the old file stays and no temporary file remains.
 bool SafeWriteFile(const std::wstring& path, const FileWriter& writer);
 
+// The system calls SafeWriteFile makes, as plain function pointers so a test can make one
+// of them fail. Each reports failure the way its system call does (false + GetLastError).
+struct SafeWriteSteps {
+    // WriteFile on the open temporary file: writes up to count bytes, stores how many.
+    bool (*write)(void* file, const char* data, unsigned long count, unsigned long* written);
+    // FlushFileBuffers on the open temporary file.
+    bool (*flush)(void* file);
+    // One attempt to move the closed temporary over the target (MoveFileExW, replacing it).
+    // Sharing violations and denied access are retried a few times.
+    bool (*move)(const wchar_t* from, const wchar_t* to);
+};
+
+// The real system calls; what SafeWriteFile(path, writer) uses.
+SafeWriteSteps SystemWriteSteps();
+
+// SafeWriteFile with the given steps in place of the system calls.
+bool SafeWriteFile(const std::wstring& path, const FileWriter& writer, const SafeWriteSteps& steps);
+
+// How reading a whole file went. A file that is there but cannot be read (held by another
+// program without sharing, access denied, 2 GB or larger) is not the same as no file: its
+// content is unknown, and nothing may be written over it on the strength of that.
+enum class FileRead { Read, Missing, Unreadable };
+
 struct TextFileContent {
-    bool opened = false; // the file could be opened
+    FileRead status = FileRead::Missing;
+    bool opened = false; // status is Read
     std::wstring text;   // decoded content; empty when empty or undecodable
+    FileStamp stamp;     // the file as it was read
 };
 
 // Reads and decodes a whole file: UTF-8 with or without byte order mark, else the ANSI
 // code page. trimTrailing drops trailing bytes below 33 (blanks, line ends, control bytes).
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
 
-// The whole file as bytes; false when it cannot be opened.
-bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// The whole file as bytes, and (when asked) what it looked like as it was read.
+FileRead ReadFileBytes(const std::wstring& path, std::string& bytes, FileStamp* stamp = nullptr);
 
-// The whole file as bytes; empty when it cannot be read.
-std::string FileContentBytes(const std::wstring& path);
+// Size and last write time of a file as it is now; exists false when there is none.
+FileStamp ReadFileStamp(const std::wstring& path);
+
+// Files the readers refuse: their text could not be converted in one piece.
+inline constexpr uint64_t kMaxDataFileBytes = 0x7FFFFFFF;
 
 // UTF-16 to UTF-8 and back (lenient: invalid input becomes U+FFFD).
 std::string ToUtf8(std::wstring_view text);

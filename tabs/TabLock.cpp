@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Layout.h"
+#include "app/Saving.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/ItemFormat.h"
@@ -67,13 +68,17 @@ void EndSetupAndShow() {
     ShowTab(g_app.currentTab);
 }
 
-// Writes tab t with its own password (sealed while it is open for the run).
-void SaveTab(int t) {
-    const TabSlot& slot = g_app.tabs[t];
-    if (t == 0)
-        AppLogic::SaveHistory(slot.items, g_app.MaxHistory, !slot.password.empty(), slot.password);
-    else
-        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+std::wstring FileNameOf(int t) {
+    return L"「" + g_app.tabs[t].fileName + L"」";
+}
+
+// Texts and labels of entries that leave memory are overwritten first.
+void WipeItems(std::vector<HistoryItem>& items) {
+    for (HistoryItem& item : items) {
+        WipeString(item.text);
+        WipeString(item.label);
+    }
+    items.clear();
 }
 
 } // namespace
@@ -84,14 +89,15 @@ void WipeString(std::wstring& secret) {
     secret.clear();
 }
 
-void SealTabFile(const TabSlot& slot, const std::wstring& password) {
+bool SealTabFile(const TabSlot& slot, const std::wstring& password) {
     // The history too goes through the template writer: no entry limit while sealing.
-    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
+    return AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
 }
 
-OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items) {
+OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items,
+                       FileStamp* stamp) {
     std::string bytes;
-    if (!ReadFileBytes(DataFilePath(slot.fileName), bytes))
+    if (ReadFileBytes(DataFilePath(slot.fileName), bytes, stamp) != FileRead::Read)
         return OpenResult::FileUnreadable;
     std::wstring text;
     if (!OpenEnvelope(SealedFileText(bytes), password, text))
@@ -135,7 +141,7 @@ std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType t
 }
 
 void BeginTabEncryption(int t) {
-    if (!ValidTab(t))
+    if (!ValidTab(t) || g_app.tabs[t].unreadable)
         return;
     if (g_app.tabs[t].items.empty()) {
         Error(L"暗号化するデータ（アイテム）がありません。");
@@ -156,13 +162,23 @@ void BeginTabEncryption(int t) {
 bool EncryptTab(int t, const std::wstring& password) {
     if (!ValidTab(t))
         return false;
+    // The tab is sealed from its own entries (a memo pad's are kept up to date as it is typed
+    // in); only a seal that is on disk changes its state.
     TabSlot& slot = g_app.tabs[t];
-    if (slot.type == TabType::MemoPad && g_windows.memoPad)
-        MemoTextIntoItems(slot);
-    SealTabFile(slot, password);
+    SlotSaveOptions seal;
+    seal.sealWith = &password;
+    const SlotSave result = SaveSlotNow(t, slot, seal);
+    if (result != SlotSave::Saved) {
+        if (result != SlotSave::ChangedOnDisk) // there the user has just said no
+            Error((L"このタブを暗号化できませんでした。" + FileNameOf(t) +
+                   L"に書き込めません。\nタブは暗号化する前のままです。")
+                      .c_str());
+        return false;
+    }
     slot.encrypted = true;
     slot.tempUnlocked = false;
     WipeString(slot.password);
+    WipeItems(slot.items);
     HistoryItem placeholder;
     placeholder.text = kEmptyEncryptedTab;
     slot.items = {placeholder};
@@ -178,8 +194,10 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
         return;
     }
     TabSlot& slot = g_app.tabs[t];
-    std::vector<HistoryItem> items;
-    switch (OpenTabFile(slot, password, items)) {
+    // The opened state is built aside: the tab changes only once it is complete, and an
+    // unseal that cannot be written leaves the tab sealed.
+    TabSlot opened = slot;
+    switch (OpenTabFile(slot, password, opened.items, &opened.diskStamp)) {
     case OpenResult::FileUnreadable:
         return; // a file that vanished or is locked leaves the tab as it was, without a word
     case OpenResult::WrongPassword:
@@ -188,32 +206,46 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
     case OpenResult::Opened:
         break;
     }
-    slot.items = std::move(items);
+    opened.encrypted = false;
+    opened.dirty = false;
     if (forRun) {
-        slot.tempUnlocked = true;
-        slot.password = password;
+        opened.tempUnlocked = true;
+        opened.password = password;
     } else {
-        slot.tempUnlocked = false;
-        WipeString(slot.password);
-        SaveTab(t);
+        opened.tempUnlocked = false;
+        SlotSaveOptions overwrite; // the sealed file was read just now
+        overwrite.overwriteChanges = true;
+        if (SaveSlotNow(t, opened, overwrite) != SlotSave::Saved) {
+            WipeItems(opened.items);
+            Error((L"暗号化を解除できませんでした。" + FileNameOf(t) +
+                   L"に書き込めません。\nタブは暗号化されたままです。")
+                      .c_str());
+            return;
+        }
     }
-    slot.encrypted = false;
+    slot = std::move(opened);
     ShowTab(t);
     Done(forRun ? L"一時的に解除しました。終了時に自動で再暗号化されます。" : L"復号に成功し、暗号化を解除しました。");
 }
 
-void RelockTab(int t) {
+bool RelockTab(int t) {
     if (!ValidTab(t))
-        return;
+        return false;
     FlushMemoSeal(); // the last keystrokes go into the sealed file before the text leaves memory
     TabSlot& slot = g_app.tabs[t];
+    if (slot.dirty && !SaveSlot(t)) {
+        // Its file does not hold every change yet: wiping the entries now would lose them.
+        Error((FileNameOf(t) + L"に保存できていない変更があるため、暗号化状態に戻せません。\n"
+                               L"ファイルを使っているプログラムを閉じてから、もう一度お試しください。")
+                  .c_str());
+        return false;
+    }
     slot.tempUnlocked = false;
     slot.encrypted = true;
     WipeString(slot.password);
-    for (HistoryItem& item : slot.items)
-        WipeString(item.text);
-    slot.items.clear();
+    WipeItems(slot.items);
     ShowTab(g_app.currentTab);
+    return true;
 }
 
 void CancelEncryptionSetup() {
@@ -245,8 +277,6 @@ void OnUnlockCommand(bool forRun) {
 
 void OnSealCommand() {
     const int t = g_app.encryptSetupTab;
-    if (ValidTab(t) && g_app.tabs[t].type == TabType::MemoPad && g_windows.memoPad)
-        MemoTextIntoItems(g_app.tabs[t]); // a memo emptied during the setup counts as empty
     if (ValidTab(t) && g_app.tabs[t].items.empty()) {
         Error(L"暗号化するデータ（アイテム）がありません。");
         EndSetupAndShow();
@@ -274,6 +304,8 @@ void OnSealCommand() {
     if (sealed) {
         g_app.encryptSetupTab = -1;
         ShowTab(t);
+    } else {
+        EndSetupAndShow(); // the tab is as it was before: plain, its entries on screen
     }
 }
 
@@ -283,11 +315,12 @@ void OnCancelSealCommand() {
 
 void OnSealKey() {
     const int t = g_app.currentTab;
-    if (g_app.encryptSetupTab != -1 || !ValidTab(t) || IsSealed(t))
+    if (g_app.encryptSetupTab != -1 || !ValidTab(t) || ContentUnavailable(t))
         return;
     if (!g_app.tabs[t].password.empty()) {
+        if (!RelockTab(t))
+            return;
         ClearItemList(g_windows.list);
-        RelockTab(t);
         if (g_windows.password) {
             SetWindowTextW(g_windows.password, L"");
             SetFocus(g_windows.password);
@@ -303,6 +336,7 @@ void ScheduleMemoSeal(int t) {
     if (g_pendingMemoSeal != -1 && g_pendingMemoSeal != t)
         FlushMemoSeal();
     g_pendingMemoSeal = t;
+    g_app.tabs[t].dirty = true; // written by the timer, or by the exit and the end of the session
     SetTimer(g_windows.main, kMemoSealTimer, kMemoSealPauseMs, nullptr); // restarts the pause
 }
 
@@ -313,7 +347,16 @@ void FlushMemoSeal() {
     g_pendingMemoSeal = -1;
     if (g_windows.main)
         KillTimer(g_windows.main, kMemoSealTimer);
-    const TabSlot& slot = g_app.tabs[t];
-    if (slot.tempUnlocked && !slot.password.empty() && !slot.encrypted)
-        SaveTab(t);
+    SaveSlot(t);
+}
+
+void ForgetOpenedTabs() {
+    for (TabSlot& slot : g_app.tabs) {
+        if (!slot.tempUnlocked)
+            continue;
+        slot.tempUnlocked = false;
+        slot.encrypted = true;
+        WipeString(slot.password);
+        WipeItems(slot.items);
+    }
 }

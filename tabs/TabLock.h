@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-// The memo pad's whole text becomes the slot's only entry (none when the text is empty).
+// The memo pad's whole text becomes the slot's only entry (none when the text is empty). Done
+// on every change the user makes in it, so a memo pad tab's entries are always its text.
 void MemoTextIntoItems(TabSlot& slot);
 
 // Opens the password panel in setup mode for tab t (refused for a tab without entries).
@@ -22,8 +23,9 @@ bool EncryptTab(int t, const std::wstring& password);
 // Opens sealed tab t: for this run (every save seals again) or for good (file rewritten plain).
 void UnlockTab(int t, const std::wstring& password, bool forRun);
 
-// Seals a tab that is open for the run again, without writing; its password is wiped.
-void RelockTab(int t);
+// Seals a tab that is open for the run again; its entries and password are wiped. Every
+// change is already in its sealed file; a tab whose last save failed is refused (false).
+bool RelockTab(int t);
 
 // Ends the encryption setup and hides the panel.
 void CancelEncryptionSetup();
@@ -46,13 +48,20 @@ void FlushMemoSeal();
 // Overwrites a secret's characters before the string lets go of them.
 void WipeString(std::wstring& secret);
 
+// The end of the run: every tab open for it is sealed again in memory (its texts, labels and
+// password wiped), so that nothing after this can write it in plain text.
+void ForgetOpenedTabs();
+
 // The file work of sealing and opening, without windows or messages.
-// Writes the slot's entries sealed with password (the template writer, no entry limit).
-void SealTabFile(const TabSlot& slot, const std::wstring& password);
+// Writes the slot's entries sealed with password (the template writer, no entry limit);
+// true when the sealed file is in place.
+bool SealTabFile(const TabSlot& slot, const std::wstring& password);
 
 enum class OpenResult { FileUnreadable, WrongPassword, Opened };
 // Reads and opens the slot's sealed file; on success items holds the entries.
-OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items);
+// With `stamp`, also what the file looked like as it was read.
+OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items,
+                       FileStamp* stamp = nullptr);
 
 // The text of a sealed file as the opener reads it: trailing blanks and control bytes and a
 // leading byte order mark dropped, decoded from UTF-8.

@@ -3,9 +3,9 @@
 #include "app/AppContext.h"
 #include "app/Layout.h"
 #include "app/MainWindow.h"
+#include "app/Saving.h"
 #include "resources/resource.h"
 #include "storage/ItemFormat.h"
-#include "storage/TemplateFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabView.h"
 
@@ -45,8 +45,7 @@ void OnOk(HWND dialog) {
     slot.type = kind;
 
     SaveSettingsWithWindowRect(); // the tab names and kinds go with the live settings
-    if (!slot.encrypted)
-        AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+    SaveSlot(t);
 
     InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
     if (t == g_app.currentTab) {

@@ -227,7 +227,19 @@ void HidePanel() {
     EnableControls({w.password, w.passwordConfirm, w.unlockForRun, w.unlockForGood, w.seal, w.cancelSeal}, FALSE);
 }
 
-void EnterPanelMode(PanelMode mode) {
+// Only the first label, saying why the tab shows nothing.
+void EnterUnreadableMode(const TabSlot& slot) {
+    const AppWindows& w = g_windows;
+    ShowControls({w.panelLabel}, SW_SHOW);
+    ShowControls({w.lockImage, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel, w.passwordConfirm, w.seal,
+                  w.cancelSeal},
+                 SW_HIDE);
+    EnableControls({w.password, w.passwordConfirm, w.unlockForRun, w.unlockForGood, w.seal, w.cancelSeal}, FALSE);
+    ClearListBehindPanel();
+    SetWindowTextW(w.panelLabel, UnreadableTabText(slot).c_str());
+}
+
+void EnterPanelMode(PanelMode mode, const TabSlot& slot) {
     switch (mode) {
     case PanelMode::Unlock:
         EnterUnlockMode();
@@ -235,10 +247,18 @@ void EnterPanelMode(PanelMode mode) {
     case PanelMode::Setup:
         EnterSetupMode();
         break;
+    case PanelMode::Unreadable:
+        EnterUnreadableMode(slot);
+        break;
     case PanelMode::Hidden:
         HidePanel();
         break;
     }
+}
+
+PanelMode PanelModeOf(int t) {
+    const TabSlot& slot = g_app.tabs[t];
+    return PanelModeFor(t, slot.encrypted, g_app.encryptSetupTab, slot.unreadable);
 }
 
 // ---- ShowTab -------------------------------------------------------------------------------
@@ -266,39 +286,44 @@ void FinishShowTab(int t) {
     RedrawMainWindowNow();
 }
 
-void SetMemoPadText(int t) {
+void PutMemoPadText(const std::wstring& text) {
     // EN_CHANGE from this call must not be saved as the user's edit.
-    const std::wstring text = MemoPadText(t, g_app.tabs[t]);
     g_app.settingMemoText = true;
     SetWindowTextW(g_windows.memoPad, text.c_str());
     g_app.settingMemoText = false;
+}
+
+// The memo pad is only a view of its tab's entry: hidden, or over a sealed tab, it holds
+// nothing (another program could read it there).
+void ClearMemoPad() {
+    if (g_windows.memoPad && GetWindowTextLengthW(g_windows.memoPad) > 0)
+        PutMemoPadText(std::wstring());
 }
 
 void ShowMemoPadTab(int t) {
     HWND memo = g_windows.memoPad;
     g_app.historyShown = false;
 
-    const PanelMode mode = PanelModeFor(t, IsSealed(t), g_app.encryptSetupTab);
+    const PanelMode mode = PanelModeOf(t);
     if (mode != PanelMode::Hidden) {
         // A sealed memo pad, or one being sealed, shows the panel over the list.
         ShowWindow(memo, SW_HIDE);
+        ClearMemoPad();
         ShowWindow(g_windows.list, SW_SHOW);
         RedrawMainWindowNow();
         LayoutMainWindow(g_windows.main);
-        EnterPanelMode(mode);
+        EnterPanelMode(mode, g_app.tabs[t]);
         SetListHeaders(t);
         FinishShowTab(t);
         return;
     }
 
     HidePanel();
-    // Switching away from another open memo pad: store its text into that tab first.
-    if (IsWindowVisible(memo) && g_app.currentTab != t && !IsSealed(g_app.currentTab))
-        SendMessageW(g_windows.main, WM_COMMAND, MAKEWPARAM(CTL_MEMO_PAD, EN_CHANGE), reinterpret_cast<LPARAM>(memo));
+    // Every change the user made in it is already in its tab's entry.
     ShowWindow(g_windows.list, SW_HIDE);
     ShowWindow(memo, SW_SHOW);
     LayoutMainWindow(g_windows.main);
-    SetMemoPadText(t);
+    PutMemoPadText(MemoPadText(t, g_app.tabs[t]));
     SetFocus(memo);
     FinishShowTab(t);
 }
@@ -307,6 +332,7 @@ void ShowListTab(int t) {
     HWND list = g_windows.list;
     if (list && g_windows.memoPad) {
         ShowWindow(g_windows.memoPad, SW_HIDE);
+        ClearMemoPad();
         ShowWindow(list, SW_SHOW);
     }
     if (t < 0 || t >= kTabCount)
@@ -317,8 +343,8 @@ void ShowListTab(int t) {
         ClearItemList(list);
     LayoutMainWindow(g_windows.main);
 
-    const PanelMode mode = PanelModeFor(t, IsSealed(t), g_app.encryptSetupTab);
-    EnterPanelMode(mode);
+    const PanelMode mode = PanelModeOf(t);
+    EnterPanelMode(mode, g_app.tabs[t]);
     if (mode == PanelMode::Hidden && list) {
         const std::vector<HistoryItem>& items = g_app.tabs[t].items;
         FillItemList(list, items);

@@ -33,10 +33,13 @@ void LayoutPasswordPanel(HWND mainWindow, int clientWidth, int clientHeight, int
 
 // ---- Logic -------------------------------------------------------------------------------
 
-enum class PanelMode { Hidden, Unlock, Setup };
+enum class PanelMode { Hidden, Unlock, Setup, Unreadable };
 
-// Never stored: a sealed tab asks for its password, the tab in encryption setup for a new one.
-inline PanelMode PanelModeFor(int tab, bool sealed, int encryptSetupTab) {
+// Never stored: a tab whose file could not be read says so, a sealed tab asks for its
+// password, the tab in encryption setup for a new one.
+inline PanelMode PanelModeFor(int tab, bool sealed, int encryptSetupTab, bool unreadable = false) {
+    if (unreadable)
+        return PanelMode::Unreadable;
     if (sealed)
         return PanelMode::Unlock;
     if (tab >= 0 && tab == encryptSetupTab)
@@ -119,6 +122,11 @@ inline std::wstring MemoTextForDisplay(std::wstring_view text) {
         shown += text[i];
     }
     return shown;
+}
+
+// The panel's words for a tab whose file could not be read at start-up.
+inline std::wstring UnreadableTabText(const TabSlot& slot) {
+    return L"このタブのファイル「" + slot.fileName + L"」を読み込めなかったため、今回は使用できません。";
 }
 
 // What the memo pad shows for tab t: the first entry of tabs 1 to 3, else nothing.

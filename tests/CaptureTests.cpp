@@ -53,6 +53,16 @@ TEST_F(CaptureTest, DuplicateIsPromotedBelowLockedGroup) {
     EXPECT_TRUE(history[2].used);
 }
 
+TEST_F(CaptureTest, DuplicateStaysInPlaceWithoutMoveToTop) {
+    state.RemoveDuplicateHistory = true;
+    state.MoveToTopOnCopy = false;
+    history = {Item(L"L1", true), Item(L"a"), Item(L"b"), Item(L"c")};
+    CaptureClipboardText(state, L"b");
+    EXPECT_EQ(Texts(history), (Texts_t{L"L1", L"a", L"b", L"c"}));
+    EXPECT_TRUE(history[2].used);
+    EXPECT_FALSE(history[1].used || history[3].used);
+}
+
 TEST_F(CaptureTest, LockedDuplicateMovesToIndexZero) {
     state.RemoveDuplicateHistory = true;
     history = {Item(L"L1", true), Item(L"L2", true), Item(L"a")};
@@ -70,6 +80,19 @@ TEST_F(CaptureTest, TextInAnyTemplateTabBlocksCaptureOnlyWithDuplicateBlocking) 
     state.RemoveDuplicateHistory = true;
     CaptureClipboardText(state, L"template");
     EXPECT_TRUE(history.empty());
+
+    // Each tab on its own: the text sits in that tab only, among other entries.
+    for (int slot = 1; slot < kTabCount; ++slot) {
+        SCOPED_TRACE(slot);
+        for (int other = 1; other < kTabCount; ++other)
+            state.tabs[other].items = {Item(L"unrelated")};
+        state.tabs[slot].items = {Item(L"first"), Item(L"held")};
+        history = {Item(L"old")};
+        CaptureClipboardText(state, L"held");
+        EXPECT_EQ(Texts(history), (Texts_t{L"old"}));
+        CaptureClipboardText(state, L"free");
+        EXPECT_EQ(Texts(history), (Texts_t{L"free", L"old"}));
+    }
 }
 
 TEST_F(CaptureTest, MaxHistoryCutsOldestUnlockedAndNeverLocked) {

@@ -107,6 +107,16 @@ TEST_F(ClipboardCaptureTest, OwnCopiesPausesAndCopiesRightAfterAWindowSwitchAreN
     ASSERT_EQ(History().size(), 1u);
 }
 
+TEST(WindowSwitch, CopiesWithinHalfASecondAfterASwitchAreTooSoon) {
+    const uint64_t now = 1000000;
+    EXPECT_TRUE(TooSoonAfterWindowSwitch(now, now));
+    EXPECT_TRUE(TooSoonAfterWindowSwitch(now, now - 200));
+    EXPECT_TRUE(TooSoonAfterWindowSwitch(now, now - 499));
+    EXPECT_FALSE(TooSoonAfterWindowSwitch(now, now - 500));
+    EXPECT_FALSE(TooSoonAfterWindowSwitch(now, now - 600));
+    EXPECT_FALSE(TooSoonAfterWindowSwitch(now, 0)); // no switch yet
+}
+
 TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
     g_app.tabs[0].encrypted = true;
     ASSERT_TRUE(PutText(other, L"secret"));

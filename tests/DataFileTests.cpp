@@ -1,5 +1,6 @@
 // history.ini and the template files on disk: plain, sealed, memo pads and the bare form.
 #include "storage/HistoryFile.h"
+#include "storage/SlotFile.h"
 #include "storage/TemplateFiles.h"
 
 #include "crypto/Envelope.h"
@@ -110,6 +111,23 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
     }
 }
 
+TEST_F(DataFileTest, APlainTextThatBeginsLikeAnEnvelopeReloadsPlain) {
+    const std::vector<HistoryItem> items = {MakeItem(L"NMCENC_V2:not a seal")};
+    for (TabType type : {TabType::Template, TabType::MemoPad}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        ASSERT_TRUE(AppLogic::SaveTemplatesFromVector(L"templates.txt", items, false, L"", type));
+        TabSlot slot;
+        EXPECT_EQ(LoadTemplate(L"templates.txt", type, slot), items);
+        EXPECT_FALSE(slot.encrypted);
+    }
+    ASSERT_TRUE(AppLogic::SaveHistory(items, 100, false, L""));
+    EXPECT_EQ(LoadHistory(history, 100), items);
+    EXPECT_FALSE(history.encrypted);
+    // Inside an envelope nothing is escaped: the sealed memo opens to its text as it was.
+    ASSERT_TRUE(AppLogic::SaveTemplatesFromVector(L"templates3.txt", items, true, L"k", TabType::MemoPad));
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"templates3.txt"))), L"k"), L"NMCENC_V2:not a seal");
+}
+
 TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
     for (const std::string& bytes : {std::string("NMCENC_V2:"), std::string("NMCENC_V2:garbage\r\n\r\n")}) {
         PutFile(DataFilePath(L"templates.txt"), bytes);
@@ -124,6 +142,97 @@ TEST_F(DataFileTest, SealedTemplateLoadsLockedWhateverFollowsThePrefix) {
     // A sealed template file is the bare envelope, and a memo pad's text is sealed raw.
     AppLogic::SaveTemplatesFromVector(L"templates3.txt", {MakeItem(L"memo\r\n---")}, true, L"k", TabType::MemoPad);
     EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(L"templates3.txt"))), L"k"), L"memo\r\n---");
+}
+
+// A tab's file as a whole: what may be written over it and when.
+struct SlotFileTest : DataFileTest {
+    TabSlot slot = MakeDefaultTabs()[1];
+    std::wstring path = DataFilePath(L"templates.txt");
+
+    void SetUp() override {
+        DataFileTest::SetUp();
+        PutFile(path, kBom + "one\r\n---\r\ntwo\r\n");
+        LoadSlot(slot, 100);
+        slot.items.push_back(MakeItem(L"three"));
+    }
+    HANDLE HoldWithoutSharing() {
+        return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+};
+
+TEST_F(SlotFileTest, AFileChangedElsewhereIsOverwrittenOnlyWhenAskedTo) {
+    PutFile(path, kBom + "from the editor");
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::ChangedOnDisk);
+    EXPECT_TRUE(slot.dirty);
+    EXPECT_EQ(FileBytes(path), kBom + "from the editor");
+
+    SlotSaveOptions overwrite;
+    overwrite.overwriteChanges = true;
+    EXPECT_EQ(SaveSlotFile(slot, 100, overwrite), SlotSave::Saved);
+    EXPECT_FALSE(slot.dirty);
+    // What was just written is the program's own: the next save goes through unasked.
+    slot.items.pop_back();
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
+    EXPECT_EQ(FileBytes(path), kBom + "one\r\n---\r\ntwo\r\n");
+
+    // A file that is gone holds nothing to lose.
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
+}
+
+TEST_F(SlotFileTest, AFailedWriteKeepsTheChangesUntilTheNextTry) {
+    HANDLE held = HoldWithoutSharing();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Failed);
+    EXPECT_TRUE(slot.dirty);
+    CloseHandle(held);
+    EXPECT_EQ(FileBytes(path), kBom + "one\r\n---\r\ntwo\r\n");
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
+    EXPECT_FALSE(slot.dirty);
+    EXPECT_EQ(LoadTemplate(L"templates.txt", TabType::Template).size(), 3u);
+}
+
+TEST_F(SlotFileTest, NothingIsWrittenForAnUnreadableSealedOrOpenedWithoutPasswordTab) {
+    HANDLE held = HoldWithoutSharing();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    TabSlot unreadable = MakeDefaultTabs()[1];
+    LoadSlot(unreadable, 100);
+    CloseHandle(held);
+    EXPECT_TRUE(unreadable.unreadable);
+    EXPECT_TRUE(unreadable.items.empty());
+    EXPECT_EQ(SaveSlotFile(unreadable, 100), SlotSave::Refused);
+
+    TabSlot sealed = slot;
+    sealed.encrypted = true;
+    EXPECT_EQ(SaveSlotFile(sealed, 100), SlotSave::Refused);
+    TabSlot opened = slot;
+    opened.tempUnlocked = true; // its password already wiped
+    EXPECT_EQ(SaveSlotFile(opened, 100), SlotSave::Refused);
+    EXPECT_EQ(FileBytes(path), kBom + "one\r\n---\r\ntwo\r\n");
+
+    // A missing file is no reason to hold back.
+    DeleteFileW(path.c_str());
+    TabSlot fresh = MakeDefaultTabs()[1];
+    LoadSlot(fresh, 100);
+    EXPECT_FALSE(fresh.unreadable);
+    EXPECT_EQ(SaveSlotFile(fresh, 100), SlotSave::Saved);
+}
+
+TEST_F(SlotFileTest, SealingTheHistoryKeepsEveryEntryAndItsSavesSealAgain) {
+    TabSlot history = MakeDefaultTabs()[0];
+    for (int i = 0; i < 5; ++i)
+        history.items.push_back(MakeItem(std::to_wstring(i)));
+    const std::wstring password = L"pw";
+    SlotSaveOptions seal;
+    seal.sealWith = &password;
+    EXPECT_EQ(SaveSlotFile(history, 3, seal), SlotSave::Saved); // no MaxHistory cut while sealing
+    history.password = password;
+    EXPECT_EQ(LoadHistory(history, 0).size(), 5u);
+    history.encrypted = false;
+    history.tempUnlocked = true;
+    history.items.resize(1);
+    EXPECT_EQ(SaveSlotFile(history, 3), SlotSave::Saved);
+    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")).rfind("NMCENC_V2:", 0), 0u);
 }
 
 } // namespace

@@ -80,6 +80,41 @@ TEST(EntryMove, DropTargetFollowsTheInsertionMark) {
     EXPECT_EQ(DropTarget(3, -1, false), -1); // no mark
 }
 
+TEST(EntryRemove, LockedEntryStaysWhenLockedEntriesAreKept) {
+    auto items = History({{L"a", true}, {L"b", false}, {L"c", false}});
+    EXPECT_FALSE(RemoveItem(items, 0, true));
+    EXPECT_EQ(Order(items), L"aL b c ");
+    EXPECT_TRUE(RemoveItem(items, 1, true));
+    EXPECT_EQ(Order(items), L"aL c ");
+    // Template tabs delete without the guard: a locked mark there does not protect the entry.
+    EXPECT_TRUE(RemoveItem(items, 0, false));
+    EXPECT_EQ(Order(items), L"c ");
+    EXPECT_FALSE(RemoveItem(items, 1, false));
+    EXPECT_FALSE(RemoveItem(items, -1, false));
+    EXPECT_EQ(Order(items), L"c ");
+}
+
+TEST(EntryInsert, AKeptEditGoesWhereANewCopyWouldOrToTheEnd) {
+    std::vector<HistoryItem> history = {MakeItem(L"L", L"", false, true), MakeItem(L"a")};
+    EXPECT_EQ(InsertEntry(history, true, MakeItem(L"kept", L"", false, true)), 1);
+    EXPECT_EQ(history[1].text, L"kept");
+    EXPECT_FALSE(history[1].locked);
+    std::vector<HistoryItem> templates = {MakeItem(L"x"), MakeItem(L"y")};
+    EXPECT_EQ(InsertEntry(templates, false, MakeItem(L"kept")), 2);
+}
+
+TEST(EntryId, EveryEntryHasItsOwnIdAndMovesKeepIt) {
+    std::vector<HistoryItem> items = {MakeItem(L"a"), MakeItem(L"b"), MakeItem(L"c")};
+    const EntryId b = items[1].id;
+    EXPECT_NE(items[0].id, b);
+    EXPECT_NE(b, kNoEntry);
+    ASSERT_TRUE(MoveItem(items, 1, 2));
+    EXPECT_EQ(FindEntry(items, b), 2);
+    ASSERT_TRUE(RemoveItem(items, 2, false));
+    EXPECT_EQ(FindEntry(items, b), -1);
+    EXPECT_EQ(FindEntry(items, kNoEntry), -1);
+}
+
 TEST(EditText, LabelGoesOnAFirstLineAndLineEndsBecomeCrLf) {
     EXPECT_EQ(ComposeEditText(L"Work", L"a\nb"), L"[LABEL]Work\r\na\r\nb");
     EXPECT_EQ(ComposeEditText(L"", L"a\r\nb\n\n"), L"a\r\nb");

@@ -2,12 +2,17 @@
 // costs PBKDF2 derivations (about 0.1 s each under Wine), so cases share envelopes.
 #include "crypto/Envelope.h"
 #include "crypto/EnvelopeInternals.h"
+#include "crypto/Cng.h"
+#include "core/UniqueHandles.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -34,6 +39,33 @@ std::wstring Join(const std::vector<std::wstring>& fields) {
     for (size_t i = 1; i < fields.size(); ++i)
         envelope += L":" + fields[i];
     return envelope;
+}
+
+// Stand-ins for CNG functions, put in force with cng::ScopedOverride.
+const NTSTATUS kUnsuccessful = static_cast<NTSTATUS>(0xC0000001UL);
+int goodRandomCalls = 0; // calls of CountedGenRandom that still reach the system generator
+
+NTSTATUS WINAPI CountedGenRandom(BCRYPT_ALG_HANDLE alg, PUCHAR buffer, ULONG size, ULONG flags) {
+    if (goodRandomCalls <= 0)
+        return kUnsuccessful;
+    --goodRandomCalls;
+    return cng::LoadedCng()->GenRandom(alg, buffer, size, flags);
+}
+NTSTATUS WINAPI FailingCreateHash(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG) {
+    return kUnsuccessful;
+}
+NTSTATUS WINAPI FailingHashData(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG) {
+    return kUnsuccessful;
+}
+NTSTATUS WINAPI FailingFinishHash(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG) {
+    return kUnsuccessful;
+}
+
+const cng::Api& Loaded() {
+    const cng::Api* api = cng::LoadedCng();
+    if (!api)
+        throw std::runtime_error("bcrypt.dll did not load from the system folder");
+    return *api;
 }
 
 } // namespace
@@ -95,6 +127,25 @@ TEST(Envelope, Base64FieldsHaveOneSpellingOnly) {
     EXPECT_TRUE(Base64Decode(std::wstring(L"QUJD\0QUJD", 9)).empty());
 }
 
+TEST(Envelope, Base64MatchesRfc4648) {
+    const std::pair<const char*, const wchar_t*> vectors[] = {
+        {"f", L"Zg=="},         {"fo", L"Zm8="},         {"foo", L"Zm9v"},         {"foob", L"Zm9vYg=="},
+        {"fooba", L"Zm9vYmE="}, {"foobar", L"Zm9vYmFy"}, {"\xFB\xFF\xBF", L"+/+/"}};
+    for (const auto& [plain, encoded] : vectors) {
+        const Bytes bytes(plain, plain + std::char_traits<char>::length(plain));
+        EXPECT_EQ(Base64Encode(bytes), encoded);
+        EXPECT_EQ(Base64Decode(encoded), bytes) << testing::PrintToString(std::wstring(encoded));
+    }
+    EXPECT_EQ(Base64Encode({}), L"");
+    Bytes all(256);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<unsigned char>(i);
+    for (size_t length = 254; length <= all.size(); ++length) {
+        const Bytes bytes(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_EQ(Base64Decode(Base64Encode(bytes)), bytes) << length;
+    }
+}
+
 TEST(Envelope, HmacMatchesRfc4231AcrossItsThreeParts) {
     auto bytes = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
     const Bytes digest = ComputeHmacSha256(bytes("Jefe"), bytes("what "), {}, bytes("do ya want for nothing?"));
@@ -127,4 +178,98 @@ TEST(Envelope, SurvivesRandomlyMutatedEnvelopes) {
         mutated.replace(where, count, replacement);
         EXPECT_EQ(DecryptText(mutated, kPassword), mutated == envelope ? text : L"") << "round " << round;
     }
+}
+
+// A failing platform never yields a guessable salt or IV, an all-zero tag or an opened text.
+TEST(Envelope, NeverSealsWithoutTheSystemGenerator) {
+    for (int goodCalls : {0, 1}) { // the salt's draw fails, or only the IV's
+        cng::Api api = Loaded();
+        api.GenRandom = CountedGenRandom;
+        goodRandomCalls = goodCalls;
+        cng::ScopedOverride failing(api);
+        EXPECT_EQ(EncryptText(L"text", kPassword), L"") << goodCalls;
+        EXPECT_TRUE(GenerateRandomBytes().empty());
+    }
+    EXPECT_EQ(GenerateRandomBytes().size(), kRandomBytes);
+}
+
+TEST(Envelope, NeitherSealsNorOpensWhenTheHmacFails) {
+    const std::wstring text = L"secret";
+    const std::wstring envelope = EncryptText(text, kPassword);
+    std::vector<std::wstring> fields = Fields(envelope);
+    fields[3] = std::wstring(43, L'A') + L"="; // the tag of a platform that gave zeros
+    const std::wstring zeroTag = Join(fields);
+    const std::pair<const char*, void (*)(cng::Api&)> failures[] = {
+        {"create", [](cng::Api& api) { api.CreateHash = FailingCreateHash; }},
+        {"hash data", [](cng::Api& api) { api.HashData = FailingHashData; }},
+        {"finish", [](cng::Api& api) { api.FinishHash = FailingFinishHash; }}};
+    for (const auto& [name, fail] : failures) {
+        cng::Api api = Loaded();
+        fail(api);
+        cng::ScopedOverride failing(api);
+        EXPECT_TRUE(ComputeHmacSha256(Bytes(kKeyBytes, 1), {1}, {2}, {3}).empty()) << name;
+    }
+    {
+        cng::Api api = Loaded();
+        api.FinishHash = FailingFinishHash;
+        cng::ScopedOverride failing(api);
+        EXPECT_EQ(EncryptText(text, kPassword), L"");
+        std::wstring opened = L"stale";
+        EXPECT_FALSE(OpenEnvelope(envelope, kPassword, opened));
+        EXPECT_EQ(opened, L"");
+        EXPECT_EQ(DecryptText(zeroTag, kPassword), L"");
+    }
+    EXPECT_EQ(DecryptText(envelope, kPassword), text);
+}
+
+// A bcrypt.dll without one of the functions (or none at all) fails every operation.
+TEST(Envelope, FailsEveryOperationWhenCngIsIncomplete) {
+    const std::wstring envelope = EncryptText(L"kept", kPassword);
+    {
+        cng::Api api = Loaded();
+        api.DestroyHash = nullptr;
+        cng::ScopedOverride incomplete(api);
+        EXPECT_EQ(cng::GetCng(), nullptr);
+        EXPECT_EQ(EncryptText(L"text", kPassword), L"");
+        EXPECT_EQ(DecryptText(envelope, kPassword), L"");
+        EXPECT_TRUE(GenerateRandomBytes().empty());
+    }
+    EXPECT_EQ(cng::GetCng(), cng::LoadedCng());
+}
+
+// bcrypt.dll comes from the system folder even with a broken one beside the exe: a copy of this
+// program, run next to a planted bcrypt.dll, still computes an HMAC.
+TEST(Envelope, IgnoresABcryptDllBesideTheExe) {
+    wchar_t self[MAX_PATH] = L"";
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring folder(self);
+    folder = folder.substr(0, folder.find_last_of(L'\\') + 1) + L"planted";
+    const std::wstring copy = folder + L"\\crypto_tests.exe";
+    const std::wstring planted = folder + L"\\bcrypt.dll";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+    {
+        std::ofstream dll(planted.c_str(), std::ios::binary | std::ios::trunc);
+        dll << "MZ not a library";
+    }
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueHandle nul = MakeUniqueFileHandle(
+        CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul.get();
+    PROCESS_INFORMATION process = {};
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=Envelope.HmacMatchesRfc4231AcrossItsThreeParts";
+    ASSERT_TRUE(CreateProcessW(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                               &process));
+    UniqueHandle child(process.hProcess);
+    UniqueHandle thread(process.hThread);
+    DWORD exitCode = 1;
+    EXPECT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(child.get(), &exitCode));
+    EXPECT_EQ(exitCode, 0u) << "the copy beside the planted bcrypt.dll failed";
+    DeleteFileW(copy.c_str());
+    DeleteFileW(planted.c_str());
+    RemoveDirectoryW(folder.c_str());
 }

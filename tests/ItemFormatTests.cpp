@@ -71,6 +71,11 @@ TEST(ItemFormat, EscapesOnlyTheLinesThatWouldBeMisread) {
         {MakeItem(L"\nx", L"", true), L"[C]\r\nx\r\n"},
         {MakeItem(L"\\"), L"\\\r\n"},
         {MakeItem(L"a\\---b\n\\\\"), L"a\\---b\r\n\\\\\r\n"},
+        // Only a sealed file may begin with the envelope's magic.
+        {MakeItem(L"NMCENC_V2:copied"), L"\\NMCENC_V2:copied\r\n"},
+        {MakeItem(L"\\NMCENC_V2:x\ny"), L"\\\\NMCENC_V2:x\r\ny\r\n"},
+        {MakeItem(L"NMCENC_V2:x", L"", true), L"[C]NMCENC_V2:x\r\n"},
+        {MakeItem(L"a\nNMCENC_V2:x"), L"a\r\nNMCENC_V2:x\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "text: " << testing::PrintToString(c.item.text));
@@ -150,3 +155,14 @@ TEST(ItemFormat, TextsCarriedFaithfullyBeforeKeepTheirBytes) {
 }
 
 } // namespace
+
+TEST(ItemFormat, MemoTextThatBeginsLikeASealedFileGetsOneBackslash) {
+    for (const std::wstring text :
+         {L"NMCENC_V2:memo", L"\\NMCENC_V2:memo", L"\\\\NMCENC_V2:", L"\\plain", L"NMCENC_V"}) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        const std::wstring stored = EscapeBareText(text);
+        EXPECT_NE(stored.rfind(L"NMCENC_V2:", 0), 0u);
+        EXPECT_EQ(UnescapeBareText(stored), text);
+    }
+    EXPECT_EQ(EscapeBareText(L"\\plain"), L"\\plain"); // nothing to protect: written as it is
+}

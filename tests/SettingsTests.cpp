@@ -3,6 +3,8 @@
 
 #include "storage/TextFile.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <fstream>
 
@@ -77,6 +79,26 @@ TEST(SettingsFile, SaveAndLoadRoundTrip) {
     EXPECT_EQ(loaded.TabNames, (std::array<std::wstring, 4>{L"クリップ", L"名前 = 値", L"定型文 2", L"定型文 3"}));
     EXPECT_EQ(loaded.TabTypes, (std::array<int32_t, 4>{0, 1, 0, 2}));
     DeleteFileW(DataFilePath(L"settings.ini").c_str());
+}
+
+TEST(SettingsFile, TabsOfAHandWrittenUtf16FileAreRead) {
+    // Notepad's "Unicode": UTF-16LE with byte order mark; the UTF-8 line parser cannot read it.
+    const std::wstring text = L"[Window]\r\nRect=1,2,3,4\r\n\r\n[Tabs]\r\nTab0=履歴\r\nTabType0=0\r\n"
+                              L"Tab1=定型文\r\nTabType1=1\r\nTab2=メモ\r\nTabType2=2\r\n"
+                              L"Tab3=下書き\r\nTabType3=7\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    const std::wstring path = DataFilePath(L"settings.ini");
+    PutFile(path, bytes);
+
+    AppSettings loaded;
+    EXPECT_TRUE(LoadSettings(loaded));
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(loaded.TabNames, (std::array<std::wstring, 4>{L"履歴", L"定型文", L"メモ", L"下書き"}));
+    EXPECT_EQ(loaded.TabTypes, (std::array<int32_t, 4>{0, 1, 2, 0}));
 }
 
 TEST(SettingsFile, BooleansAreTrueOnlyForASingleOne) {

@@ -91,6 +91,67 @@ TEST_F(SafeWriteTest, TargetHeldBrieflyIsReplacedOnRetry) {
     EXPECT_EQ(FileBytes(path), "new");
 }
 
+// One system call of the safe write failing, the others real.
+struct SafeWriteFailureTest : SafeWriteTest {
+    SafeWriteSteps steps = SystemWriteSteps();
+
+    void ExpectOldFileKept(const std::string& content) {
+        EXPECT_FALSE(SafeWriteFile(path, Writing(content), steps));
+        const std::string now = FileBytes(path);
+        EXPECT_TRUE(now == "old") << now.size() << " bytes: " << now.substr(0, 16);
+        EXPECT_FALSE(Exists(temporary));
+    }
+};
+
+TEST_F(SafeWriteFailureTest, SuccessWithTheSystemSteps) {
+    const std::string big(200 * 1024, 'x'); // more than the stream's buffer: written straight through
+    EXPECT_TRUE(SafeWriteFile(path, Writing(big), steps));
+    const std::string now = FileBytes(path);
+    EXPECT_TRUE(now == big) << now.size() << " bytes";
+    EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(SafeWriteFailureTest, FailedWriteKeepsTheOldFile) {
+    steps.write = [](void*, const char*, unsigned long, unsigned long* written) {
+        *written = 0;
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    };
+    ExpectOldFileKept("new");
+    ExpectOldFileKept(std::string(200 * 1024, 'x'));
+}
+
+TEST_F(SafeWriteFailureTest, WriteThatStopsHalfwayKeepsTheOldFile) {
+    // The disk fills up after part of the content: the first call writes half, the next fails.
+    static int calls;
+    calls = 0;
+    steps.write = [](void* file, const char* data, unsigned long count, unsigned long* written) {
+        if (calls++ > 0) {
+            *written = 0;
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        return SystemWriteSteps().write(file, data, count / 2, written);
+    };
+    ExpectOldFileKept(std::string(200 * 1024, 'x'));
+}
+
+TEST_F(SafeWriteFailureTest, FailedFlushKeepsTheOldFile) {
+    steps.flush = [](void*) {
+        SetLastError(ERROR_IO_DEVICE);
+        return false;
+    };
+    ExpectOldFileKept("new");
+}
+
+TEST_F(SafeWriteFailureTest, FailedMoveKeepsTheOldFile) {
+    steps.move = [](const wchar_t*, const wchar_t*) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    };
+    ExpectOldFileKept("new");
+}
+
 struct ReadTextFileTest : testing::Test {
     std::wstring path = DataFilePath(L"read-test.txt");
     void TearDown() override { DeleteFileW(path.c_str()); }
@@ -99,6 +160,35 @@ struct ReadTextFileTest : testing::Test {
         return ReadTextFile(path, trim);
     }
 };
+
+TEST_F(ReadTextFileTest, AFileThatIsThereButCannotBeReadIsNotAMissingOne) {
+    PutFile(path, "content");
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string bytes;
+    EXPECT_EQ(ReadFileBytes(path, bytes), FileRead::Unreadable);
+    EXPECT_EQ(ReadTextFile(path, true).status, FileRead::Unreadable);
+    CloseHandle(held);
+
+    FileStamp stamp;
+    EXPECT_EQ(ReadFileBytes(path, bytes, &stamp), FileRead::Read);
+    EXPECT_EQ(bytes, "content");
+    EXPECT_EQ(stamp, ReadFileStamp(path));
+    EXPECT_EQ(stamp.size, 7u);
+
+    // 2 GB: too large to convert, so unreadable rather than empty (a sparse file, no disk used).
+    HANDLE big = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(big, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(kMaxDataFileBytes) + 1;
+    const bool sized = SetFilePointerEx(big, end, nullptr, FILE_BEGIN) && SetEndOfFile(big);
+    CloseHandle(big);
+    ASSERT_TRUE(sized);
+    EXPECT_EQ(ReadFileBytes(path, bytes), FileRead::Unreadable);
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(ReadFileBytes(path, bytes), FileRead::Missing);
+    EXPECT_FALSE(ReadFileStamp(path).exists);
+}
 
 TEST_F(ReadTextFileTest, MissingFileIsReportedAsNotOpened) {
     DeleteFileW(path.c_str());

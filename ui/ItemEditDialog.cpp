@@ -28,12 +28,17 @@ ItemEditRequest* RequestOf(HWND dialog) {
     return reinterpret_cast<ItemEditRequest*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
 
-// The entry the request names, or nullptr when its row no longer exists.
-HistoryItem* EntryOf(const ItemEditRequest& request) {
-    std::vector<HistoryItem>* items = request.history ? &g_app.tabs[kHistoryTab].items : request.items;
-    if (!items || request.row < 0 || static_cast<size_t>(request.row) >= items->size())
+// The entries of the request's tab, or nullptr when they are not in memory.
+std::vector<HistoryItem>* ItemsOf(const ItemEditRequest& request) {
+    if (request.tab < 0 || request.tab >= kTabCount || ContentUnavailable(request.tab))
         return nullptr;
-    return &(*items)[static_cast<size_t>(request.row)];
+    return &g_app.tabs[request.tab].items;
+}
+
+// The row of the entry the request names, or -1 when it is no longer there.
+int RowOf(const ItemEditRequest& request) {
+    const std::vector<HistoryItem>* items = ItemsOf(request);
+    return items ? FindEntry(*items, request.entry) : -1;
 }
 
 RECT ChildRect(HWND dialog, int id) {
@@ -99,15 +104,17 @@ BOOL OnInitDialog(HWND dialog, ItemEditRequest* request) {
     std::wstring label;
     std::wstring text;
     bool newEntry = false;
-    if (const HistoryItem* entry = request ? EntryOf(*request) : nullptr) {
-        label = entry->label;
-        text = entry->text;
-        if (!request->history && request->row == 0 && label.empty() && text.empty()) {
+    const int row = request ? RowOf(*request) : -1;
+    if (row >= 0) {
+        const HistoryItem& entry = (*ItemsOf(*request))[static_cast<size_t>(row)];
+        label = entry.label;
+        text = entry.text;
+        if (request->tab != kHistoryTab && row == 0 && label.empty() && text.empty()) {
             newEntry = true;
             label = kNewEntryLabel;
         }
     }
-    const bool history = request && request->history;
+    const bool history = request && request->tab == kHistoryTab;
     SetWindowTextW(dialog, newEntry ? L"アイテムの新規登録" : history ? L"履歴の編集" : L"アイテムの編集");
     SetDlgItemTextW(dialog, IDC_ITEM_TEXT, ComposeEditText(label, text).c_str());
 
@@ -151,9 +158,20 @@ void OnOk(HWND dialog) {
         SetFocus(edit);
         return;
     }
-    if (HistoryItem* entry = EntryOf(*request)) {
-        entry->text = std::move(parsed.body);
-        entry->label = std::move(parsed.label);
+    if (std::vector<HistoryItem>* items = ItemsOf(*request)) {
+        const int row = FindEntry(*items, request->entry);
+        if (row >= 0) {
+            HistoryItem& entry = (*items)[static_cast<size_t>(row)];
+            entry.text = std::move(parsed.body);
+            entry.label = std::move(parsed.label);
+        } else {
+            // Deleted or cut while the dialog was open: what the user typed is kept all the same.
+            HistoryItem entry;
+            entry.text = std::move(parsed.body);
+            entry.label = std::move(parsed.label);
+            request->entry = entry.id;
+            InsertEntry(*items, request->tab == kHistoryTab, std::move(entry));
+        }
     }
     EndEdit(dialog, IDOK);
 }

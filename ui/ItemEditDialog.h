@@ -9,11 +9,14 @@
 
 #include <vector>
 
+// The entry to edit, named by identity: while the dialog is open, captures keep arriving and
+// move the history's rows, so a row number read before it opened means nothing on OK.
 struct ItemEditRequest {
-    int row = -1;
-    bool history = false;                      // true: entry `row` of the history
-    std::vector<HistoryItem>* items = nullptr; // otherwise entry `row` of these
+    int tab = kHistoryTab;    // the tab whose entry it is
+    EntryId entry = kNoEntry; // the entry; on IDOK the one that holds the text now
 };
 
-// Runs the modal dialog owned by `owner`; IDOK once the entry was written, else IDCANCEL.
+// Runs the modal dialog owned by `owner`; IDOK once the entry was written, else IDCANCEL. When
+// the entry was deleted or cut meanwhile, OK keeps what the user typed as a new entry of the
+// tab (request.entry then names it) and changes nothing else.
 INT_PTR OpenItemEditDialog(HWND owner, ItemEditRequest& request);

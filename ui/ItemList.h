@@ -19,13 +19,13 @@
 // Mouse state of the list's rows, one instance. The reorder drag belongs to the list
 // interactions; hover highlighting pauses while a drag runs.
 struct ListInteraction {
-    int hoverRow = -1;       // row under the pointer, -1 when none
-    bool dragActive = false; // a row is being dragged; the list holds the mouse capture
-    int dragSourceRow = -1;
-    int markRow = -1; // insertion mark of the drag: before (or after) this row
+    int hoverRow = -1;             // row under the pointer, -1 when none
+    bool dragActive = false;       // a row is being dragged; the list holds the mouse capture
+    EntryId dragSource = kNoEntry; // the entry being dragged
+    int markRow = -1;              // insertion mark of the drag: before (or after) this row
     bool markAfter = false;
-    int typedNumber = 0; // digits typed while Ctrl is held
-    int pendingRow = -1; // the row they name, chosen when Ctrl is released
+    int typedNumber = 0;             // digits typed while Ctrl is held
+    EntryId pendingEntry = kNoEntry; // the entry they name, chosen when Ctrl is released
 };
 extern ListInteraction g_listInteraction;
 

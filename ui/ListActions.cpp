@@ -2,9 +2,10 @@
 
 #include "app/Activation.h"
 #include "app/AppContext.h"
+#include "app/Saving.h"
 #include "core/EntryEdits.h"
 #include "core/UniqueHandles.h"
-#include "storage/TemplateFiles.h"
+#include "storage/SlotFile.h"
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
@@ -46,6 +47,22 @@ bool CtrlDown() {
 
 bool ValidRow(const std::vector<HistoryItem>& items, int row) {
     return row >= 0 && static_cast<size_t>(row) < items.size();
+}
+
+// The tab whose entries the list shows.
+int TabInView() {
+    return g_app.historyShown ? kHistoryTab : g_app.currentTab;
+}
+
+// Rows and entries: what outlives a nested message loop (a menu, a dialog, a question) or the
+// time between two key presses is the entry's id; its row is looked up again when it acts.
+EntryId EntryAtRow(int row) {
+    const std::vector<HistoryItem>& items = ItemsInView();
+    return ValidRow(items, row) ? items[static_cast<size_t>(row)].id : kNoEntry;
+}
+
+int RowOfEntry(EntryId id) {
+    return FindEntry(ItemsInView(), id);
 }
 
 // Selects and shows `row`, or the last row when it lies beyond the end.
@@ -115,26 +132,20 @@ void MoveTemplateEntry(HWND list, int from, int to) {
     SelectListRow(list, to);
 }
 
-INT_PTR EditEntry(HWND owner, int row, bool history) {
-    ItemEditRequest request;
-    request.row = row;
-    request.history = history;
-    const int t = CurrentTemplateTab();
-    request.items = history || t < 0 ? nullptr : &g_app.tabs[t].items;
+// Opens the item edit dialog on the entry; request.entry names the edited entry afterwards.
+INT_PTR EditEntry(HWND owner, EntryId id, ItemEditRequest& request) {
+    request.tab = TabInView();
+    request.entry = id;
     return OpenItemEditDialog(owner, request);
 }
 
 // Ctrl+E and the menu's "編集": the entry is written back whatever the dialog's result.
-void EditAndSave(HWND list, HWND owner, int row, bool history, bool show) {
-    EditEntry(owner, row, history);
-    if (history) {
-        RefillHistory(list);
-        SaveLiveHistory();
-    } else {
-        FillItemList(list, g_app.tabs[CurrentTemplateTab()].items);
-        SaveTabItems();
-    }
-    SelectListRow(list, row, show);
+void EditAndSave(HWND list, HWND owner, EntryId id, bool show) {
+    ItemEditRequest request;
+    EditEntry(owner, id, request);
+    FillItemList(list, ItemsInView());
+    SaveSlot(request.tab);
+    SelectListRow(list, RowOfEntry(request.entry), show);
     SetFocus(list);
 }
 
@@ -144,29 +155,33 @@ void NewTemplateEntry(HWND list, int at, bool show) {
     std::vector<HistoryItem>& items = g_app.tabs[t].items;
     if (at < 0 || static_cast<size_t>(at) > items.size())
         at = 0;
-    items.insert(items.begin() + at, HistoryItem{});
-    if (EditEntry(list, at, false) == IDOK) {
+    const EntryId fresh = items.insert(items.begin() + at, HistoryItem{})->id;
+    ItemEditRequest request;
+    if (EditEntry(list, fresh, request) == IDOK) {
         FillItemList(list, items);
         SaveTabItems();
-        SelectListRow(list, at, show);
+        SelectListRow(list, FindEntry(items, request.entry), show);
     } else {
-        items.erase(items.begin() + at);
+        const int row = FindEntry(items, fresh);
+        if (row >= 0)
+            items.erase(items.begin() + row);
         FillItemList(list, items);
     }
     SetFocus(list);
 }
 
-// Deletes template entry `row` after asking; the selection stays on the same place.
-void DeleteTemplateEntry(HWND list, int row, bool fromMenu) {
+// Deletes a template entry after asking; the selection stays on the same place.
+void DeleteTemplateEntry(HWND list, EntryId id, bool fromMenu) {
     const int t = CurrentTemplateTab();
     std::vector<HistoryItem>& items = g_app.tabs[t].items;
-    if (!ValidRow(items, row))
+    if (FindEntry(items, id) < 0)
         return;
     const bool confirmed =
         fromMenu ? MessageBoxW(list, L"この定型文を削除します。よろしいですか？", L"定型文の削除確認",
                                MB_YESNO | MB_ICONWARNING) == IDYES
                  : MessageBoxW(list, L"選択した定型文を削除しますか？", L"確認", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
-    if (confirmed) {
+    const int row = FindEntry(items, id);
+    if (confirmed && row >= 0) {
         RemoveItem(items, row, false);
         SaveTabItems();
         if (fromMenu)
@@ -191,8 +206,7 @@ void OpenInExternalEditor(HWND list) {
 
 void ReloadTemplateTab() {
     const int t = CurrentTemplateTab();
-    TabSlot& slot = g_app.tabs[t];
-    slot.items = LoadTemplates(slot.fileName, slot.encrypted, slot.tempUnlocked, slot.password, slot.type);
+    LoadSlot(g_app.tabs[t], g_app.MaxHistory); // the file as it is now becomes the tab's
     // The file may have been sealed or changed kind-wise in the meantime: the tab is put on
     // screen again as a whole (list, memo pad or password panel).
     ShowTab(t);
@@ -210,7 +224,7 @@ int DigitOf(WPARAM key) {
 
 void ResetTypedNumber() {
     g_listInteraction.typedNumber = 0;
-    g_listInteraction.pendingRow = -1;
+    g_listInteraction.pendingEntry = kNoEntry;
 }
 
 void OnDigit(HWND list, int digit, bool ctrl) {
@@ -221,7 +235,7 @@ void OnDigit(HWND list, int digit, bool ctrl) {
         const int row = state.typedNumber - 1;
         if (row >= 0 && row < ListRowCount(list)) {
             SelectListRow(list, row);
-            state.pendingRow = row;
+            state.pendingEntry = EntryAtRow(row);
         } else {
             ResetTypedNumber();
         }
@@ -253,7 +267,7 @@ bool HistoryKey(HWND list, WPARAM key, int row, bool ctrl) {
         return true;
     }
     if (ctrl && key == 'E') {
-        EditAndSave(list, GetParent(list), row, true, false);
+        EditAndSave(list, GetParent(list), EntryAtRow(row), false);
         return true;
     }
     return false;
@@ -277,11 +291,11 @@ bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
         return true;
     }
     if (key == VK_DELETE) {
-        DeleteTemplateEntry(list, row, false);
+        DeleteTemplateEntry(list, EntryAtRow(row), false);
         return true;
     }
     if (ctrl && key == 'E') {
-        EditAndSave(list, list, row, false, false);
+        EditAndSave(list, list, EntryAtRow(row), false);
         return true;
     }
     return false;
@@ -323,8 +337,10 @@ UniqueMenu BuildContextMenu(int row) {
     return menu;
 }
 
-void RunMenuCommand(HWND list, UINT id, int row) {
+// The command acts on the entry the menu was opened for, wherever it is now.
+void RunMenuCommand(HWND list, UINT id, EntryId entry) {
     const bool history = g_app.historyShown;
+    const int row = RowOfEntry(entry);
     switch (id) {
     case MENU_UNLOCK_TAB:
         OnListUnlockCommand();
@@ -339,14 +355,14 @@ void RunMenuCommand(HWND list, UINT id, int row) {
         break;
     case MENU_EDIT:
         if (row >= 0)
-            EditAndSave(list, list, row, history, true);
+            EditAndSave(list, list, entry, true);
         break;
     case MENU_DELETE:
         if (history) {
             DeleteSelectedHistoryEntry(list, row);
             SetFocus(list);
         } else {
-            DeleteTemplateEntry(list, row, true);
+            DeleteTemplateEntry(list, entry, true);
         }
         break;
     case MENU_NEW:
@@ -391,10 +407,8 @@ int CurrentTemplateTab() {
 
 void SaveTabItems() {
     const int t = CurrentTemplateTab();
-    if (t < 0 || g_app.tabs[t].encrypted)
-        return;
-    const TabSlot& slot = g_app.tabs[t];
-    AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, !slot.password.empty(), slot.password, slot.type);
+    if (t >= 0)
+        SaveSlot(t);
 }
 
 // ---- Notifications -------------------------------------------------------------------------------
@@ -404,12 +418,10 @@ void ChooseRow(int row) {
         return;
     const int t = g_app.currentTab;
     if (t >= 0 && t < kTabCount && g_app.tabs[t].type == TabType::MemoList) {
-        if (EditEntry(g_windows.main, row, g_app.historyShown) == IDOK) {
+        ItemEditRequest request;
+        if (EditEntry(g_windows.main, EntryAtRow(row), request) == IDOK) {
             FillItemList(g_windows.list, ItemsInView());
-            if (g_app.historyShown)
-                SaveLiveHistory();
-            else
-                SaveTabItems();
+            SaveSlot(request.tab);
         }
         return;
     }
@@ -426,7 +438,7 @@ int RowUnderPointer(HWND list) {
 
 void BeginRowDrag(HWND list, int row) {
     g_listInteraction.dragActive = true;
-    g_listInteraction.dragSourceRow = row;
+    g_listInteraction.dragSource = EntryAtRow(row);
     g_listInteraction.markRow = -1;
     SetCapture(list);
     SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
@@ -455,7 +467,7 @@ bool OnListKeyDown(HWND list, WPARAM key) {
             return true;
         }
     }
-    if (IsSealed(g_app.historyShown ? kHistoryTab : g_app.currentTab))
+    if (ContentUnavailable(g_app.historyShown ? kHistoryTab : g_app.currentTab))
         return false;
     return g_app.historyShown ? HistoryKey(list, key, row, ctrl) : TemplateKey(list, key, row, ctrl);
 }
@@ -463,7 +475,7 @@ bool OnListKeyDown(HWND list, WPARAM key) {
 bool OnListKeyUp(HWND list, WPARAM key) {
     if (key != VK_CONTROL)
         return false;
-    const int pending = g_listInteraction.pendingRow;
+    const int pending = RowOfEntry(g_listInteraction.pendingEntry);
     ResetTypedNumber();
     // Chosen as Enter chooses, memo lists included: the paste goes to the window that was in
     // front when the tool window came up.
@@ -495,11 +507,12 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
         return false;
 
     UniqueMenu menu = BuildContextMenu(row);
+    const EntryId entry = EntryAtRow(row);
     SetForegroundWindow(list);
     const UINT id = TrackOwnPopupMenu(menu.get(), point, list);
     menu.reset();
     if (id != 0)
-        RunMenuCommand(list, id, row);
+        RunMenuCommand(list, id, entry);
     return true;
 }
 
@@ -544,13 +557,15 @@ bool OnListDrop(HWND list) {
     const int markRow = state.markRow;
     const bool after = state.markAfter;
     SetDropMark(list, -1, false);
-    const int target = DropTarget(state.dragSourceRow, markRow, after);
+    // Captures may have moved the rows since the drag began.
+    const int source = RowOfEntry(state.dragSource);
+    const int target = source < 0 ? -1 : DropTarget(source, markRow, after);
     if (target < 0)
         return true;
     if (g_app.historyShown)
-        MoveHistoryEntry(list, state.dragSourceRow, target);
+        MoveHistoryEntry(list, source, target);
     else
-        MoveTemplateEntry(list, state.dragSourceRow, target);
+        MoveTemplateEntry(list, source, target);
     return true;
 }
 
@@ -568,7 +583,7 @@ void ClearDropMark(HWND list) {
 }
 
 void OnListMiddleButton(HWND list, POINT point) {
-    if (!g_app.historyShown || IsSealed(kHistoryTab))
+    if (!g_app.historyShown || ContentUnavailable(kHistoryTab))
         return;
     const int row = HitRow(list, point);
     if (row >= 0)

@@ -322,7 +322,7 @@ void RefreshList() {
         ShowTab(g_app.currentTab);
         return;
     }
-    if (IsSealed(kHistoryTab)) {
+    if (ContentUnavailable(kHistoryTab)) {
         ShowTab(kHistoryTab);
         return;
     }

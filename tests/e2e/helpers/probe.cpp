@@ -354,11 +354,28 @@ int Clipboard() {
         return 3;
     }
     std::vector<std::string> formats;
+    std::vector<std::string> small; // "name":"hex" of registered formats of at most 16 bytes
     for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
         wchar_t name[256] = {};
-        if (!GetClipboardFormatNameW(f, name, 256))
+        const bool registered = GetClipboardFormatNameW(f, name, 256) != 0;
+        if (!registered)
             std::swprintf(name, 256, L"#%u", f);
         formats.push_back(Quote(name));
+        if (!registered)
+            continue;
+        HANDLE h = GetClipboardData(f);
+        const SIZE_T size = h ? GlobalSize(h) : 0;
+        const auto* p = size && size <= 16 ? static_cast<const unsigned char*>(GlobalLock(h)) : nullptr;
+        if (!p)
+            continue;
+        std::string hex;
+        char buf[4];
+        for (SIZE_T i = 0; i < size; ++i) {
+            std::snprintf(buf, sizeof buf, "%02x", p[i]);
+            hex += buf;
+        }
+        GlobalUnlock(h);
+        small.push_back(Quote(name) + ":\"" + hex + "\"");
     }
     std::string hex = "null";
     if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
@@ -380,7 +397,11 @@ int Clipboard() {
         }
     }
     CloseClipboard();
-    std::printf("{\"formats\":%s,\"utf16le\":%s}\n", Join(formats).c_str(), hex.c_str());
+    std::string data = "{";
+    for (size_t i = 0; i < small.size(); ++i)
+        data += (i ? "," : "") + small[i];
+    data += "}";
+    std::printf("{\"formats\":%s,\"data\":%s,\"utf16le\":%s}\n", Join(formats).c_str(), data.c_str(), hex.c_str());
     return 0;
 }
 
@@ -403,6 +424,21 @@ int Post(const char* target, const char* msg, const char* wp, const char* lp) {
 
 } // namespace
 
+// Opens a file without sharing and keeps it so until the process is ended, as a program that
+// locks its files would: nobody else can read, write, replace or delete it meanwhile.
+int HoldFile(const char* path) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path, -1, wide.data(), n);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::printf("{\"held\":%s}\n", file != INVALID_HANDLE_VALUE ? "true" : "false");
+    std::fflush(stdout);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    Sleep(INFINITE);
+    return 0;
+}
+
 // Registers a global hotkey and keeps it until the process is ended, as another program
 // holding the same key would.
 int HoldHotkey(const char* mod, const char* vk) {
@@ -418,7 +454,8 @@ int HoldHotkey(const char* mod, const char* vk) {
 
 // Whether nobody holds a global hotkey: registering it succeeds (and is undone at once).
 int HotkeyFree(const char* mod, const char* vk) {
-    const bool free = RegisterHotKey(nullptr, 2, static_cast<UINT>(ParseNumber(mod)), static_cast<UINT>(ParseNumber(vk)));
+    const bool free =
+        RegisterHotKey(nullptr, 2, static_cast<UINT>(ParseNumber(mod)), static_cast<UINT>(ParseNumber(vk)));
     if (free)
         UnregisterHotKey(nullptr, 2);
     std::printf("{\"free\":%s}\n", free ? "true" : "false");
@@ -439,8 +476,11 @@ int main(int argc, char** argv) {
         return HoldHotkey(argv[2], argv[3]);
     if (cmd == "hotkey-free" && argc == 4)
         return HotkeyFree(argv[2], argv[3]);
+    if (cmd == "hold-file" && argc == 3)
+        return HoldFile(argv[2]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD VK | hotkey-free MOD VK\n");
+    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+                         "VK | hotkey-free MOD VK | hold-file PATH\n");
     return 2;
 }
