@@ -419,7 +419,11 @@ void LayoutPasswordPanel(HWND mainWindow, int clientWidth, int clientHeight, int
             SetWindowPos(window, nullptr, box.x, box.y, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
     };
     place(w.lockImage, g.lockImage);
-    place(w.panelLabel, g.firstLabel);
+    ControlBox label = g.firstLabel;
+    const int t = g_app.currentTab;
+    if (t >= 0 && t < kTabCount && g_app.tabs[t].unreadable)
+        label.height *= 3; // its words take a few lines; nothing else shares the panel then
+    place(w.panelLabel, label);
     place(w.password, g.password);
     if (setup) {
         place(w.confirmLabel, g.confirmLabel);
