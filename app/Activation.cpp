@@ -5,6 +5,8 @@
 #include "core/Capture.h"
 #include "ui/ItemList.h"
 
+#include <atomic>
+
 namespace {
 
 bool IsShellWindowClass(const wchar_t* name) {
@@ -14,28 +16,25 @@ bool IsShellWindowClass(const wchar_t* name) {
     return false;
 }
 
+// Read by the hook thread too.
+std::atomic<int> g_popupMenusOpen{0};
+
+} // namespace
+
 bool BelongsToOtherProcess(HWND window) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     return process != 0 && process != GetCurrentProcessId();
 }
 
-bool MainWindowVisible() {
-    return g_windows.main && IsWindowVisible(g_windows.main);
-}
-
-// A visible, enabled dialog or message box of ours is in front of the main window. A modal
-// one disables its owner, which also tells it where GW_ENABLEDPOPUP finds nothing (Wine).
-int g_popupMenusOpen = 0;
-
-bool OwnDialogOpen() {
-    if (!IsWindowEnabled(g_windows.main))
+bool OwnDialogOpen(HWND mainWindow) {
+    // A modal dialog or message box disables its owner, which also tells it where
+    // GW_ENABLEDPOPUP finds nothing (Wine).
+    if (!IsWindowEnabled(mainWindow))
         return true;
-    HWND popup = GetWindow(g_windows.main, GW_ENABLEDPOPUP);
-    return popup && popup != g_windows.main && IsWindowVisible(popup);
+    HWND popup = GetWindow(mainWindow, GW_ENABLEDPOPUP);
+    return popup && popup != mainWindow && IsWindowVisible(popup);
 }
-
-} // namespace
 
 bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight) {
     const int halfWidth = screenWidth / 2;
@@ -144,67 +143,12 @@ void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG, L
     RememberPreviousWindow(window);
 }
 
-LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && wParam == WM_LBUTTONDOWN && g_windows.main) {
-        const POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
-        if (InEdgeArea(g_app.EnabledArea, point.x, point.y, GetSystemMetrics(SM_CXSCREEN),
-                       GetSystemMetrics(SM_CYSCREEN))) {
-            RememberPreviousWindow(GetForegroundWindow());
-            PostMessageW(g_windows.main, WM_APP_SHOW, 0, 0);
-        } else if (!g_app.StayVisible && MainWindowVisible() && IsWindowEnabled(g_windows.main)) {
-            HWND under = WindowFromPoint(point);
-            RECT rect;
-            if (BelongsToOtherProcess(under) && GetWindowRect(g_windows.main, &rect)) {
-                const bool inside =
-                    point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
-                if (!inside)
-                    PostMessageW(g_windows.main, WM_APP_HIDE, 0, 0);
-            }
-        }
-    }
-    // The press always reaches its target.
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code < 0 || wParam != WM_KEYDOWN || !MainWindowVisible())
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
-    int command = 0;
-    const HookKey kind = ClassifyHookKey(key, command);
-    switch (kind) {
-    case HookKey::Escape:
-        if (g_windows.memoPad && GetFocus() == g_windows.memoPad) {
-            if (g_windows.tabStrip)
-                SetFocus(g_windows.tabStrip);
-            return 1;
-        }
-        if (OwnDialogOpen() || g_popupMenusOpen > 0)
-            break; // the dialog or the menu closes itself on Esc
-        PostMessageW(g_windows.main, WM_APP_HIDE, 0, 0);
-        return 1;
-    case HookKey::PostCommand:
-    case HookKey::TabKey:
-        // While a dialog of ours has the keyboard its keys are its own (the hotkey box records
-        // F-keys with modifiers), and no command may run under it.
-        if (OwnDialogOpen())
-            break;
-        if (kind == HookKey::PostCommand)
-            PostMessageW(g_windows.main, WM_COMMAND, static_cast<WPARAM>(command), 0);
-        else
-            PostMessageW(g_windows.main, WM_APP_TAB_KEY, key, 0);
-        return 1;
-    case HookKey::PassOn:
-        break;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 void ChooseEntry(int row) {
     const int r = CopyEntryToClipboard(row);
+    if (r < 0)
+        return; // not on the clipboard: the window stays as it was
     if (g_app.AutoPaste) {
-        if (r >= 0)
-            PostMessageW(g_windows.main, WM_APP_PASTE, static_cast<WPARAM>(r), 0);
+        PostMessageW(g_windows.main, WM_APP_PASTE, static_cast<WPARAM>(r), 0);
     } else if (!g_app.StayVisible) {
         PostMessageW(g_windows.main, WM_CLOSE, 0, 0);
     }
@@ -270,8 +214,13 @@ int CopyEntryToClipboard(int row) {
     // the user's next copy would be lost.
     const int sourceTab = g_app.historyShown ? kHistoryTab : g_app.currentTab;
     const bool sealedSource = sourceTab >= 0 && sourceTab < kTabCount && g_app.tabs[sourceTab].tempUnlocked;
-    if (WriteClipboardText(ToClipboardLineEnds(source[row].text), sealedSource))
-        g_app.selfCopyPending = true;
+    if (!WriteClipboardText(ToClipboardLineEnds(source[row].text), sealedSource)) {
+        // The clipboard still holds whatever was there before (a password, perhaps): nothing
+        // may be pasted now, and the entry was not used.
+        MessageBeep(MB_ICONWARNING);
+        return -1;
+    }
+    g_app.selfCopyPending = true;
 
     int r = row;
     if (g_app.historyShown) {

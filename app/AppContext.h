@@ -96,5 +96,19 @@ bool SaveLiveHistory();
 // The whole text of a window or control; empty for none.
 std::wstring WindowText(HWND window);
 
-// Design sizes are given at 96 dots per inch.
+// The dots per inch of a window's monitor (GetDpiForWindow where Windows has it), else the
+// screen's.
+int WindowDpi(HWND window);
+
+// The dots per inch the tool window is laid out for: its monitor's when it was created, then
+// whatever WM_DPICHANGED says. All its children follow it.
+int MainWindowDpi();
+void SetMainWindowDpi(int dpi);
+
+// Design sizes are given at 96 dots per inch; the tool window's children scale them with
+// MainWindowDpi.
 int ScaleForWindow(HWND window, int size96);
+
+// Makes font the list font: the list, the tab strip, the memo pad and the password panel
+// draw with it; the previous font is deleted unless it is the system's.
+void ReplaceListFont(HFONT font);

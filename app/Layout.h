@@ -7,7 +7,12 @@
 
 #include <array>
 
-inline constexpr int kTabStripHeight = 28;
+inline constexpr int kTabStripHeight = 28; // at 96 dots per inch
+
+// The strip's height at `dpi`.
+inline int TabStripHeight(int dpi) {
+    return MulDiv(kTabStripHeight, dpi, 96);
+}
 
 // The 13 toolbar icons of the img folder, in image-list order.
 enum ToolbarImage : int {
@@ -39,6 +44,9 @@ int ToolbarGapWidth(int clientWidth, const RECT& beforeGap, const RECT& firstAft
 
 // Creates the toolbar (child 100) with its image list; images follow the current flags.
 HWND CreateToolbar(HWND mainWindow);
+
+// Icons, buttons and spacing anew for the tool window's dots per inch.
+void RescaleToolbar(int dpi);
 
 // Gives a toggle button the image for its flag.
 void UpdateToggleImage(int command, bool on);

@@ -1,6 +1,7 @@
 // Entry point: one instance, the hidden tool window, the tray icon, the hooks and the
 // message loop, which also switches tabs with Left and Right.
 #include "app/Activation.h"
+#include "app/InputHooks.h"
 #include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "core/UniqueHandles.h"
@@ -45,13 +46,22 @@ bool SwitchTabsByArrow(const MSG& message) {
     return true;
 }
 
+// The tool window is no dialog: its command ids 1 and 2 are F1 and F2, which the dialog
+// manager would send for Enter and Esc (IDOK, IDCANCEL). Of its navigation only Tab is used.
+bool ForDialogManager(HWND active, const MSG& message) {
+    if (active != g_windows.main)
+        return true;
+    const bool key = message.message == WM_KEYDOWN || message.message == WM_KEYUP || message.message == WM_CHAR;
+    return key && message.wParam == VK_TAB; // the character '\t' has the same value
+}
+
 int RunMessageLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (SwitchTabsByArrow(message))
             continue;
         HWND active = GetActiveWindow();
-        if (active && IsDialogMessageW(active, &message))
+        if (active && ForDialogManager(active, message) && IsDialogMessageW(active, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -109,15 +119,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
         AddTrayIcon(window);
-        HHOOK mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
-        HHOOK keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+        StartInputHooks(window, g_windows.memoPad, g_windows.tabStrip); // without them, the hotkey and tray still work
         ShowWindow(window, SW_HIDE);
         UpdateWindow(window);
         exitCode = RunMessageLoop();
-        if (mouseHook)
-            UnhookWindowsHookEx(mouseHook);
-        if (keyboardHook)
-            UnhookWindowsHookEx(keyboardHook);
+        StopInputHooks();
         RemoveTrayIcon(window);
     }
 

@@ -3,6 +3,7 @@
 #include "app/Activation.h"
 #include "app/AppContext.h"
 #include "app/ClipboardCapture.h"
+#include "app/InputHooks.h"
 #include "app/Layout.h"
 #include "app/Saving.h"
 #include "app/WindowPlacement.h"
@@ -39,24 +40,9 @@ UINT g_taskbarCreated = 0;
 
 // ---- small helpers ------------------------------------------------------------------
 
-bool PasswordBoxVisible() {
-    return g_windows.password && IsWindowVisible(g_windows.password);
-}
-
-// The focus rule of every show: the password box when the panel asks, else the list with a
-// selected row, else the window itself.
+// The focus rule of every show and of every return from a dialog.
 void FocusContent() {
-    if (PasswordBoxVisible()) {
-        SetFocus(g_windows.password);
-        return;
-    }
-    if (g_windows.list && ListRowCount(g_windows.list) > 0) {
-        if (SelectedListRow(g_windows.list) < 0)
-            SelectListRow(g_windows.list, 0);
-        SetFocus(g_windows.list);
-        return;
-    }
-    SetFocus(g_windows.list ? g_windows.list : g_windows.main);
+    FocusTabView(FocusCause::Show);
 }
 
 // Shows the window, first moving it back onto a monitor when its rectangle lies on none
@@ -94,6 +80,40 @@ bool OwnsListFont() {
     return g_app.listFont && g_app.listFont != static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+// The list font made for `from` dots per inch, made again for `to` (the system's default
+// font included, which Windows makes for the screen's).
+void RescaleListFont(int from, int to) {
+    LOGFONTW font = {};
+    if (from == to || !g_app.listFont || !GetObjectW(g_app.listFont, sizeof(font), &font))
+        return;
+    font.lfHeight = MulDiv(font.lfHeight, to, from);
+    font.lfWidth = MulDiv(font.lfWidth, to, from);
+    ReplaceListFont(CreateFontIndirectW(&font));
+}
+
+// WM_DPICHANGED: the window went to a monitor of another scale, or the scale changed. It
+// takes the rectangle Windows suggests, and every size, font and picture follows.
+void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+    const int old = MainWindowDpi();
+    if (dpi > 0 && dpi != old) {
+        SetMainWindowDpi(dpi);
+        RescaleListFont(old, dpi);
+        RescaleToolbar(dpi);
+    }
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowTab(g_app.currentTab); // the layout, the panel and the list's columns
+}
+
 // ---- creation and destruction -------------------------------------------------------
 
 HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int id, HWND parent) {
@@ -110,6 +130,8 @@ bool OnCreate(HWND window) {
     SetWindowPos(window, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!g_app.listFont)
         g_app.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SetMainWindowDpi(WindowDpi(window));
+    RescaleListFont(ScreenDpi(), MainWindowDpi()); // made for the screen; the window's monitor may differ
 
     g_app.currentTab = 0;
     g_app.historyShown = true;
@@ -137,6 +159,7 @@ bool OnCreate(HWND window) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     if (g_app.HotkeyMod && g_app.HotkeyKey)
         RegisterHotKey(window, kHotkeyId, g_app.HotkeyMod, g_app.HotkeyKey); // a key held elsewhere is no error
+    ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
     ShowWindow(window, SW_HIDE);
     g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged, 0,
                                        0, WINEVENT_OUTOFCONTEXT);
@@ -225,7 +248,7 @@ void ClearHistory(HWND window) {
         FillItemList(g_windows.list, items);
         SaveLiveHistory();
     }
-    SetFocus(g_windows.list);
+    FocusContent();
 }
 
 void RunBackup(HWND window) {
@@ -235,7 +258,7 @@ void RunBackup(HWND window) {
         MessageBoxW(window, L"バックアップが完了しました。", L"情報", MB_ICONINFORMATION);
     else
         MessageBoxW(window, L"バックアップに失敗しました。", L"エラー", MB_ICONERROR);
-    SetFocus(g_windows.list);
+    FocusContent();
 }
 
 void OnCommand(HWND window, int id, int code) {
@@ -255,6 +278,7 @@ void OnCommand(HWND window, int id, int code) {
         RunBackup(window);
     } else if (id == CMD_SETTINGS) {
         OpenSettingsDialog(window);
+        FocusContent();
     } else if (code == BN_CLICKED) {
         switch (id) {
         case CTL_UNLOCK_FOR_RUN:
@@ -273,6 +297,7 @@ void OnCommand(HWND window, int id, int code) {
             break;
         }
     }
+    ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
     SaveSettingsWithWindowRect();
 }
 
@@ -315,6 +340,8 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
     switch (header->code) {
     case LVN_GETDISPINFOW:
         return OnItemListGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+    case LVN_ODFINDITEMW:
+        return OnItemListFindItem(reinterpret_cast<NMLVFINDITEMW*>(header));
     case NM_CUSTOMDRAW:
         return OnItemListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case LVN_KEYDOWN:
@@ -383,10 +410,39 @@ void OnEndSession() {
 
 // ---- showing and hiding -------------------------------------------------------------
 
+// The dialog or message box of ours that has the keyboard (the enabled one when a message
+// box sits over a dialog); null when none is open.
+BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (IsWindowVisible(window) && IsWindowEnabled(window) && wcscmp(className, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// While a dialog of ours is open, the hotkey and the tray icon bring it to the front: hiding
+// the window under it would leave the dialog alone on the screen.
+bool BringOwnDialogForward(HWND window) {
+    if (!OwnDialogOpen(window))
+        return false;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog)
+        return false;
+    if (!IsWindowVisible(window))
+        ShowMainWindow(SW_SHOWNA);
+    SetForegroundWindow(dialog);
+    return true;
+}
+
 void OnTray(HWND window, UINT mouseMessage) {
     if (mouseMessage == WM_LBUTTONUP) {
         // The click that deactivated the window has just hidden it: don't show it again.
         if (GetTickCount64() - g_app.lastAutoHide < kTrayClickAfterAutoHideMs)
+            return;
+        if (BringOwnDialogForward(window))
             return;
         if (IsWindowVisible(window))
             ShowWindow(window, SW_HIDE);
@@ -409,11 +465,14 @@ void OnTray(HWND window, UINT mouseMessage) {
             RequestQuit(window);
         } else if (chosen == 3) {
             OpenSettingsDialog(window);
+            ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
         }
     }
 }
 
 void OnHotkey(HWND window) {
+    if (BringOwnDialogForward(window))
+        return;
     if (IsWindowVisible(window)) {
         HideMainWindow();
         return;
@@ -424,7 +483,8 @@ void OnHotkey(HWND window) {
     FocusContent();
 }
 
-void OnEdgeShow(HWND window) {
+void OnEdgeShow(HWND window, HWND foreground) {
+    RememberPreviousWindow(foreground); // in front when the edge was clicked
     if (!IsWindowVisible(window))
         ShowMainWindow(SW_SHOWNORMAL);
     AllowSetForegroundWindow(ASFW_ANY);
@@ -462,17 +522,13 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// Every show starts at the top. The focus follows the activation (WM_ACTIVATE), which a
+// window shown without taking the foreground does not get.
 void OnShowWindow(BOOL shown) {
-    if (!shown)
-        return;
-    if (PasswordBoxVisible()) {
-        SetFocus(g_windows.password);
-    } else if (ListRowCount(g_windows.list) > 0) {
-        SelectListRow(g_windows.list, 0);
-        SetFocus(g_windows.list);
-    } else {
-        SetFocus(g_windows.main);
-    }
+    // The window itself is not visible yet: the list's own style tells whether it is in view.
+    const bool listInView = (GetWindowLongPtrW(g_windows.list, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown && listInView && IsWindowEnabled(g_windows.list) && ListRowCount(g_windows.list) > 0)
+        SelectListRow(g_windows.list, 0, true);
 }
 
 void OnTabKey(WPARAM key) {
@@ -542,10 +598,9 @@ AppSettings CollectSettings(const WindowRect& rect) {
     if (g_app.listFont) {
         LOGFONTW font = {};
         if (GetObjectW(g_app.listFont, sizeof(font), &font)) {
-            HDC screen = GetDC(nullptr);
             s.FontName = font.lfFaceName;
-            s.FontSize = -MulDiv(font.lfHeight, 72, GetDeviceCaps(screen, LOGPIXELSY));
-            ReleaseDC(nullptr, screen);
+            // Points at the dots per inch the font was made for.
+            s.FontSize = -MulDiv(font.lfHeight, 72, g_windows.main ? MainWindowDpi() : ScreenDpi());
         }
     }
     return s;
@@ -573,10 +628,12 @@ void SaveSettingsWithWindowRect() {
 
 void ShowToolWindow() {
     RememberPreviousWindow(GetForegroundWindow());
+    // With "stay visible" the window comes up beside the user's work without taking it over.
     if (!IsWindowVisible(g_windows.main))
-        ShowMainWindow(SW_SHOW);
-    if (!g_app.StayVisible)
-        SetForegroundWindow(g_windows.main);
+        ShowMainWindow(g_app.StayVisible ? SW_SHOWNA : SW_SHOW);
+    if (g_app.StayVisible)
+        return;
+    SetForegroundWindow(g_windows.main);
     FocusContent();
 }
 
@@ -687,7 +744,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTray(window, static_cast<UINT>(lParam));
         break;
     case WM_APP_SHOW:
-        OnEdgeShow(window);
+        OnEdgeShow(window, reinterpret_cast<HWND>(wParam));
+        return 0;
+    case WM_APP_MEMO_ESCAPE:
+        if (GetFocus() == g_windows.memoPad && g_windows.tabStrip)
+            SetFocus(g_windows.tabStrip);
         return 0;
     case WM_APP_PASTE:
         PasteToPreviousWindow(static_cast<int>(wParam));
@@ -707,6 +768,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_APP_UNREADABLE_FILES:
         OnUnreadableFiles();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_QUERYENDSESSION:
         OnEndSession();

@@ -50,25 +50,15 @@ int ToolbarGapWidth(int clientWidth, const RECT& beforeGap, const RECT& firstAft
     return gap >= 2 ? gap : 0;
 }
 
-HWND CreateToolbar(HWND mainWindow) {
-    HDC dc = GetDC(mainWindow);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(mainWindow, dc);
-    g_imageSize = MulDiv(32, dpi, 96);
-    const int padding = MulDiv(4, dpi, 96);
+namespace {
 
-    HWND toolbar =
-        CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0,
-                        0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), g_instance, nullptr);
-    if (!toolbar)
-        return nullptr;
-
-    HIMAGELIST images = ImageList_Create(g_imageSize, g_imageSize, ILC_COLOR32 | ILC_MASK, 16, 0);
+// The 13 icons of the img folder at size x size pixels, in a new image list.
+HIMAGELIST LoadToolbarImages(int size) {
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 0);
     const std::wstring folder = GetAppDirectory() + L"\\img\\";
     for (const wchar_t* file : kToolbarIconFiles) {
         const std::wstring path = folder + file;
-        HICON icon = static_cast<HICON>(
-            LoadImageW(nullptr, path.c_str(), IMAGE_ICON, g_imageSize, g_imageSize, LR_LOADFROMFILE));
+        HICON icon = static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
         const bool loaded = icon != nullptr;
         if (!loaded)
             icon = LoadIconW(nullptr, IDI_APPLICATION); // a shared icon: never destroyed
@@ -76,7 +66,31 @@ HWND CreateToolbar(HWND mainWindow) {
         if (loaded)
             DestroyIcon(icon);
     }
-    SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    return images;
+}
+
+// Icons drawn at 32 pixels and buttons spaced 4 apart at 96 dpi, scaled to `dpi`.
+void SizeToolbar(HWND toolbar, int dpi) {
+    g_imageSize = MulDiv(32, dpi, 96);
+    HIMAGELIST old = reinterpret_cast<HIMAGELIST>(
+        SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(LoadToolbarImages(g_imageSize))));
+    if (old)
+        ImageList_Destroy(old);
+    // Padding and bitmap size before the button size, which the toolbar derives from them.
+    SendMessageW(toolbar, TB_SETPADDING, 0, MAKELPARAM(MulDiv(4, dpi, 96), 0));
+    SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(g_imageSize, g_imageSize));
+    SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(g_imageSize, g_imageSize));
+    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+}
+
+} // namespace
+
+HWND CreateToolbar(HWND mainWindow) {
+    HWND toolbar =
+        CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0,
+                        0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), g_instance, nullptr);
+    if (!toolbar)
+        return nullptr;
 
     const BYTE autosize = BTNS_AUTOSIZE;
     TBBUTTON buttons[] = {
@@ -92,9 +106,7 @@ HWND CreateToolbar(HWND mainWindow) {
     };
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar, TB_ADDBUTTONSW, static_cast<WPARAM>(std::size(buttons)), reinterpret_cast<LPARAM>(buttons));
-    SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(g_imageSize, g_imageSize));
-    SendMessageW(toolbar, TB_SETPADDING, 0, MAKELPARAM(padding, 0));
-    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+    SizeToolbar(toolbar, MainWindowDpi());
 
     if (HWND tips = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0))) {
         SendMessageW(tips, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(1000, 0));
@@ -102,6 +114,11 @@ HWND CreateToolbar(HWND mainWindow) {
     }
     g_windows.toolbar = toolbar;
     return toolbar;
+}
+
+void RescaleToolbar(int dpi) {
+    if (g_windows.toolbar)
+        SizeToolbar(g_windows.toolbar, dpi);
 }
 
 void UpdateToggleImage(int command, bool on) {
@@ -198,12 +215,13 @@ void LayoutMainWindow(HWND mainWindow) {
     }
     const int top = ToolbarHeight();
 
+    const int stripHeight = TabStripHeight(MainWindowDpi());
     if (g_windows.tabStrip) {
-        SetWindowPos(g_windows.tabStrip, nullptr, 0, top, width, kTabStripHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
-        LayoutTabStrip(width);
+        SetWindowPos(g_windows.tabStrip, nullptr, 0, top, width, stripHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+        LayoutTabStrip(width, stripHeight);
     }
 
-    const int contentTop = top + kTabStripHeight;
+    const int contentTop = top + stripHeight;
     const int contentHeight = height > contentTop ? height - contentTop : 0;
     if (MemoPadInView()) {
         if (g_windows.list)

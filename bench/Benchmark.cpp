@@ -47,6 +47,7 @@ struct Result {
     double ours;
     double baseline;
     double budget;
+    double slackMs = 0; // also within budget when ours is at most this much above the baseline
 };
 
 double TimeMs(const std::function<void()>& run) {
@@ -346,25 +347,146 @@ Result CopyToFileCase(double captureMs) {
     return {"copy-to-file-10000", Median(samples), captureMs, 1e9};
 }
 
+// ---- Input delay while a paste runs ----------------------------------------------------------
+
+// Sees every injected mouse event after the program's own hooks have passed it on: installed
+// before the program starts, it comes later in the chain.
+struct InputProbe {
+    static constexpr ULONG_PTR kTag = 0x4E4D4300; // marks our events; the low byte numbers them
+    static constexpr int kEvents = 48;
+    double sent[kEvents] = {};
+    double received[kEvents] = {};
+    DWORD threadId = 0;
+    HANDLE thread = nullptr;
+    HANDLE ready = nullptr;
+};
+InputProbe* g_inputProbe = nullptr;
+
+LRESULT CALLBACK ProbeMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && g_inputProbe) {
+        const ULONG_PTR extra = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->dwExtraInfo;
+        const ULONG_PTR index = extra - InputProbe::kTag;
+        if (extra >= InputProbe::kTag && index < static_cast<ULONG_PTR>(InputProbe::kEvents))
+            g_inputProbe->received[index] = NowMs();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD WINAPI ProbeThread(void*) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, ProbeMouseHook, nullptr, 0);
+    SetEvent(g_inputProbe->ready);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    return 0;
+}
+
+// Injects the probe's events 5 ms apart (mouse moves that stay where the pointer is) and
+// returns the longest any of them waited before the probe's hook saw it.
+double LongestInputDelay() {
+    InputProbe& probe = *g_inputProbe;
+    for (int i = 0; i < InputProbe::kEvents; ++i)
+        probe.received[i] = 0;
+    for (int i = 0; i < InputProbe::kEvents; ++i) {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        input.mi.dwExtraInfo = InputProbe::kTag + static_cast<ULONG_PTR>(i);
+        probe.sent[i] = NowMs();
+        SendInput(1, &input, sizeof(input));
+        Sleep(5);
+    }
+    const double until = NowMs() + 2000;
+    double longest = 0;
+    for (int i = 0; i < InputProbe::kEvents; ++i) {
+        while (probe.received[i] == 0 && NowMs() < until)
+            Sleep(1);
+        const double delay = (probe.received[i] == 0 ? NowMs() : probe.received[i]) - probe.sent[i];
+        longest = std::max(longest, delay);
+    }
+    return longest;
+}
+
+// The program with a 1-entry history and automatic paste on, a window of ours in front as the
+// paste target; each paste (WM_APP_PASTE, as choosing an entry posts it) runs while input
+// events are injected. Against the same events with no paste running.
+Result PasteInputDelayCase() {
+    const Result failed{"paste-input-delay", 0, 0, 1e9};
+    InputProbe probe;
+    g_inputProbe = &probe;
+    probe.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    probe.thread = CreateThread(nullptr, 0, ProbeThread, nullptr, 0, &probe.threadId);
+    WaitForSingleObject(probe.ready, 5000);
+
+    const std::wstring folder = DataFilePath(L"paste-delay");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CopyFileW((GetAppDirectory() + L"\\..\\nomaclip.exe").c_str(), (folder + L"\\nomaclip.exe").c_str(), FALSE);
+    {
+        std::ofstream settings((folder + L"\\settings.ini").c_str(), std::ios::binary | std::ios::trunc);
+        settings << "\xEF\xBB\xBF[Options]\r\nAutoPaste=1\r\nStayVisible=0\r\n";
+        std::ofstream history((folder + L"\\history.ini").c_str(), std::ios::binary | std::ios::trunc);
+        history << "\xEF\xBB\xBFpasted\r\n";
+    }
+    const PROCESS_INFORMATION process = StartProgram(folder);
+    HWND target = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE, 100, 100, 300, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+    Sleep(1000); // the program's hooks and its foreground tracking are up
+    HWND program = FindWindowW(L"NomaclipWnd", nullptr);
+    std::vector<double> during, without;
+    for (int run = 0; program && run < 7; ++run) {
+        SetForegroundWindow(target); // the window the user works in
+        Sleep(300);
+        // Shown from the tray, the program remembers the window in front as its paste target.
+        PostMessageW(program, 0x8001 /* WM_APP_TRAY */, 1, WM_LBUTTONUP);
+        Sleep(300);
+        without.push_back(LongestInputDelay());
+        Sleep(100);
+        PostMessageW(program, 0x8003 /* WM_APP_PASTE */, 0, 0);
+        during.push_back(LongestInputDelay());
+        Sleep(300);
+    }
+    DestroyWindow(target);
+    EndProgram(process);
+    PostThreadMessageW(probe.threadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(probe.thread, 5000);
+    CloseHandle(probe.thread);
+    CloseHandle(probe.ready);
+    g_inputProbe = nullptr;
+    if (during.empty())
+        return failed;
+    Result r{"paste-input-delay", Median(during), Median(without), 1.5};
+    r.slackMs = 5;
+    return r;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // "nomaclip_bench paste-input-delay" runs that case alone (the others depend on each other).
+    const bool pasteOnly = argc > 1 && std::string(argv[1]) == "paste-input-delay";
     std::vector<Result> results;
-    for (size_t count : {100u, 1000u, 10000u})
-        results.push_back(CaptureCase(count));
-    results.push_back(LoadCase());
-    results.push_back(StartupCase(results.back().ours));
-    results.push_back(CopyToFileCase(results[2].ours));
-    results.push_back(RefillCase());
-    for (const Result& r : CryptoCases())
-        results.push_back(r);
+    if (!pasteOnly) {
+        for (size_t count : {100u, 1000u, 10000u})
+            results.push_back(CaptureCase(count));
+        results.push_back(LoadCase());
+        results.push_back(StartupCase(results.back().ours));
+        results.push_back(CopyToFileCase(results[2].ours));
+        results.push_back(RefillCase());
+    }
+    results.push_back(PasteInputDelayCase());
+    if (!pasteOnly)
+        for (const Result& r : CryptoCases())
+            results.push_back(r);
     DeleteFileW(DataFilePath(L"history.ini").c_str());
 
     int over = 0;
     for (const Result& r : results) {
         const double ratio = r.ours / r.baseline;
         std::printf("%s %.3f %.3f %.2f\n", r.name.c_str(), r.ours, r.baseline, ratio);
-        if (ratio > r.budget) {
+        if (ratio > r.budget && r.ours - r.baseline > r.slackMs) {
             std::fprintf(stderr, "%s is over its budget of %.2f\n", r.name.c_str(), r.budget);
             ++over;
         }

@@ -48,14 +48,8 @@ void OnOk(HWND dialog) {
     SaveSlot(t);
 
     InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
-    if (t == g_app.currentTab) {
-        ShowTab(t);
-        const bool memo = slot.type == TabType::MemoPad;
-        ShowWindow(g_windows.list, memo ? SW_HIDE : SW_SHOW);
-        ShowWindow(g_windows.memoPad, memo ? SW_SHOW : SW_HIDE);
-        LayoutMainWindow(g_windows.main);
-        SetFocus(g_windows.tabStrip);
-    }
+    if (t == g_app.currentTab)
+        ShowTab(t); // a new kind shows as the list or the memo pad at once
     EndDialog(dialog, IDOK);
 }
 
@@ -125,6 +119,5 @@ void OpenTabSettingsForCurrentTab() {
         return;
     }
     OpenTabSettings(t, g_windows.main);
-    if (g_windows.list)
-        SetFocus(g_windows.list);
+    FocusTabView(FocusCause::Show);
 }

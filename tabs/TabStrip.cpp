@@ -105,25 +105,12 @@ LRESULT OnMouseLeave(HWND strip) {
     return 0;
 }
 
-LRESULT OnLButtonDown(HWND strip, POINT pt) {
+LRESULT OnLButtonDown(HWND, POINT pt) {
     const int tab = TabAtPoint(g_strip.rects, pt);
     if (tab < 0)
         return 0;
-
     // A click on the tab already in view runs the same steps: it refreshes the view.
-    g_app.currentTab = tab;
-    g_strip.visuals = SelectedOnly(tab);
-    ShowTab(tab);
-
-    const bool memoPad = g_app.tabs[tab].type == TabType::MemoPad;
-    if (g_windows.list && g_windows.memoPad) {
-        ShowWindow(memoPad ? g_windows.list : g_windows.memoPad, SW_HIDE);
-        ShowWindow(memoPad ? g_windows.memoPad : g_windows.list, SW_SHOW);
-    }
-    // The layout has the last word: a sealed memo pad or one in setup shows the list instead.
-    LayoutMainWindow(g_windows.main);
-    Repaint(strip);
-    SetFocus(strip);
+    SwitchToTab(tab);
     return 0;
 }
 
@@ -137,8 +124,7 @@ void RunTabMenuCommand(UINT command, int tab, HWND strip) {
         break;
     case CMD_TAB_SETTINGS:
         OpenTabSettingsFromMenu(tab, strip);
-        if (g_windows.list)
-            SetFocus(g_windows.list);
+        FocusTabView(FocusCause::Show);
         break;
     default: // dismissed
         break;
@@ -243,14 +229,11 @@ void SwitchToTab(int t) {
     EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
     ShowTab(t);
     EnableWindow(g_windows.memoPad, TRUE);
-    HWND target = IsSealed(t)                                        ? g_windows.password
-                  : g_app.tabs[t].type == TabType::MemoPad && t != 0 ? g_windows.tabStrip
-                                                                     : g_windows.list;
-    PostMessageW(g_windows.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    FocusTabView(FocusCause::TabSwitch);
 }
 
-void LayoutTabStrip(int width) {
-    g_strip.rects = TabRectangles(width, kTabStripHeight);
+void LayoutTabStrip(int width, int height) {
+    g_strip.rects = TabRectangles(width, height);
 }
 
 void EncryptTabFromMenu(int tab) {

@@ -32,11 +32,12 @@ void RemoveTabStripSubclass();
 void ForgetTabStripFont();
 // Tab t selected, the others normal; repaints the strip at once when it exists.
 void SelectTabInStrip(int t);
-// Puts tab t on screen from the keyboard: the strip, the content and the focus follow.
+// Puts tab t on screen, from the keys or a click on the strip alike: the strip, the content
+// and the focus follow.
 void SwitchToTab(int t);
-// Recomputes the four tab rectangles for a strip `width` pixels wide. The layout moves the
-// window itself (to y = toolbar height, kTabStripHeight high) and then calls this.
-void LayoutTabStrip(int width);
+// Recomputes the four tab rectangles for a strip of this size. The layout moves the window
+// itself (to y = toolbar height, TabStripHeight high) and then calls this.
+void LayoutTabStrip(int width, int height);
 
 // Menu commands of the strip. The sealing workflow and the tab settings dialog implement them;
 // until then they do nothing.

@@ -237,6 +237,7 @@ void EnterUnreadableMode(const TabSlot& slot) {
     EnableControls({w.password, w.passwordConfirm, w.unlockForRun, w.unlockForGood, w.seal, w.cancelSeal}, FALSE);
     ClearListBehindPanel();
     SetWindowTextW(w.panelLabel, UnreadableTabText(slot).c_str());
+    SetFocus(w.tabStrip); // nothing else there takes keys
 }
 
 void EnterPanelMode(PanelMode mode, const TabSlot& slot) {
@@ -319,8 +320,10 @@ void ShowMemoPadTab(int t) {
     }
 
     HidePanel();
-    // Every change the user made in it is already in its tab's entry.
+    // Every change the user made in it is already in its tab's entry. The list goes out of
+    // sight with nothing in it: a key that reached it could not act on another tab's rows.
     ShowWindow(g_windows.list, SW_HIDE);
+    ClearItemList(g_windows.list);
     ShowWindow(memo, SW_SHOW);
     LayoutMainWindow(g_windows.main);
     PutMemoPadText(MemoPadText(t, g_app.tabs[t]));
@@ -390,6 +393,34 @@ void DestroyPasswordPanelProps() {
     Unsubclass(g_windows.lockImage, kOldStaticProc);
 }
 
+void FocusTabView(FocusCause cause) {
+    const AppWindows& w = g_windows;
+    const int t = g_app.currentTab;
+    if (t < 0 || t >= kTabCount)
+        return;
+    switch (PanelModeOf(t)) {
+    case PanelMode::Unlock:
+    case PanelMode::Setup:
+        SetFocus(w.password);
+        return;
+    case PanelMode::Unreadable:
+        SetFocus(w.tabStrip);
+        return;
+    case PanelMode::Hidden:
+        break;
+    }
+    if (g_app.tabs[t].type == TabType::MemoPad && t != kHistoryTab && w.memoPad) {
+        // Right after Left or Right the strip keeps the keys, so the next arrow switches on.
+        SetFocus(cause == FocusCause::TabSwitch ? w.tabStrip : w.memoPad);
+        return;
+    }
+    if (!w.list)
+        return;
+    if (ListRowCount(w.list) > 0 && SelectedListRow(w.list) < 0)
+        SelectListRow(w.list, 0);
+    SetFocus(w.list);
+}
+
 void ShowTab(int t) {
     FlushMemoSeal(); // a pending seal belongs to the tab that was on screen
     const bool memoPadTab =
@@ -400,17 +431,12 @@ void ShowTab(int t) {
         ShowListTab(t);
 }
 
-void LayoutPasswordPanel(HWND mainWindow, int clientWidth, int clientHeight, int toolbarHeight) {
+void LayoutPasswordPanel(HWND, int clientWidth, int clientHeight, int toolbarHeight) {
     const AppWindows& w = g_windows;
     if (!w.password || !w.panelLabel)
         return;
 
-    int dpi = 96;
-    {
-        UniqueWindowDC dc(mainWindow);
-        if (dc)
-            dpi = GetDeviceCaps(dc.get(), LOGPIXELSX);
-    }
+    const int dpi = MainWindowDpi();
     const bool setup = SetupInView();
     const PanelGeometry g = ComputePanelGeometry(clientWidth, clientHeight, toolbarHeight, dpi, setup);
 

@@ -26,6 +26,16 @@ void DestroyPasswordPanelProps();
 // headers, the tab strip's states; then redraws the main window.
 void ShowTab(int t);
 
+// Why the focus is being placed: the window came up (or a dialog over it closed), or a tab
+// was switched to with Left and Right or a click on the strip.
+enum class FocusCause { Show, TabSwitch };
+
+// The one focus rule: the password box when the panel asks for one; the strip on a tab whose
+// file could not be read, and right after switching to a memo pad (so Left and Right go on
+// switching); the memo pad when the window comes up on one; else the list, its first row
+// selected when none is. A hidden control never gets the focus.
+void FocusTabView(FocusCause cause);
+
 // Places the panel (part of the main window's layout): setup geometry while the current tab is
 // in encryption setup, unlock geometry otherwise; gives the panel and the memo pad the list
 // font and repaints the panel controls that are visible.
@@ -69,29 +79,32 @@ struct PanelGeometry {
 // truncate, as the layout always has; the picture is 64 pixels at 96 dpi.
 inline PanelGeometry ComputePanelGeometry(int clientWidth, int clientHeight, int toolbarHeight, int dpi,
                                           bool setupMode) {
-    const int top = toolbarHeight + kTabStripHeight;
-    const int centre = toolbarHeight + (clientHeight - top) / 2 + kTabStripHeight;
-    const int labelWidth = std::min(clientWidth - 20, 450);
+    // Every design size is given at 96 dots per inch and scaled to the window's.
+    const auto s = [dpi](int size96) { return MulDiv(size96, dpi, 96); };
+    const int strip = TabStripHeight(dpi);
+    const int top = toolbarHeight + strip;
+    const int centre = toolbarHeight + (clientHeight - top) / 2 + strip;
+    const int labelWidth = std::min(clientWidth - s(20), s(450));
     const int labelLeft = (clientWidth - labelWidth) / 2;
     const int middle = clientWidth / 2;
-    const int imageSize = MulDiv(64, dpi, 96);
-    const int gap = std::max((centre - imageSize - top - 40) / 2, 5);
+    const int imageSize = s(64);
+    const int gap = std::max((centre - imageSize - top - s(40)) / 2, s(5));
 
     PanelGeometry g;
     g.setupMode = setupMode;
     g.lockImage = {middle - imageSize / 2, top + gap, imageSize, imageSize};
     if (setupMode) {
-        g.firstLabel = {labelLeft, centre - 68, labelWidth, 20};
-        g.password = {middle - 110, centre - 43, 220, 24};
-        g.confirmLabel = {labelLeft, centre - 4, labelWidth, 20};
-        g.confirmEdit = {middle - 110, centre + 21, 220, 24};
-        g.leftButton = {middle - 105, centre + 60, 100, 26};
-        g.rightButton = {middle + 5, centre + 60, 100, 26};
+        g.firstLabel = {labelLeft, centre - s(68), labelWidth, s(20)};
+        g.password = {middle - s(110), centre - s(43), s(220), s(24)};
+        g.confirmLabel = {labelLeft, centre - s(4), labelWidth, s(20)};
+        g.confirmEdit = {middle - s(110), centre + s(21), s(220), s(24)};
+        g.leftButton = {middle - s(105), centre + s(60), s(100), s(26)};
+        g.rightButton = {middle + s(5), centre + s(60), s(100), s(26)};
     } else {
-        g.firstLabel = {labelLeft, centre - 40, labelWidth, 20};
-        g.password = {middle - 110, centre - 10, 220, 24};
-        g.leftButton = {middle - 105, centre + 25, 100, 26};
-        g.rightButton = {middle + 5, centre + 25, 100, 26};
+        g.firstLabel = {labelLeft, centre - s(40), labelWidth, s(20)};
+        g.password = {middle - s(110), centre - s(10), s(220), s(24)};
+        g.leftButton = {middle - s(105), centre + s(25), s(100), s(26)};
+        g.rightButton = {middle + s(5), centre + s(25), s(100), s(26)};
     }
     return g;
 }

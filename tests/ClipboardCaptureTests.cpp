@@ -130,9 +130,17 @@ TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
     entry.text = L"a\nb";
     g_app.tabs[0].items = {entry};
     ASSERT_TRUE(OpenClipboard(other)); // another program holds the clipboard
-    CopyEntryToClipboard(0);
+    g_app.AutoPaste = true;
+    ChooseEntry(0);
+    g_app.AutoPaste = false;
+    ChooseEntry(0);
     CloseClipboard();
     EXPECT_FALSE(g_app.selfCopyPending) << "a failed write must not hide the user's next copy";
+    MSG posted;
+    EXPECT_FALSE(PeekMessageW(&posted, main, WM_APP_PASTE, WM_APP_PASTE, PM_REMOVE))
+        << "whatever the clipboard held before must not be pasted";
+    EXPECT_FALSE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the window stays as it was";
+    EXPECT_FALSE(g_app.tabs[0].items[0].used);
 
     CopyEntryToClipboard(0);
     EXPECT_TRUE(g_app.selfCopyPending);

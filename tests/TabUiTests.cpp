@@ -170,6 +170,18 @@ TEST(PanelGeometry, LabelsAreWidthLessTwentyButAtMost450Centred) {
     EXPECT_EQ(wide.confirmLabel.x, 275);
 }
 
+TEST(PanelGeometry, EverySizeFollowsTheWindowsScale) {
+    // At 144 dpi the strip is 42 high and the panel's parts half again as large as at 96.
+    const PanelGeometry g = ComputePanelGeometry(525, 720, 54, 144, false);
+    const int centre = 54 + (720 - 54 - 42) / 2 + 42;
+    ExpectBox(g.lockImage, 262 - 48, g.lockImage.y, 96, 96, "image");
+    ExpectBox(g.firstLabel, (525 - 495) / 2, centre - 60, 495, 30, "label");
+    ExpectBox(g.password, 262 - 165, centre - 15, 330, 36, "password");
+    ExpectBox(g.leftButton, 262 - 158, centre + 38, 150, 39, "8002"); // MulDiv rounds 157.5 up
+    EXPECT_EQ(TabStripHeight(144), 42);
+    EXPECT_EQ(TabStripHeight(96), 28);
+}
+
 TEST(PanelGeometry, PictureKeepsFivePixelsBelowTheStripInALowWindow) {
     const PanelGeometry g = ComputePanelGeometry(350, 100, 40, 96, false);
     EXPECT_EQ(g.lockImage.y, 68 + 5);

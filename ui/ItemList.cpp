@@ -314,6 +314,16 @@ LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info) {
     return 0;
 }
 
+LRESULT OnItemListFindItem(NMLVFINDITEMW* find) {
+    const std::vector<HistoryItem>* items = g_binding.items;
+    const LVFINDINFOW& what = find->lvfi;
+    if (!items || !(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz)
+        return -1; // only texts are looked for: an entry has no other key
+    const int rows = ListRowCount(find->hdr.hwndFrom);
+    return FindRowByTypedText(*items, rows, find->iStart, what.psz, (what.flags & LVFI_PARTIAL) != 0,
+                              (what.flags & LVFI_WRAP) != 0);
+}
+
 LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw) {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:

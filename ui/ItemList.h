@@ -44,6 +44,8 @@ void ClearItemList(HWND list);
 
 // Answers LVN_GETDISPINFOW from the list (the main window forwards it); returns 0.
 LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info);
+// Answers LVN_ODFINDITEMW (typing letters in the list): the row found, or -1.
+LRESULT OnItemListFindItem(NMLVFINDITEMW* find);
 // Answers NM_CUSTOMDRAW from the list with the row colours; the result is the notification's.
 LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw);
 
@@ -77,6 +79,30 @@ inline std::wstring_view ItemDisplayTextView(const HistoryItem& item) {
 
 inline std::wstring ItemDisplayText(const HistoryItem& item) {
     return std::wstring(ItemDisplayTextView(item));
+}
+
+// Type-ahead: the first of the first `rows` entries, from `start` on and, with `wrap`, round
+// again from the top, whose shown text starts with `typed` (is `typed`, unless `partial`),
+// letter case ignored; -1 when none does.
+inline int FindRowByTypedText(const std::vector<HistoryItem>& items, int rows, int start, std::wstring_view typed,
+                              bool partial, bool wrap) {
+    rows = std::min(rows, static_cast<int>(std::min(items.size(), static_cast<size_t>(INT_MAX))));
+    if (typed.empty() || typed.size() > static_cast<size_t>(INT_MAX) || rows <= 0)
+        return -1;
+    if (start < 0 || start >= rows)
+        start = 0;
+    const int tries = wrap ? rows : rows - start;
+    for (int k = 0; k < tries; ++k) {
+        const int row = (start + k) % rows;
+        std::wstring_view shown = ItemDisplayTextView(items[static_cast<size_t>(row)]);
+        if (partial)
+            shown = shown.substr(0, typed.size());
+        if (shown.size() == typed.size() &&
+            CompareStringOrdinal(shown.data(), static_cast<int>(shown.size()), typed.data(),
+                                 static_cast<int>(typed.size()), TRUE) == CSTR_EQUAL)
+            return row;
+    }
+    return -1;
 }
 
 // Column 0 of the history: the padlock wins over the check mark.

@@ -246,10 +246,6 @@ void OnComeForward(HWND dialog) {
 
 // ---- The font button ------------------------------------------------------------------------
 
-bool IsStockFont(HFONT font) {
-    return font == static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
 void OnChooseFont(HWND dialog) {
     LOGFONTW logFont = {};
     if (g_app.listFont)
@@ -261,26 +257,7 @@ void OnChooseFont(HWND dialog) {
     choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
     if (!ChooseFontW(&choose))
         return;
-    // The old font goes only once the new one exists and no window draws with the old any more.
-    HFONT font = CreateFontIndirectW(&logFont);
-    if (!font)
-        return;
-    HFONT old = g_app.listFont;
-    g_app.listFont = font;
-    const WPARAM wParam = reinterpret_cast<WPARAM>(font);
-    const AppWindows& w = g_windows;
-    for (HWND window : {w.list, w.tabStrip, w.memoPad})
-        if (window)
-            SendMessageW(window, WM_SETFONT, wParam, TRUE);
-    if (w.memoPad)
-        InvalidateRect(w.memoPad, nullptr, TRUE);
-    // The password panel draws with the list font too.
-    for (HWND window : {w.panelLabel, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel, w.passwordConfirm,
-                        w.seal, w.cancelSeal})
-        if (window)
-            SendMessageW(window, WM_SETFONT, wParam, IsWindowVisible(window));
-    if (old && old != font && !IsStockFont(old))
-        DeleteObject(old);
+    ReplaceListFont(CreateFontIndirectW(&logFont));
 }
 
 // ---- OK -------------------------------------------------------------------------------------

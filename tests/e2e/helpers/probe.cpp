@@ -422,6 +422,33 @@ int Post(const char* target, const char* msg, const char* wp, const char* lp) {
     return ok ? 0 : 1;
 }
 
+// Tells the tool window its monitor now has `dpi` dots per inch, as Windows does when the
+// window moves to a monitor of another scale: WM_DPICHANGED with the rectangle it suggests
+// (the same top-left corner, the size scaled), placed in the window's own process.
+int DpiChanged(const char* dpiText) {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    const int dpi = static_cast<int>(ParseNumber(dpiText));
+    RECT rect{};
+    if (!main || dpi <= 0 || !GetWindowRect(main, &rect)) {
+        std::printf("{\"sent\":false}\n");
+        return 1;
+    }
+    const int current = static_cast<int>(GetDpiForWindow(main));
+    const int from = current > 0 ? current : 96;
+    const RECT suggested{rect.left, rect.top, rect.left + MulDiv(rect.right - rect.left, dpi, from),
+                         rect.top + MulDiv(rect.bottom - rect.top, dpi, from)};
+    RemoteBuffer remote(main, sizeof(RECT));
+    if (!remote.ok() || !remote.write(0, &suggested, sizeof(suggested))) {
+        std::printf("{\"sent\":false}\n");
+        return 1;
+    }
+    DWORD_PTR result = 0;
+    const bool sent = SendMessageTimeoutW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                          reinterpret_cast<LPARAM>(remote.base), SMTO_ABORTIFHUNG, 10000, &result) != 0;
+    std::printf("{\"sent\":%s,\"rect\":%s}\n", Bool(sent).c_str(), RectJson(suggested).c_str());
+    return sent ? 0 : 1;
+}
+
 } // namespace
 
 // Opens a file without sharing and keeps it so until the process is ended, as a program that
@@ -436,6 +463,20 @@ int HoldFile(const char* path) {
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     Sleep(INFINITE);
+    return 0;
+}
+
+// Opens the clipboard and keeps it open for `ms` milliseconds, as a program that is slow to
+// let go of it would: nobody else can write it meanwhile. (Ended from outside instead, the
+// process would leave Wine's clipboard in a state that takes no new data.)
+int HoldClipboard(const char* ms) {
+    const bool held = OpenClipboard(nullptr) != FALSE;
+    std::printf("{\"held\":%s}\n", held ? "true" : "false");
+    std::fflush(stdout);
+    if (!held)
+        return 1;
+    Sleep(static_cast<DWORD>(ParseNumber(ms)));
+    CloseClipboard();
     return 0;
 }
 
@@ -476,11 +517,15 @@ int main(int argc, char** argv) {
         return HoldHotkey(argv[2], argv[3]);
     if (cmd == "hotkey-free" && argc == 4)
         return HotkeyFree(argv[2], argv[3]);
+    if (cmd == "hold-clipboard" && argc == 3)
+        return HoldClipboard(argv[2]);
+    if (cmd == "dpi-changed" && argc == 3)
+        return DpiChanged(argv[2]);
     if (cmd == "hold-file" && argc == 3)
         return HoldFile(argv[2]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
     std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
-                         "VK | hotkey-free MOD VK | hold-file PATH\n");
+                         "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI\n");
     return 2;
 }

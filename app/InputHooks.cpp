@@ -1,0 +1,144 @@
+#include "app/InputHooks.h"
+
+#include "app/Activation.h"
+#include "app/AppContext.h"
+
+#include <atomic>
+
+namespace {
+
+// Set before the thread starts and never changed while it runs.
+struct HookWindows {
+    HWND main = nullptr;
+    HWND memoPad = nullptr;
+    HWND tabStrip = nullptr;
+    DWORD uiThread = 0;
+};
+HookWindows g_hookWindows;
+
+std::atomic<int> g_enabledArea{-1};
+std::atomic<bool> g_stayVisible{false};
+
+HANDLE g_thread = nullptr;
+DWORD g_threadId = 0;
+HANDLE g_ready = nullptr;
+bool g_installed = false;
+
+bool MainWindowVisible() {
+    return IsWindowVisible(g_hookWindows.main) != FALSE;
+}
+
+// The focus of the main window's thread, as that thread sees it.
+HWND UiFocus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(g_hookWindows.uiThread, &info) ? info.hwndFocus : nullptr;
+}
+
+void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    PostMessageW(g_hookWindows.main, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && wParam == WM_LBUTTONDOWN) {
+        const POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
+        if (InEdgeArea(g_enabledArea.load(), point.x, point.y, GetSystemMetrics(SM_CXSCREEN),
+                       GetSystemMetrics(SM_CYSCREEN))) {
+            // The window in front now is the paste target; the main window remembers it.
+            Post(WM_APP_SHOW, reinterpret_cast<WPARAM>(GetForegroundWindow()));
+        } else if (!g_stayVisible.load() && MainWindowVisible() && IsWindowEnabled(g_hookWindows.main)) {
+            HWND under = WindowFromPoint(point);
+            RECT rect;
+            if (BelongsToOtherProcess(under) && GetWindowRect(g_hookWindows.main, &rect)) {
+                const bool inside =
+                    point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
+                if (!inside)
+                    Post(WM_APP_HIDE);
+            }
+        }
+    }
+    // The press always reaches its target.
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code < 0 || wParam != WM_KEYDOWN || !MainWindowVisible())
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
+    int command = 0;
+    const HookKey kind = ClassifyHookKey(key, command);
+    switch (kind) {
+    case HookKey::Escape:
+        if (g_hookWindows.memoPad && UiFocus() == g_hookWindows.memoPad) {
+            Post(WM_APP_MEMO_ESCAPE);
+            return 1;
+        }
+        if (OwnDialogOpen(g_hookWindows.main) || OwnPopupMenuOpen())
+            break; // the dialog or the menu closes itself on Esc
+        Post(WM_APP_HIDE);
+        return 1;
+    case HookKey::PostCommand:
+    case HookKey::TabKey:
+        // While a dialog of ours has the keyboard its keys are its own (the hotkey box records
+        // F-keys with modifiers), and no command may run under it.
+        if (OwnDialogOpen(g_hookWindows.main))
+            break;
+        if (kind == HookKey::PostCommand)
+            Post(WM_COMMAND, static_cast<WPARAM>(command));
+        else
+            Post(WM_APP_TAB_KEY, key);
+        return 1;
+    case HookKey::PassOn:
+        break;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD WINAPI HookThread(void*) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue the hooks are called through
+    HHOOK mouse = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    g_installed = mouse && keyboard;
+    SetEvent(g_ready);
+    // Low-level hooks are called while this thread waits here for messages.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    if (mouse)
+        UnhookWindowsHookEx(mouse);
+    if (keyboard)
+        UnhookWindowsHookEx(keyboard);
+    return 0;
+}
+
+} // namespace
+
+bool StartInputHooks(HWND mainWindow, HWND memoPad, HWND tabStrip) {
+    if (g_thread)
+        return g_installed;
+    g_hookWindows = {mainWindow, memoPad, tabStrip, GetCurrentThreadId()};
+    g_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!g_ready)
+        return false;
+    g_thread = CreateThread(nullptr, 0, HookThread, nullptr, 0, &g_threadId);
+    if (g_thread)
+        WaitForSingleObject(g_ready, INFINITE);
+    CloseHandle(g_ready);
+    g_ready = nullptr;
+    return g_thread && g_installed;
+}
+
+void StopInputHooks() {
+    if (!g_thread)
+        return;
+    PostThreadMessageW(g_threadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(g_thread, 5000);
+    CloseHandle(g_thread);
+    g_thread = nullptr;
+    g_threadId = 0;
+}
+
+void ShareHookOptions(int enabledArea, bool stayVisible) {
+    g_enabledArea.store(enabledArea);
+    g_stayVisible.store(stayVisible);
+}
