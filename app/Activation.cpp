@@ -1,8 +1,10 @@
 #include "app/Activation.h"
 
-#include "app/AppContext.h"
-#include "app/MainWindow.h"
+#include "app/App.h"
+#include "app/ClipboardCapture.h"
 #include "core/Capture.h"
+#include "tabs/TabFiles.h"
+#include "ui/Ids.h"
 #include "ui/ItemList.h"
 
 #include <atomic>
@@ -16,8 +18,8 @@ bool IsShellWindowClass(const wchar_t* name) {
     return false;
 }
 
-// Read by the hook thread too.
-std::atomic<int> g_popupMenusOpen{0};
+HWND g_previousWindow = nullptr;     // the paste target
+uint64_t g_lastForegroundChange = 0; // GetTickCount64 milliseconds
 
 } // namespace
 
@@ -57,24 +59,6 @@ bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight) {
     }
 }
 
-std::wstring ToClipboardLineEnds(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size() + text.size() / 16);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c == L'\r') {
-            out += L"\r\n";
-            if (i + 1 < text.size() && text[i + 1] == L'\n')
-                ++i;
-        } else if (c == L'\n') {
-            out += L"\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
     command = 0;
     switch (virtualKey) {
@@ -112,20 +96,16 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
     }
 }
 
-UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner) {
-    ++g_popupMenusOpen;
-    const UINT chosen =
-        static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
-    --g_popupMenusOpen;
-    return chosen;
+uint64_t LastForegroundChange() {
+    return g_lastForegroundChange;
 }
 
-bool OwnPopupMenuOpen() {
-    return g_popupMenusOpen > 0;
+void NoteForegroundChange(uint64_t when) {
+    g_lastForegroundChange = when;
 }
 
 void RememberPreviousWindow(HWND window) {
-    if (!window || window == g_windows.main)
+    if (!window || window == MainWindowHandle())
         return;
     wchar_t className[257] = {};
     GetClassNameW(window, className, 256);
@@ -133,13 +113,13 @@ void RememberPreviousWindow(HWND window) {
         return;
     if (!BelongsToOtherProcess(window))
         return;
-    g_app.previousWindow = window;
+    g_previousWindow = window;
 }
 
 void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
     if (event != EVENT_SYSTEM_FOREGROUND || !window)
         return;
-    g_app.lastForegroundChange = GetTickCount64();
+    NoteForegroundChange(GetTickCount64());
     RememberPreviousWindow(window);
 }
 
@@ -147,21 +127,14 @@ void ChooseEntry(int row) {
     const int r = CopyEntryToClipboard(row);
     if (r < 0)
         return; // not on the clipboard: the window stays as it was
-    if (g_app.AutoPaste) {
-        PostMessageW(g_windows.main, WM_APP_PASTE, static_cast<WPARAM>(r), 0);
-    } else if (!g_app.StayVisible) {
-        PostMessageW(g_windows.main, WM_CLOSE, 0, 0);
+    if (AppData().AutoPaste) {
+        PostMessageW(MainWindowHandle(), WM_APP_PASTE, static_cast<WPARAM>(r), 0);
+    } else if (!AppData().StayVisible) {
+        PostMessageW(MainWindowHandle(), WM_CLOSE, 0, 0);
     }
 }
 
 namespace {
-
-const std::vector<HistoryItem>& SourceList() {
-    if (g_app.historyShown)
-        return g_app.tabs[0].items;
-    const int t = g_app.currentTab;
-    return g_app.tabs[(t == 2 || t == 3) ? t : 1].items;
-}
 
 // Puts bytes on the open clipboard in the given format; true when the clipboard took them.
 bool SetClipboardBytes(UINT format, const void* data, size_t size) {
@@ -192,7 +165,7 @@ void MarkClipboardPrivate() {
 // One attempt, as a clipboard held by another program is its business; true when our
 // text is on the clipboard.
 bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
-    if (text.empty() || !OpenClipboard(g_windows.main))
+    if (text.empty() || !OpenClipboard(MainWindowHandle()))
         return false;
     EmptyClipboard();
     const bool written = SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
@@ -207,39 +180,33 @@ bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
 int CopyEntryToClipboard(int row) {
     if (row < 0)
         return -1;
-    const std::vector<HistoryItem>& source = SourceList();
+    const std::vector<HistoryItem>& source = EntriesInView();
     if (static_cast<size_t>(row) >= source.size())
         return -1;
     // Only a write that really happened may swallow the next clipboard update; otherwise
     // the user's next copy would be lost.
-    const int sourceTab = g_app.historyShown ? kHistoryTab : g_app.currentTab;
-    const bool sealedSource = sourceTab >= 0 && sourceTab < kTabCount && g_app.tabs[sourceTab].tempUnlocked;
+    const bool sealedSource = AppData().tabs[TabInView(AppView())].tempUnlocked;
     if (!WriteClipboardText(ToClipboardLineEnds(source[row].text), sealedSource)) {
         // The clipboard still holds whatever was there before (a password, perhaps): nothing
         // may be pasted now, and the entry was not used.
         MessageBeep(MB_ICONWARNING);
         return -1;
     }
-    g_app.selfCopyPending = true;
+    NoteSelfCopy();
 
     int r = row;
-    if (g_app.historyShown) {
-        TabSlot& history = g_app.tabs[0];
-        r = PromoteEntry(history.items, row, g_app.MoveToTopOnCopy);
-        SaveLiveHistory();
-        FillItemList(g_windows.list, history.items);
-        if (r < 0)
-            return r;
-    } else {
-        FillItemList(g_windows.list, source);
+    if (AppView().historyShown) {
+        r = PromoteEntry(AppData().tabs[kHistoryTab].items, row, AppData().MoveToTopOnCopy);
+        SaveSlot(kHistoryTab);
     }
-    if (r < ListRowCount(g_windows.list))
-        SelectListRow(g_windows.list, r);
+    RefillList();
+    if (r < ListRowCount(ListWindow()))
+        SelectListRow(ListWindow(), r);
     return r;
 }
 
 void PasteToPreviousWindow(int row) {
-    HWND target = g_app.previousWindow;
+    HWND target = g_previousWindow;
     if (target && IsWindow(target) && BelongsToOtherProcess(target)) {
         if (IsIconic(target))
             ShowWindow(target, SW_RESTORE);
@@ -268,17 +235,17 @@ void PasteToPreviousWindow(int row) {
         Sleep(30);
         SendPasteKeys();
     }
-    if (g_app.StayVisible) {
+    if (AppData().StayVisible) {
         Sleep(30);
-        SetForegroundWindow(g_windows.main);
-        SetFocus(g_windows.list);
-        const int rows = ListRowCount(g_windows.list);
+        SetForegroundWindow(MainWindowHandle());
+        SetFocus(ListWindow());
+        const int rows = ListRowCount(ListWindow());
         if (row > rows - 1)
             row = rows - 1;
         if (row >= 0)
-            SelectListRow(g_windows.list, row);
+            SelectListRow(ListWindow(), row);
     } else {
-        ShowWindow(g_windows.main, SW_HIDE);
+        ShowWindow(MainWindowHandle(), SW_HIDE);
     }
 }
 

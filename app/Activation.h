@@ -2,32 +2,32 @@
 // the paste target, the low-level hooks, writing the clipboard and the synthetic paste.
 #pragma once
 
+#include "core/Text.h"
+#include "ui/Ids.h"
+
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
-
-// Posted by the hooks, which only decide and return at once (a slow hook is removed by
-// the system): the main window does the work.
-inline constexpr UINT WM_APP_HIDE = WM_APP + 5;         // save the rectangle and hide (Esc, outside click)
-inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6;      // F7 or F8 (wParam = the virtual key)
-inline constexpr UINT WM_APP_MEMO_ESCAPE = WM_APP + 10; // Esc in the memo pad: the focus goes to the strip
 
 // True when a left press at (x, y) lies in screen-edge area `area` (0..5) of a primary
 // screen of width x height pixels; -1 and any other value never match.
 bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight);
 
 // A text's line ends as the clipboard gets them: every lone LF and lone CR becomes CR LF.
-std::wstring ToClipboardLineEnds(std::wstring_view text);
+inline std::wstring ToClipboardLineEnds(std::wstring_view text) {
+    return ToCrLf(text, LoneCr::Break);
+}
 
 // What the keyboard hook does with a key press while the tool window is visible.
 enum class HookKey { PassOn, Escape, PostCommand, TabKey };
 HookKey ClassifyHookKey(DWORD virtualKey, int& command);
 
-// TrackPopupMenu for the program's own pop-up menus (TPM_RETURNCMD): while one is open the
-// keyboard hook leaves Esc to the menu, which closes only itself.
-UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner);
-bool OwnPopupMenuOpen();
+// When the foreground window last changed (GetTickCount64 milliseconds); the foreground
+// callback notes it.
+uint64_t LastForegroundChange();
+void NoteForegroundChange(uint64_t when);
 
 // Offers a window as the paste target (ignores our own, the desktop shell and nulls).
 void RememberPreviousWindow(HWND window);

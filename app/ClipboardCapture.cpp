@@ -1,8 +1,10 @@
 #include "app/ClipboardCapture.h"
 
-#include "app/AppContext.h"
+#include "app/Activation.h"
+#include "app/App.h"
 #include "core/Capture.h"
-#include "ui/ItemList.h"
+#include "tabs/TabFiles.h"
+#include "ui/Ids.h"
 
 #include <cstring>
 #include <string>
@@ -20,6 +22,7 @@ struct PendingCapture {
 };
 
 PendingCapture g_pending;
+bool g_selfCopyPending = false; // the next clipboard change is the program's own write
 DWORD g_handledSequence = 0;
 
 ClipboardPrivacyMarks ReadPrivacyMarks() {
@@ -68,7 +71,7 @@ std::wstring ReadOpenClipboardText() {
 
 void StopRetrying(HWND mainWindow) {
     if (g_pending.active)
-        KillTimer(mainWindow, kCaptureRetryTimer);
+        KillTimer(mainWindow, TIMER_CAPTURE_RETRY);
     g_pending.active = false;
 }
 
@@ -89,23 +92,38 @@ bool TryCapture(HWND mainWindow) {
     CloseClipboard();
     g_handledSequence = g_pending.sequence;
 
-    if (text.empty() || ContentUnavailable(kHistoryTab))
+    AppState& data = AppData();
+    if (text.empty() || ContentUnavailable(data.tabs[kHistoryTab]))
         return true;
     // Ctrl+C in the memo pad or the edit dialog of a tab open for the run copies a sealed
     // text; none of our own windows' copies is recorded while any tab is open, so no such
     // text reaches a history file that may be plain.
-    if (ownCopy && AnyTabOpenForRun(g_app.tabs))
+    if (ownCopy && AnyTabOpenForRun(data.tabs))
         return true;
-    if (TooSoonAfterWindowSwitch(g_pending.arrival, g_app.lastForegroundChange))
+    if (TooSoonAfterWindowSwitch(g_pending.arrival, LastForegroundChange()))
         return true;
-    CaptureClipboardText(g_app, text);
-    if (g_app.historyShown && g_windows.list)
-        FillItemList(g_windows.list, g_app.tabs[0].items);
-    SaveLiveHistory();
+    CaptureClipboardText(data, text);
+    if (AppView().historyShown)
+        RefillList();
+    SaveSlot(kHistoryTab);
     return true;
 }
 
 } // namespace
+
+void ResetClipboardCapture() {
+    g_pending = PendingCapture{};
+    g_handledSequence = 0;
+    g_selfCopyPending = false;
+}
+
+void NoteSelfCopy() {
+    g_selfCopyPending = true;
+}
+
+bool SelfCopyPending() {
+    return g_selfCopyPending;
+}
 
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange) {
     return arrival - lastForegroundChange < kAfterWindowSwitchMs;
@@ -124,11 +142,11 @@ bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {
 }
 
 void OnClipboardUpdate(HWND mainWindow) {
-    if (g_app.selfCopyPending) {
-        g_app.selfCopyPending = false;
+    if (g_selfCopyPending) {
+        g_selfCopyPending = false;
         return;
     }
-    if (g_app.PauseHistory)
+    if (AppData().PauseHistory)
         return;
     const DWORD sequence = GetClipboardSequenceNumber();
     if (sequence != 0 && sequence == g_handledSequence)
@@ -139,7 +157,7 @@ void OnClipboardUpdate(HWND mainWindow) {
     g_pending.attemptsLeft = kRetryAttempts;
     if (!TryCapture(mainWindow)) {
         g_pending.active = true;
-        SetTimer(mainWindow, kCaptureRetryTimer, kRetryIntervalMs, nullptr);
+        SetTimer(mainWindow, TIMER_CAPTURE_RETRY, kRetryIntervalMs, nullptr);
     }
 }
 

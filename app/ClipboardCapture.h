@@ -25,11 +25,17 @@ bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
 inline constexpr uint64_t kAfterWindowSwitchMs = 500;
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange);
 
-inline constexpr UINT_PTR kCaptureRetryTimer = 4711;
+// A new window starts with no change pending and none of its own writes outstanding.
+void ResetClipboardCapture();
+
+// The program writes the clipboard itself: the next change it hears of is its own and is not
+// recorded (cleared by that change).
+void NoteSelfCopy();
+bool SelfCopyPending();
 
 // WM_CLIPBOARDUPDATE of the main window.
 void OnClipboardUpdate(HWND mainWindow);
 
-// The retry timer: a clipboard that another program still held open is read again, for
+// The retry timer (TIMER_CAPTURE_RETRY): a clipboard that another program still held open is read again, for
 // about a quarter of a second, without ever blocking the window.
 void OnCaptureRetryTimer(HWND mainWindow);

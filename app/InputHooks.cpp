@@ -1,7 +1,8 @@
 #include "app/InputHooks.h"
 
 #include "app/Activation.h"
-#include "app/AppContext.h"
+#include "ui/Ids.h"
+#include "ui/Windowing.h"
 
 #include <atomic>
 

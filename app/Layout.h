@@ -7,13 +7,6 @@
 
 #include <array>
 
-inline constexpr int kTabStripHeight = 28; // at 96 dots per inch
-
-// The strip's height at `dpi`.
-inline int TabStripHeight(int dpi) {
-    return MulDiv(kTabStripHeight, dpi, 96);
-}
-
 // The 13 toolbar icons of the img folder, in image-list order.
 enum ToolbarImage : int {
     IMG_TOP_ON,

@@ -1,9 +1,9 @@
 // Entry point: one instance, the hidden tool window, the tray icon, the hooks and the
 // message loop, which also switches tabs with Left and Right.
-#include "app/Activation.h"
+#include "app/App.h"
 #include "app/InputHooks.h"
-#include "app/AppContext.h"
 #include "app/MainWindow.h"
+#include "app/WindowSettings.h"
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
 #include "storage/TextFile.h"
@@ -33,13 +33,54 @@ void DisposePicture(void*& picture) {
     picture = nullptr;
 }
 
+// COM for the run on this thread (the start-up shortcut's shell link), when it started.
+class ComSession {
+public:
+    ComSession() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComSession() {
+        if (started_)
+            CoUninitialize();
+    }
+    ComSession(const ComSession&) = delete;
+    ComSession& operator=(const ComSession&) = delete;
+
+private:
+    bool started_;
+};
+
+// GDI+ for the run, and the two lock pictures loaded with it; both go on every way out.
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        started_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+        if (!started_)
+            return;
+        Pictures().setup = LoadPicture(L"lock-1.png");
+        Pictures().unlock = LoadPicture(L"lock-2.png");
+    }
+    ~GdiplusSession() {
+        DisposePicture(Pictures().setup);
+        DisposePicture(Pictures().unlock);
+        if (started_)
+            Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+private:
+    ULONG_PTR token_ = 0;
+    bool started_ = false;
+};
+
 // Left and Right switch tabs anywhere in the window except inside the memo pad.
 bool SwitchTabsByArrow(const MSG& message) {
     if (message.message != WM_KEYDOWN || (message.wParam != VK_LEFT && message.wParam != VK_RIGHT))
         return false;
-    if (g_windows.memoPad && GetFocus() == g_windows.memoPad)
+    HWND memoPad = ViewWindows().memoPad;
+    if (memoPad && GetFocus() == memoPad)
         return false;
-    const int current = g_app.currentTab;
+    const int current = AppView().currentTab;
     const int t = message.wParam == VK_LEFT ? (current <= 0 ? kTabCount - 1 : current - 1)
                                             : (current >= kTabCount - 1 ? 0 : current + 1);
     SwitchToTab(t);
@@ -49,7 +90,7 @@ bool SwitchTabsByArrow(const MSG& message) {
 // The tool window is no dialog: its command ids 1 and 2 are F1 and F2, which the dialog
 // manager would send for Enter and Esc (IDOK, IDCANCEL). Of its navigation only Tab is used.
 bool ForDialogManager(HWND active, const MSG& message) {
-    if (active != g_windows.main)
+    if (active != MainWindowHandle())
         return true;
     const bool key = message.message == WM_KEYDOWN || message.message == WM_KEYUP || message.message == WM_CHAR;
     return key && message.wParam == VK_TAB; // the character '\t' has the same value
@@ -75,22 +116,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // A portable program is often started from Downloads: no library is ever loaded from
     // beside the exe or from the current folder, only the system's own copies.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
+    const ComSession com;
+    const UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         MessageBoxW(nullptr, L"Nomaclip はすでに起動しています。", L"情報", MB_ICONINFORMATION);
-        mutex.reset();
-        if (comStarted)
-            CoUninitialize();
         return 0;
     }
-
-    g_instance = instance;
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-    g_lockPictures.setup = LoadPicture(L"lock-1.png");
-    g_lockPictures.unlock = LoadPicture(L"lock-2.png");
+    const GdiplusSession gdiplus;
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -119,7 +151,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
         AddTrayIcon(window);
-        StartInputHooks(window, g_windows.memoPad, g_windows.tabStrip); // without them, the hotkey and tray still work
+        // Without them the hotkey and the tray icon still work.
+        StartInputHooks(window, ViewWindows().memoPad, TabStripWindow());
         ShowWindow(window, SW_HIDE);
         UpdateWindow(window);
         exitCode = RunMessageLoop();
@@ -127,10 +160,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         RemoveTrayIcon(window);
     }
 
-    DisposePicture(g_lockPictures.setup);
-    DisposePicture(g_lockPictures.unlock);
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    if (comStarted)
-        CoUninitialize();
     return exitCode;
 }

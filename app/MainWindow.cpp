@@ -1,182 +1,166 @@
 #include "app/MainWindow.h"
 
 #include "app/Activation.h"
-#include "app/AppContext.h"
+#include "app/App.h"
 #include "app/ClipboardCapture.h"
 #include "app/InputHooks.h"
 #include "app/Layout.h"
-#include "app/Saving.h"
-#include "app/WindowPlacement.h"
+#include "app/Visibility.h"
+#include "app/WindowSettings.h"
 #include "resources/resource.h"
 #include "storage/Backup.h"
-#include "storage/Settings.h"
 #include "storage/SlotFile.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabSettingsDialog.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "tabs/TabsHost.h"
+#include "ui/Ids.h"
 #include "ui/ItemList.h"
 #include "ui/ListActions.h"
 #include "ui/SettingsDialog.h"
+#include "ui/WinHandles.h"
+#include "ui/WindowPlacement.h"
+#include "ui/Windowing.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 
 #include <algorithm>
-#include <string>
 
 namespace {
 
-constexpr UINT kTrayIconId = 1;
 constexpr COLORREF kContentBackground = RGB(243, 243, 243);
-constexpr uint64_t kTrayClickAfterAutoHideMs = 250;
-constexpr UINT_PTR kQuitTimer = 4713;
 constexpr UINT kQuitRetryMs = 100;
 
-HWINEVENTHOOK g_foregroundHook = nullptr;
-HBRUSH g_memoBrush = nullptr;
+UniqueWinEventHook g_foregroundHook;
+UniqueBrush g_memoBrush;
 UINT g_taskbarCreated = 0;
 
-// ---- small helpers ------------------------------------------------------------------
+// ---- the parts below, and what they get -------------------------------------------------
 
-// The focus rule of every show and of every return from a dialog.
-void FocusContent() {
-    FocusTabView(FocusCause::Show);
-}
-
-// Shows the window, first moving it back onto a monitor when its rectangle lies on none
-// (a monitor since removed, absurd values in a hand-edited settings.ini).
-void ShowMainWindow(int showCommand) {
-    if (!IsWindowVisible(g_windows.main)) {
-        RECT rect;
-        GetWindowRect(g_windows.main, &rect);
-        const WindowRect current{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-        const WindowRect reachable = ReachableRectOnThisDesktop(current);
-        if (!(reachable == current))
-            SetWindowPos(g_windows.main, nullptr, reachable.x, reachable.y, reachable.width, reachable.height,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ShowWindow(g_windows.main, showCommand);
-}
-
-void HideMainWindow() {
-    FlushMemoSeal();
-    SaveSettingsWithWindowRect();
-    ShowWindow(g_windows.main, SW_HIDE);
-}
-
-HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
-    LOGFONTW font = {};
-    HDC screen = GetDC(nullptr);
-    font.lfHeight = -MulDiv(pointSize, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    wcsncpy_s(font.lfFaceName, faceName.c_str(), _TRUNCATE);
-    return CreateFontIndirectW(&font);
-}
-
-bool OwnsListFont() {
-    return g_app.listFont && g_app.listFont != static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-// The list font made for `from` dots per inch, made again for `to` (the system's default
-// font included, which Windows makes for the screen's).
-void RescaleListFont(int from, int to) {
-    LOGFONTW font = {};
-    if (from == to || !g_app.listFont || !GetObjectW(g_app.listFont, sizeof(font), &font))
+void RefreshAfterSettings() {
+    // The history may have been cut and its visible count changed.
+    HWND list = ListWindow();
+    if (!AppView().historyShown || ContentUnavailable(AppData().tabs[kHistoryTab])) {
+        ShowTab(AppView().currentTab);
         return;
-    font.lfHeight = MulDiv(font.lfHeight, to, from);
-    font.lfWidth = MulDiv(font.lfWidth, to, from);
-    ReplaceListFont(CreateFontIndirectW(&font));
+    }
+    RefillList();
+    if (ListRowCount(list) > 0) // selected, but the view stays where it is
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
+
+void OpenSettings(HWND window) {
+    SettingsHost host;
+    host.state = &AppData();
+    host.main = window;
+    host.listFont = ListFont;
+    host.replaceListFont = ReplaceListFont;
+    host.saveHistory = [] { return SaveSlot(kHistoryTab); };
+    host.saveSettings = SaveSettingsWithWindowRect;
+    host.refreshList = RefreshAfterSettings;
+    OpenSettingsDialog(host);
+    ShareHookOptions(AppData().EnabledArea, AppData().StayVisible);
+    FocusContent();
+}
+
+void HandOverToTheParts(HWND window, HWND list) {
+    TabsHost tabs;
+    tabs.main = window;
+    tabs.list = list;
+    tabs.state = &AppData();
+    tabs.view = &AppView();
+    tabs.layout = [window] { LayoutMainWindow(window); };
+    tabs.saveSettings = SaveSettingsWithWindowRect;
+    tabs.listFont = ListFont;
+    tabs.lockSetupPicture = Pictures().setup;
+    tabs.lockUnlockPicture = Pictures().unlock;
+    InitTabs(tabs);
+
+    ListHost host;
+    host.list = list;
+    host.main = window;
+    host.state = &AppData();
+    host.view = &AppView();
+    host.showTab = ShowTab;
+    host.switchToTab = SwitchToTab;
+    host.saveTab = SaveSlot;
+    host.chooseEntry = ChooseEntry;
+    host.copyEntry = CopyEntryToClipboard;
+    host.showPasswordPanel = [] {
+        // The tab's password panel is where a sealed tab is opened.
+        ShowTab(AppView().currentTab);
+        FocusTabView(FocusCause::Show);
+    };
+    host.font = ListFont;
+    InitListActions(host);
+}
+
+// ---- the scale of the window's monitor ------------------------------------------------------
 
 // WM_DPICHANGED: the window went to a monitor of another scale, or the scale changed. It
 // takes the rectangle Windows suggests, and every size, font and picture follows.
 void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
-    const int old = MainWindowDpi();
+    const int old = LayoutDpi();
     if (dpi > 0 && dpi != old) {
-        SetMainWindowDpi(dpi);
+        SetLayoutDpi(dpi);
         RescaleListFont(old, dpi);
         RescaleToolbar(dpi);
     }
     if (suggested)
         SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowTab(g_app.currentTab); // the layout, the panel and the list's columns
+    ShowTab(AppView().currentTab); // the layout, the panel and the list's columns
 }
 
 // ---- creation and destruction -------------------------------------------------------
 
-HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int id, HWND parent) {
-    return CreateWindowExW(exStyle, className, text, style, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_instance, nullptr);
-}
-
 bool OnCreate(HWND window) {
-    g_windows.main = window;
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
 
     const AppSettings settings = LoadStartupSettings();
     const WindowRect rect = ReachableRectOnThisDesktop(settings.Rect);
     SetWindowPos(window, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (!g_app.listFont)
-        g_app.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SetMainWindowDpi(WindowDpi(window));
-    RescaleListFont(ScreenDpi(), MainWindowDpi()); // made for the screen; the window's monitor may differ
+    SetLayoutDpi(WindowDpi(window));
+    RescaleListFont(ScreenDpi(), LayoutDpi()); // made for the screen; the window's monitor may differ
 
-    g_app.currentTab = 0;
-    g_app.historyShown = true;
+    AppView() = ViewState{};
     // The memo pad shows its tab's entry whenever that tab is put on screen: the loader has
     // decoded the file once, in whatever encoding it came.
-    for (TabSlot& slot : g_app.tabs)
-        LoadSlot(slot, g_app.MaxHistory);
-    TabSlot& history = g_app.tabs[kHistoryTab];
+    for (TabSlot& slot : AppData().tabs)
+        LoadSlot(slot, AppData().MaxHistory);
 
     CreateToolbar(window);
-    g_windows.list = CreateItemList(window);
-    g_windows.memoPad = CreateChild(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                    WS_CHILD | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                                    CTL_MEMO_PAD, window);
-    SendMessageW(g_windows.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
+    HWND list = CreateItemList(window, ListFont());
+    SetMainWindows(window, list);
+    HandOverToTheParts(window, list);
+    CreateTabView(window);
     LayoutMainWindow(window);
-    FillItemList(g_windows.list, history.items);
+    RefillList();
 
+    ResetClipboardCapture();
     AddClipboardFormatListener(window);
-    CreatePasswordPanel(window);
-    InstallItemListSubclass(g_windows.list);
-    g_windows.tabStrip = CreateTabStrip(window, ToolbarHeight(), rect.width, g_app.listFont);
+    CreateTabStrip(window, ToolbarHeight(), rect.width, ListFont());
 
-    if (g_app.AlwaysOnTop)
+    const AppState& data = AppData();
+    if (data.AlwaysOnTop)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (g_app.HotkeyMod && g_app.HotkeyKey)
-        RegisterHotKey(window, kHotkeyId, g_app.HotkeyMod, g_app.HotkeyKey); // a key held elsewhere is no error
-    ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
+    if (data.HotkeyMod && data.HotkeyKey)
+        RegisterHotKey(window, kHotkeyId, data.HotkeyMod, data.HotkeyKey); // a key held elsewhere is no error
+    ShareHookOptions(data.EnabledArea, data.StayVisible);
     ShowWindow(window, SW_HIDE);
-    g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged, 0,
-                                       0, WINEVENT_OUTOFCONTEXT);
+    g_foregroundHook.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged,
+                                           0, 0, WINEVENT_OUTOFCONTEXT));
     LayoutMainWindow(window);
     PostMessageW(window, WM_APP_UNREADABLE_FILES, 0, 0); // said once, when the loop runs
     return true;
 }
 
 void OnDestroy(HWND window) {
-    g_app.destroying = true;
-    DestroyPasswordPanelProps();
-    if (g_foregroundHook) {
-        UnhookWinEvent(g_foregroundHook);
-        g_foregroundHook = nullptr;
-    }
-    RemoveItemListSubclass(g_windows.list);
-    RemoveTabStripSubclass();
+    CloseTabView();
+    g_foregroundHook.reset();
     ForgetTabStripFont(); // the list font goes below; the strip must not draw with it
 
     // Only what has not reached its file yet is written: a file the user changed in another
@@ -184,69 +168,51 @@ void OnDestroy(HWND window) {
     // already; another way of ending asks nothing.
     SaveUnsavedChanges(false);
     // The tabs open for the run end with the run; nothing after this can write them.
-    KillTimer(window, kMemoSealTimer);
-    KillTimer(window, kQuitTimer);
+    KillTimer(window, TIMER_MEMO_SEAL);
+    KillTimer(window, TIMER_QUIT);
     ForgetOpenedTabs();
 
     DestroyToolbarImages();
-    if (OwnsListFont())
-        DeleteObject(g_app.listFont);
-    g_app.listFont = nullptr;
-    if (g_memoBrush) {
-        DeleteObject(g_memoBrush);
-        g_memoBrush = nullptr;
-    }
-    KillTimer(window, kCaptureRetryTimer);
+    ReleaseListFont();
+    g_memoBrush.reset();
+    KillTimer(window, TIMER_CAPTURE_RETRY);
     RemoveClipboardFormatListener(window);
     PostQuitMessage(0);
 }
 
 // ---- commands -----------------------------------------------------------------------
 
-void OnMemoPadChanged() {
-    const int t = g_app.currentTab;
-    if (!g_windows.memoPad || g_app.destroying || g_app.settingMemoText || t < 1 || t >= kTabCount ||
-        g_app.tabs[t].type != TabType::MemoPad || ContentUnavailable(t))
-        return;
-    TabSlot& slot = g_app.tabs[t];
-    MemoTextIntoItems(slot);
-    if (slot.tempUnlocked) {
-        ScheduleMemoSeal(t); // sealing costs two key derivations: not on every keystroke
-        return;
-    }
-    SaveSlot(t);
-}
-
 bool* ToggleFlag(int command) {
+    AppState& data = AppData();
     switch (command) {
     case CMD_ALWAYS_ON_TOP:
-        return &g_app.AlwaysOnTop;
+        return &data.AlwaysOnTop;
     case CMD_STAY_VISIBLE:
-        return &g_app.StayVisible;
+        return &data.StayVisible;
     case CMD_PAUSE_HISTORY:
-        return &g_app.PauseHistory;
+        return &data.PauseHistory;
     case CMD_MOVE_TO_TOP:
-        return &g_app.MoveToTopOnCopy;
+        return &data.MoveToTopOnCopy;
     case CMD_AUTO_PASTE:
-        return &g_app.AutoPaste;
+        return &data.AutoPaste;
     default:
         return nullptr;
     }
 }
 
 void ClearHistory(HWND window) {
-    if (!g_app.historyShown)
+    if (!AppView().historyShown)
         return;
-    if (IsSealed(g_app.currentTab)) {
+    if (AppData().tabs[TabInView(AppView())].encrypted) {
         MessageBoxW(window, L"暗号化中は使用出来ません。", L"エラー", MB_ICONERROR);
         return;
     }
     if (MessageBoxW(window, L"履歴をすべて削除しますか？", L"確認", MB_ICONQUESTION | MB_YESNO) == IDYES) {
-        std::vector<HistoryItem>& items = g_app.tabs[0].items;
+        std::vector<HistoryItem>& items = AppData().tabs[kHistoryTab].items;
         items.erase(std::remove_if(items.begin(), items.end(), [](const HistoryItem& item) { return !item.locked; }),
                     items.end());
-        FillItemList(g_windows.list, items);
-        SaveLiveHistory();
+        RefillList();
+        SaveSlot(kHistoryTab);
     }
     FocusContent();
 }
@@ -264,7 +230,7 @@ void RunBackup(HWND window) {
 void OnCommand(HWND window, int id, int code) {
     if (id == CTL_MEMO_PAD) {
         if (code == EN_CHANGE)
-            OnMemoPadChanged();
+            OnMemoPadEdited();
         return;
     }
     if (bool* flag = ToggleFlag(id)) {
@@ -272,33 +238,17 @@ void OnCommand(HWND window, int id, int code) {
         UpdateToggleImage(id, *flag);
         if (id == CMD_ALWAYS_ON_TOP)
             SetWindowPos(window, *flag ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ShareHookOptions(AppData().EnabledArea, AppData().StayVisible);
     } else if (id == CMD_CLEAR_HISTORY) {
         ClearHistory(window);
     } else if (id == CMD_BACKUP) {
         RunBackup(window);
     } else if (id == CMD_SETTINGS) {
-        OpenSettingsDialog(window);
-        FocusContent();
+        OpenSettings(window);
     } else if (code == BN_CLICKED) {
-        switch (id) {
-        case CTL_UNLOCK_FOR_RUN:
-            OnUnlockCommand(true);
-            break;
-        case CTL_UNLOCK_FOR_GOOD:
-            OnUnlockCommand(false);
-            break;
-        case CTL_SEAL:
-            OnSealCommand();
-            break;
-        case CTL_CANCEL_SEAL:
-            OnCancelSealCommand();
-            break;
-        default:
-            break;
-        }
+        OnPanelButton(id);
     }
-    ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
-    SaveSettingsWithWindowRect();
+    SaveSettingsWithWindowRect(); // writes only when a setting changed
 }
 
 // ---- notifications ------------------------------------------------------------------
@@ -333,10 +283,11 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
             wcsncpy_s(info->szText, tip, _TRUNCATE);
         return 0;
     }
-    if (header->hwndFrom == g_windows.toolbar && header->code == NM_CUSTOMDRAW)
+    if (header->idFrom == CTL_TOOLBAR && header->code == NM_CUSTOMDRAW)
         return OnToolbarCustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(header));
     if (header->idFrom != CTL_LIST)
         return DefWindowProcW(window, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+    HWND list = ListWindow();
     switch (header->code) {
     case LVN_GETDISPINFOW:
         return OnItemListGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
@@ -346,13 +297,13 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
         return OnItemListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case LVN_KEYDOWN:
         if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_RETURN)
-            ChooseRow(SelectedListRow(g_windows.list));
+            ChooseRow(SelectedListRow(list));
         return 0;
     case NM_CLICK:
-        ChooseRow(RowUnderPointer(g_windows.list));
+        ChooseRow(RowUnderPointer(list));
         return 0;
     case LVN_BEGINDRAG:
-        BeginRowDrag(g_windows.list, reinterpret_cast<NMLISTVIEW*>(header)->iItem);
+        BeginRowDrag(list, reinterpret_cast<NMLISTVIEW*>(header)->iItem);
         return 0;
     default:
         return 0;
@@ -389,15 +340,16 @@ bool CancelOwnDialogs() {
 // (as キャンセル) and the quit goes on from the message loop once their loops are left.
 void RequestQuit(HWND window) {
     if (CancelOwnDialogs()) {
-        SetTimer(window, kQuitTimer, kQuitRetryMs, nullptr);
+        SetTimer(window, TIMER_QUIT, kQuitRetryMs, nullptr);
         return;
     }
-    KillTimer(window, kQuitTimer);
+    KillTimer(window, TIMER_QUIT);
     SaveUnsavedChanges(true);
     if (CancelOwnDialogs()) { // a question asked meanwhile may have opened something
-        SetTimer(window, kQuitTimer, kQuitRetryMs, nullptr);
+        SetTimer(window, TIMER_QUIT, kQuitRetryMs, nullptr);
         return;
     }
+    SaveSettingsWithWindowRect();
     RemoveTrayIcon(window);
     DestroyWindow(window);
 }
@@ -406,129 +358,35 @@ void RequestQuit(HWND window) {
 // the last keystrokes of a memo pad open for the run included.
 void OnEndSession() {
     SaveUnsavedChanges(false);
+    SaveSettingsWithWindowRect();
 }
 
-// ---- showing and hiding -------------------------------------------------------------
+// ---- the notification-area icon -------------------------------------------------------
 
-// The dialog or message box of ours that has the keyboard (the enabled one when a message
-// box sits over a dialog); null when none is open.
-BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (IsWindowVisible(window) && IsWindowEnabled(window) && wcscmp(className, L"#32770") == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// While a dialog of ours is open, the hotkey and the tray icon bring it to the front: hiding
-// the window under it would leave the dialog alone on the screen.
-bool BringOwnDialogForward(HWND window) {
-    if (!OwnDialogOpen(window))
-        return false;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog)
-        return false;
-    if (!IsWindowVisible(window))
-        ShowMainWindow(SW_SHOWNA);
-    SetForegroundWindow(dialog);
-    return true;
+void OnTrayMenu(HWND window) {
+    UniqueMenu menu(CreatePopupMenu());
+    AppendMenuW(menu.get(), MF_STRING, TRAY_SHOW, L"表示");
+    AppendMenuW(menu.get(), MF_STRING, TRAY_SETTINGS, L"設定...");
+    AppendMenuW(menu.get(), MF_STRING, TRAY_EXIT, L"終了");
+    POINT cursor;
+    GetCursorPos(&cursor);
+    SetForegroundWindow(window); // otherwise the menu does not close when clicked away
+    const UINT chosen = TrackOwnPopupMenu(menu.get(), cursor, window);
+    menu.reset();
+    PostMessageW(window, WM_NULL, 0, 0);
+    if (chosen == TRAY_SHOW)
+        ShowToolWindow();
+    else if (chosen == TRAY_EXIT)
+        RequestQuit(window);
+    else if (chosen == TRAY_SETTINGS)
+        OpenSettings(window);
 }
 
 void OnTray(HWND window, UINT mouseMessage) {
-    if (mouseMessage == WM_LBUTTONUP) {
-        // The click that deactivated the window has just hidden it: don't show it again.
-        if (GetTickCount64() - g_app.lastAutoHide < kTrayClickAfterAutoHideMs)
-            return;
-        if (BringOwnDialogForward(window))
-            return;
-        if (IsWindowVisible(window))
-            ShowWindow(window, SW_HIDE);
-        else
-            ShowToolWindow();
-    } else if (mouseMessage == WM_RBUTTONUP) {
-        HMENU menu = CreatePopupMenu();
-        AppendMenuW(menu, MF_STRING, 1, L"表示");
-        AppendMenuW(menu, MF_STRING, 3, L"設定...");
-        AppendMenuW(menu, MF_STRING, 2, L"終了");
-        POINT cursor;
-        GetCursorPos(&cursor);
-        SetForegroundWindow(window); // otherwise the menu does not close when clicked away
-        const UINT chosen = TrackOwnPopupMenu(menu, cursor, window);
-        DestroyMenu(menu);
-        PostMessageW(window, WM_NULL, 0, 0);
-        if (chosen == 1) {
-            ShowToolWindow();
-        } else if (chosen == 2) {
-            RequestQuit(window);
-        } else if (chosen == 3) {
-            OpenSettingsDialog(window);
-            ShareHookOptions(g_app.EnabledArea, g_app.StayVisible);
-        }
-    }
-}
-
-void OnHotkey(HWND window) {
-    if (BringOwnDialogForward(window))
-        return;
-    if (IsWindowVisible(window)) {
-        HideMainWindow();
-        return;
-    }
-    RememberPreviousWindow(GetForegroundWindow());
-    ShowMainWindow(SW_SHOW);
-    SetForegroundWindow(window);
-    FocusContent();
-}
-
-void OnEdgeShow(HWND window, HWND foreground) {
-    RememberPreviousWindow(foreground); // in front when the edge was clicked
-    if (!IsWindowVisible(window))
-        ShowMainWindow(SW_SHOWNORMAL);
-    AllowSetForegroundWindow(ASFW_ANY);
-    // A zero move counts as input, which lets this process take the foreground.
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE;
-    SendInput(1, &input, sizeof(input));
-    SetForegroundWindow(window);
-    FocusContent();
-}
-
-LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
-    HWND other = reinterpret_cast<HWND>(lParam);
-    if (LOWORD(wParam) != WA_INACTIVE) {
-        RememberPreviousWindow(other);
-        FocusContent();
-        return 0;
-    }
-    DWORD otherProcess = 0;
-    if (other)
-        GetWindowThreadProcessId(other, &otherProcess);
-    HWND popup = GetWindow(window, GW_ENABLEDPOPUP);
-    if (otherProcess == GetCurrentProcessId() || (popup && popup != window))
-        return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
-    if (g_app.encryptSetupTab != -1) {
-        CancelEncryptionSetup();
-        ShowTab(g_app.currentTab);
-    }
-    if (!g_app.StayVisible) {
-        FlushMemoSeal();
-        ShowWindow(window, SW_HIDE);
-        g_app.lastAutoHide = GetTickCount64();
-    }
-    return 0;
-}
-
-// Every show starts at the top. The focus follows the activation (WM_ACTIVATE), which a
-// window shown without taking the foreground does not get.
-void OnShowWindow(BOOL shown) {
-    // The window itself is not visible yet: the list's own style tells whether it is in view.
-    const bool listInView = (GetWindowLongPtrW(g_windows.list, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown && listInView && IsWindowEnabled(g_windows.list) && ListRowCount(g_windows.list) > 0)
-        SelectListRow(g_windows.list, 0, true);
+    if (mouseMessage == WM_LBUTTONUP)
+        OnTrayClick(window);
+    else if (mouseMessage == WM_RBUTTONUP)
+        OnTrayMenu(window);
 }
 
 void OnTabKey(WPARAM key) {
@@ -539,103 +397,34 @@ void OnTabKey(WPARAM key) {
 }
 
 LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (reinterpret_cast<HWND>(lParam) != g_windows.memoPad || !g_windows.memoPad)
+    HWND memoPad = ViewWindows().memoPad;
+    if (!memoPad || reinterpret_cast<HWND>(lParam) != memoPad)
         return DefWindowProcW(window, message, wParam, lParam);
     HDC dc = reinterpret_cast<HDC>(wParam);
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, kContentBackground);
     if (!g_memoBrush)
-        g_memoBrush = CreateSolidBrush(kContentBackground);
-    return reinterpret_cast<LRESULT>(g_memoBrush);
+        g_memoBrush.reset(CreateSolidBrush(kContentBackground));
+    return reinterpret_cast<LRESULT>(g_memoBrush.get());
+}
+
+// A move or resize is noted as it goes and written once it ends (WM_EXITSIZEMOVE), a hide or
+// a command: dragging the window does not rewrite settings.ini at every step.
+void OnMoved(HWND window) {
+    RECT rect;
+    if (GetWindowRect(window, &rect))
+        NoteWindowRect(rect.left, rect.top, -1, -1);
+}
+
+void OnSized(HWND window) {
+    RECT rect;
+    // A minimised window's rectangle is no place to come back to.
+    if (!IsIconic(window) && GetWindowRect(window, &rect))
+        NoteWindowRect(-1, -1, rect.right - rect.left, rect.bottom - rect.top);
+    ShowTab(AppView().currentTab);
 }
 
 } // namespace
-
-// ---- public -------------------------------------------------------------------------
-
-AppSettings LoadStartupSettings() {
-    AppSettings settings;
-    FileRead read = FileRead::Missing;
-    const bool loaded = LoadSettings(settings, &read);
-    NoteSettingsRead(read);
-    if (loaded) {
-        ApplyLoadedSettings(settings);
-        return settings;
-    }
-    // First start: the default size is meant at 96 dots per inch.
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    settings.Rect.width = MulDiv(settings.Rect.width, dpi, 96);
-    settings.Rect.height = MulDiv(settings.Rect.height, dpi, 96);
-    return settings;
-}
-
-void ApplyLoadedSettings(const AppSettings& s) {
-    static_cast<AppOptions&>(g_app) = s;
-    for (int t = 0; t < kTabCount; ++t) {
-        if (!s.TabNames[t].empty())
-            g_app.tabs[t].name = s.TabNames[t];
-        g_app.tabs[t].type = TabTypeFromInt(s.TabTypes[t]);
-    }
-    // The history tab is always the list of captured texts.
-    g_app.tabs[0].type = TabType::Template;
-    if (!s.FontName.empty() && s.FontSize != 0) {
-        if (OwnsListFont())
-            DeleteObject(g_app.listFont);
-        g_app.listFont = MakeListFont(s.FontName, s.FontSize);
-    }
-}
-
-AppSettings CollectSettings(const WindowRect& rect) {
-    AppSettings s;
-    static_cast<AppOptions&>(s) = g_app;
-    s.Rect = rect;
-    for (int t = 0; t < kTabCount; ++t) {
-        s.TabNames[t] = g_app.tabs[t].name;
-        s.TabTypes[t] = static_cast<int32_t>(g_app.tabs[t].type);
-    }
-    if (g_app.listFont) {
-        LOGFONTW font = {};
-        if (GetObjectW(g_app.listFont, sizeof(font), &font)) {
-            s.FontName = font.lfFaceName;
-            // Points at the dots per inch the font was made for.
-            s.FontSize = -MulDiv(font.lfHeight, 72, g_windows.main ? MainWindowDpi() : ScreenDpi());
-        }
-    }
-    return s;
-}
-
-void SaveSettingsWithRect(int x, int y, int width, int height) {
-    WindowRect& saved = g_app.savedRect;
-    if (x != -1)
-        saved.x = x;
-    if (y != -1)
-        saved.y = y;
-    if (width != -1)
-        saved.width = width;
-    if (height != -1)
-        saved.height = height;
-    if (SettingsMayBeWritten())
-        NoteSettingsSaved(AppLogic::SaveSettings(CollectSettings(saved), g_app.tabs));
-}
-
-void SaveSettingsWithWindowRect() {
-    RECT rect;
-    if (g_windows.main && GetWindowRect(g_windows.main, &rect))
-        SaveSettingsWithRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-}
-
-void ShowToolWindow() {
-    RememberPreviousWindow(GetForegroundWindow());
-    // With "stay visible" the window comes up beside the user's work without taking it over.
-    if (!IsWindowVisible(g_windows.main))
-        ShowMainWindow(g_app.StayVisible ? SW_SHOWNA : SW_SHOW);
-    if (g_app.StayVisible)
-        return;
-    SetForegroundWindow(g_windows.main);
-    FocusContent();
-}
 
 void AddTrayIcon(HWND mainWindow) {
     NOTIFYICONDATAW icon = {};
@@ -644,7 +433,7 @@ void AddTrayIcon(HWND mainWindow) {
     icon.uID = kTrayIconId;
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = WM_APP_TRAY;
-    icon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_APP));
+    icon.hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDI_APP));
     wcsncpy_s(icon.szTip, L"Nomaclip", _TRUNCATE);
     Shell_NotifyIconW(NIM_ADD, &icon); // without a notification area there is nothing to do about it
 }
@@ -667,32 +456,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         OnDestroy(window);
         break;
-    case WM_MOVE: {
-        RECT rect;
-        GetWindowRect(window, &rect);
-        SaveSettingsWithRect(rect.left, rect.top, -1, -1);
+    case WM_MOVE:
+        OnMoved(window);
         break;
-    }
-    case WM_SIZE: {
-        RECT rect;
-        GetWindowRect(window, &rect);
-        if (!IsIconic(window)) // a minimised window's rectangle is no place to come back to
-            SaveSettingsWithRect(-1, -1, rect.right - rect.left, rect.bottom - rect.top);
-        ShowTab(g_app.currentTab);
+    case WM_SIZE:
+        OnSized(window);
         break;
-    }
+    case WM_EXITSIZEMOVE:
+        SaveSettingsWithWindowRect();
+        break;
     case WM_ACTIVATE:
         return OnActivate(window, wParam, lParam);
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
+        UniquePaintDC paint(window); // the children cover the whole client area
         break;
     }
     case WM_CLOSE:
-        if (g_app.encryptSetupTab != -1) {
+        if (AppView().encryptSetupTab != -1) {
             CancelEncryptionSetup();
-            ShowTab(g_app.currentTab);
+            ShowTab(AppView().currentTab);
         }
         if (IsWindow(window))
             HideMainWindow();
@@ -703,12 +485,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SETTINGCHANGE:
         InvalidateRect(window, nullptr, TRUE);
         UpdateWindow(window);
-        if (g_windows.tabStrip)
-            RedrawWindow(g_windows.tabStrip, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+        if (HWND strip = TabStripWindow())
+            RedrawWindow(strip, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = {ScaleForWindow(window, kMinWindowWidth), ScaleForWindow(window, kMinWindowHeight)};
+        info->ptMinTrackSize = {ScaleToLayout(kMinWindowWidth), ScaleToLayout(kMinWindowHeight)};
         return 0;
     }
     case WM_NOTIFY:
@@ -727,15 +509,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnClipboardUpdate(window);
         return 0;
     case WM_TIMER:
-        if (wParam == kCaptureRetryTimer) {
+        if (wParam == TIMER_CAPTURE_RETRY) {
             OnCaptureRetryTimer(window);
             return 0;
         }
-        if (wParam == kMemoSealTimer) {
+        if (wParam == TIMER_MEMO_SEAL) {
             FlushMemoSeal();
             return 0;
         }
-        if (wParam == kQuitTimer) {
+        if (wParam == TIMER_QUIT) {
             RequestQuit(window);
             return 0;
         }
@@ -747,8 +529,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnEdgeShow(window, reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_APP_MEMO_ESCAPE:
-        if (GetFocus() == g_windows.memoPad && g_windows.tabStrip)
-            SetFocus(g_windows.tabStrip);
+        if (GetFocus() == ViewWindows().memoPad && TabStripWindow())
+            SetFocus(TabStripWindow());
         return 0;
     case WM_APP_PASTE:
         PasteToPreviousWindow(static_cast<int>(wParam));

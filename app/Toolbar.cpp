@@ -1,9 +1,12 @@
 #include "app/Layout.h"
 
-#include "app/AppContext.h"
+#include "app/App.h"
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/Ids.h"
+#include "ui/WinHandles.h"
+#include "ui/Windowing.h"
 
 #include <commctrl.h>
 
@@ -18,6 +21,8 @@ const COLORREF kToolbarBackground = RGB(43, 43, 43);
 const COLORREF kHotButton = RGB(0, 0, 0);
 
 int g_imageSize = 32; // S: icon and button size at the toolbar's dpi
+HWND g_toolbar = nullptr;
+UniqueImageList g_images; // the toolbar's icons; it only borrows them
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     // ExtTextOut with ETO_OPAQUE fills without creating a brush.
@@ -72,10 +77,9 @@ HIMAGELIST LoadToolbarImages(int size) {
 // Icons drawn at 32 pixels and buttons spaced 4 apart at 96 dpi, scaled to `dpi`.
 void SizeToolbar(HWND toolbar, int dpi) {
     g_imageSize = MulDiv(32, dpi, 96);
-    HIMAGELIST old = reinterpret_cast<HIMAGELIST>(
-        SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(LoadToolbarImages(g_imageSize))));
-    if (old)
-        ImageList_Destroy(old);
+    UniqueImageList images(LoadToolbarImages(g_imageSize));
+    SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images.get()));
+    g_images = std::move(images); // the old icons go once the toolbar has the new ones
     // Padding and bitmap size before the button size, which the toolbar derives from them.
     SendMessageW(toolbar, TB_SETPADDING, 0, MAKELPARAM(MulDiv(4, dpi, 96), 0));
     SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(g_imageSize, g_imageSize));
@@ -86,19 +90,25 @@ void SizeToolbar(HWND toolbar, int dpi) {
 } // namespace
 
 HWND CreateToolbar(HWND mainWindow) {
-    HWND toolbar =
-        CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0,
-                        0, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), g_instance, nullptr);
+    HWND toolbar = CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0, 0, mainWindow,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), ProgramInstance(), nullptr);
     if (!toolbar)
         return nullptr;
 
     const BYTE autosize = BTNS_AUTOSIZE;
     TBBUTTON buttons[] = {
-        {ToggleImage(CMD_ALWAYS_ON_TOP, g_app.AlwaysOnTop), CMD_ALWAYS_ON_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_STAY_VISIBLE, g_app.StayVisible), CMD_STAY_VISIBLE, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_PAUSE_HISTORY, g_app.PauseHistory), CMD_PAUSE_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_MOVE_TO_TOP, g_app.MoveToTopOnCopy), CMD_MOVE_TO_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_AUTO_PASTE, g_app.AutoPaste), CMD_AUTO_PASTE, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_ALWAYS_ON_TOP, AppData().AlwaysOnTop), CMD_ALWAYS_ON_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_STAY_VISIBLE, AppData().StayVisible), CMD_STAY_VISIBLE, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_PAUSE_HISTORY, AppData().PauseHistory),
+         CMD_PAUSE_HISTORY,
+         TBSTATE_ENABLED,
+         autosize,
+         {},
+         0,
+         0},
+        {ToggleImage(CMD_MOVE_TO_TOP, AppData().MoveToTopOnCopy), CMD_MOVE_TO_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        {ToggleImage(CMD_AUTO_PASTE, AppData().AutoPaste), CMD_AUTO_PASTE, TBSTATE_ENABLED, autosize, {}, 0, 0},
         {IMG_CLEAR_ALL, CMD_CLEAR_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
         {0, CMD_TOOLBAR_GAP, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
         {IMG_BACKUP, CMD_BACKUP, TBSTATE_ENABLED, autosize, {}, 0, 0},
@@ -106,19 +116,19 @@ HWND CreateToolbar(HWND mainWindow) {
     };
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar, TB_ADDBUTTONSW, static_cast<WPARAM>(std::size(buttons)), reinterpret_cast<LPARAM>(buttons));
-    SizeToolbar(toolbar, MainWindowDpi());
+    SizeToolbar(toolbar, LayoutDpi());
 
     if (HWND tips = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0))) {
         SendMessageW(tips, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(1000, 0));
         SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 300);
     }
-    g_windows.toolbar = toolbar;
+    g_toolbar = toolbar;
     return toolbar;
 }
 
 void RescaleToolbar(int dpi) {
-    if (g_windows.toolbar)
-        SizeToolbar(g_windows.toolbar, dpi);
+    if (g_toolbar)
+        SizeToolbar(g_toolbar, dpi);
 }
 
 void UpdateToggleImage(int command, bool on) {
@@ -126,7 +136,7 @@ void UpdateToggleImage(int command, bool on) {
     info.cbSize = sizeof(info);
     info.dwMask = TBIF_IMAGE;
     info.iImage = ToggleImage(command, on);
-    SendMessageW(g_windows.toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&info));
+    SendMessageW(g_toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&info));
 }
 
 LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
@@ -170,17 +180,17 @@ LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
 }
 
 int ToolbarHeight() {
-    if (!g_windows.toolbar)
+    if (!g_toolbar)
         return 0;
     RECT rect;
-    GetWindowRect(g_windows.toolbar, &rect);
+    GetWindowRect(g_toolbar, &rect);
     return rect.bottom - rect.top;
 }
 
 namespace {
 
 void StretchToolbarGap(int clientWidth) {
-    HWND toolbar = g_windows.toolbar;
+    HWND toolbar = g_toolbar;
     RECT beforeGap, firstAfter, lastAfter;
     if (!SendMessageW(toolbar, TB_GETITEMRECT, 5, reinterpret_cast<LPARAM>(&beforeGap)))
         return;
@@ -194,12 +204,6 @@ void StretchToolbarGap(int clientWidth) {
     SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
 }
 
-bool MemoPadInView() {
-    const int t = g_app.currentTab;
-    return t >= 1 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad && !ContentUnavailable(t) &&
-           g_app.encryptSetupTab != t;
-}
-
 } // namespace
 
 void LayoutMainWindow(HWND mainWindow) {
@@ -208,49 +212,39 @@ void LayoutMainWindow(HWND mainWindow) {
     const int width = client.right;
     const int height = client.bottom;
 
-    if (g_windows.toolbar) {
+    if (g_toolbar) {
         const int toolbarHeight = ToolbarHeight();
-        SetWindowPos(g_windows.toolbar, nullptr, 0, 0, width, toolbarHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+        SetWindowPos(g_toolbar, nullptr, 0, 0, width, toolbarHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
         StretchToolbarGap(width);
     }
     const int top = ToolbarHeight();
 
-    const int stripHeight = TabStripHeight(MainWindowDpi());
-    if (g_windows.tabStrip) {
-        SetWindowPos(g_windows.tabStrip, nullptr, 0, top, width, stripHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+    const int stripHeight = TabStripHeight(LayoutDpi());
+    if (TabStripWindow()) {
+        SetWindowPos(TabStripWindow(), nullptr, 0, top, width, stripHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
         LayoutTabStrip(width, stripHeight);
     }
 
+    // The list and the memo pad share the content area; which of them shows is ShowTab's to say.
     const int contentTop = top + stripHeight;
     const int contentHeight = height > contentTop ? height - contentTop : 0;
-    if (MemoPadInView()) {
-        if (g_windows.list)
-            ShowWindow(g_windows.list, SW_HIDE);
-        if (g_windows.memoPad)
-            SetWindowPos(g_windows.memoPad, nullptr, 0, contentTop, width, contentHeight,
-                         SWP_NOZORDER | SWP_SHOWWINDOW);
-    } else {
-        if (g_windows.memoPad)
-            SetWindowPos(g_windows.memoPad, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_HIDEWINDOW);
-        if (g_windows.list)
-            SetWindowPos(g_windows.list, nullptr, 0, contentTop, width, contentHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
-    }
+    for (HWND content : {ListWindow(), ViewWindows().memoPad})
+        if (content)
+            SetWindowPos(content, nullptr, 0, contentTop, width, contentHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 
-    if (g_windows.password && g_windows.panelLabel)
+    if (ViewWindows().password && ViewWindows().panelLabel)
         LayoutPasswordPanel(mainWindow, width, height, top);
 
-    for (HWND child : {g_windows.toolbar, g_windows.tabStrip, g_windows.list})
+    for (HWND child : {g_toolbar, TabStripWindow(), ListWindow()})
         if (child)
             InvalidateRect(child, nullptr, TRUE);
-    if (g_windows.memoPad && IsWindowVisible(g_windows.memoPad))
-        InvalidateRect(g_windows.memoPad, nullptr, TRUE);
+    if (ViewWindows().memoPad && IsWindowVisible(ViewWindows().memoPad))
+        InvalidateRect(ViewWindows().memoPad, nullptr, TRUE);
     InvalidateRect(mainWindow, nullptr, TRUE);
 }
 
 void DestroyToolbarImages() {
-    if (!g_windows.toolbar)
-        return;
-    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(g_windows.toolbar, TB_GETIMAGELIST, 0, 0));
-    if (images)
-        ImageList_Destroy(images);
+    if (g_toolbar)
+        SendMessageW(g_toolbar, TB_SETIMAGELIST, 0, 0);
+    g_images.reset();
 }

@@ -3,11 +3,11 @@
 // when a case is over its budget.
 #include "core/Capture.h"
 #include "core/UniqueHandles.h"
+#include "ui/WinHandles.h"
 #include "crypto/CngHandles.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/TextFile.h"
-#include "app/AppContext.h"
 #include "tabs/TabLock.h"
 #include "ui/ItemList.h"
 
@@ -238,12 +238,10 @@ Result RefillCase() {
     InitCommonControls();
     HWND host = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 600, nullptr, nullptr,
                                 nullptr, nullptr);
-    HWND list = CreateItemList(host);
+    HWND list = CreateItemList(host, nullptr);
     SetWindowPos(list, nullptr, 0, 0, 380, 560, SWP_NOZORDER | SWP_SHOWWINDOW);
-    g_app.historyShown = true;
     auto refill = [&](int limit) {
-        g_app.HistoryLimit = limit;
-        FillItemList(list, items);
+        FillItemList(list, items, true, limit);
         UpdateWindow(list);
     };
     Result r = Measure(

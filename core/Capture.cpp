@@ -60,3 +60,15 @@ int PromoteEntry(std::vector<HistoryItem>& history, int index, bool moveToTop) {
     history.insert(history.begin() + target, std::move(entry));
     return target;
 }
+
+size_t KeptHistoryCount(size_t count, int maxHistory) {
+    return maxHistory > 0 ? std::min(count, static_cast<size_t>(maxHistory)) : count;
+}
+
+bool CutHistory(std::vector<HistoryItem>& items, int maxHistory) {
+    const size_t kept = KeptHistoryCount(items.size(), maxHistory);
+    if (kept == items.size())
+        return false;
+    items.resize(kept);
+    return true;
+}

@@ -14,3 +14,11 @@ void CaptureClipboardText(AppState& state, std::wstring_view text);
 // (locked entries to 0, unlocked ones just below the locked group). Returns the entry's
 // index afterwards; an index out of range is returned unchanged and nothing happens.
 int PromoteEntry(std::vector<HistoryItem>& history, int index, bool moveToTop);
+
+// How many of `count` history entries saving and loading keep: the first maxHistory, locked
+// ones counting like any other (unlike a capture, which keeps every locked entry); all of
+// them when maxHistory is 0 or less.
+size_t KeptHistoryCount(size_t count, int maxHistory);
+
+// Cuts the history to KeptHistoryCount entries; true when anything was cut.
+bool CutHistory(std::vector<HistoryItem>& items, int maxHistory);

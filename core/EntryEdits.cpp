@@ -1,5 +1,7 @@
 #include "core/EntryEdits.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -90,15 +92,8 @@ std::wstring ComposeEditText(std::wstring_view label, std::wstring_view text) {
     if (!label.empty() || markerText)
         composed.append(kLabelMarker).append(label).append(L"\r\n");
     composed.append(text);
-    std::wstring shown;
-    shown.reserve(composed.size() + composed.size() / 8);
-    for (wchar_t c : composed) {
-        if (c == L'\r')
-            continue;
-        if (c == L'\n')
-            shown.push_back(L'\r');
-        shown.push_back(c);
-    }
+    // The edit box shows nothing for a lone CR; it breaks lines only at CR LF.
+    std::wstring shown = ToCrLf(composed, LoneCr::Drop);
     while (!shown.empty() && (shown.back() == L'\r' || shown.back() == L'\n'))
         shown.pop_back();
     return shown;
@@ -108,17 +103,7 @@ LabelAndBody SplitLabelAndBody(std::wstring_view editText) {
     LabelAndBody result;
     std::wstring joined; // lines joined with CR LF, as the edit box holds them
     bool first = true;
-    size_t start = 0;
-    while (start < editText.size()) {
-        size_t end = editText.find(L'\n', start);
-        const size_t next = end == std::wstring_view::npos ? editText.size() : end + 1;
-        if (end == std::wstring_view::npos)
-            end = editText.size();
-        std::wstring_view line = editText.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r')
-            line.remove_suffix(1);
-        start = next;
-
+    ForEachLine(editText, LineBreaks::Lf, false, [&](std::wstring_view line) {
         const std::wstring_view marker(kLabelMarker);
         if (first && line.substr(0, marker.size()) == marker) {
             std::wstring_view label = line.substr(marker.size());
@@ -128,24 +113,15 @@ LabelAndBody SplitLabelAndBody(std::wstring_view editText) {
                 label.remove_suffix(1);
             result.label.assign(label);
             first = false;
-            continue;
+            return;
         }
         first = false;
         if (!joined.empty())
             joined.append(L"\r\n");
         joined.append(line);
-    }
+    });
     // Line feeds only: CR LF and a lone CR (one left inside a line) both become LF.
-    result.body.reserve(joined.size());
-    for (size_t i = 0; i < joined.size(); ++i) {
-        if (joined[i] == L'\r') {
-            result.body.push_back(L'\n');
-            if (i + 1 < joined.size() && joined[i + 1] == L'\n')
-                ++i;
-        } else {
-            result.body.push_back(joined[i]);
-        }
-    }
+    result.body = ToLf(joined, LoneCr::Break);
     while (!result.body.empty() && result.body.back() == L'\n')
         result.body.pop_back();
     return result;

@@ -32,3 +32,12 @@ TabSlots MakeDefaultTabs() {
     }
     return tabs;
 }
+
+int TabInView(const ViewState& view) {
+    const int t = view.historyShown ? kHistoryTab : view.currentTab;
+    return t >= 0 && t < kTabCount ? t : kHistoryTab;
+}
+
+std::vector<HistoryItem>& ItemsInView(TabSlots& tabs, const ViewState& view) {
+    return tabs[TabInView(view)].items;
+}

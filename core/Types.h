@@ -2,8 +2,6 @@
 // slots, the settings record and the program-wide state.
 #pragma once
 
-#include <windows.h>
-
 #include <array>
 #include <cstdint>
 #include <string>
@@ -118,18 +116,29 @@ struct AppSettings : AppOptions {
     std::array<int32_t, kTabCount> TabTypes{};
 };
 
-// Program-wide state, one instance, touched only by the user-interface thread.
+// The data of the run: the options and the four tabs, as the files hold them. One instance,
+// owned by the application and handed to what works on it; touched only by the
+// user-interface thread.
 struct AppState : AppOptions {
     TabSlots tabs = MakeDefaultTabs();
+};
+
+// What the tool window shows: the tab on screen, whether the list shows the history, and the
+// tab whose sealing password is being entered (-1 none).
+struct ViewState {
     int32_t currentTab = 0;
     bool historyShown = true;
     int32_t encryptSetupTab = -1;
-    bool selfCopyPending = false;
-    uint64_t lastForegroundChange = 0; // GetTickCount64 milliseconds
-    uint64_t lastAutoHide = 0;
-    HWND previousWindow = nullptr;
-    HFONT listFont = nullptr;
-    WindowRect savedRect{-1, -1, -1, -1};
-    bool destroying = false;
-    bool settingMemoText = false;
 };
+
+// The tab whose entries the list shows: the history while historyShown, else the current tab.
+int TabInView(const ViewState& view);
+
+// The entries the list shows.
+std::vector<HistoryItem>& ItemsInView(TabSlots& tabs, const ViewState& view);
+
+// True when a tab's entries are not in memory and nothing may be written for it: sealed, or
+// its file could not be read at start-up.
+inline bool ContentUnavailable(const TabSlot& slot) {
+    return slot.encrypted || slot.unreadable;
+}

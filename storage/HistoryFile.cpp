@@ -1,24 +1,16 @@
 #include "storage/HistoryFile.h"
 
+#include "core/Capture.h"
 #include "crypto/Envelope.h"
 #include "storage/DataFile.h"
 #include "storage/ItemFormat.h"
-
-namespace {
-
-void CutTo(std::vector<HistoryItem>& items, int limit) {
-    if (limit > 0 && items.size() > static_cast<size_t>(limit))
-        items.resize(static_cast<size_t>(limit));
-}
-
-} // namespace
 
 namespace AppLogic {
 
 bool SaveHistory(const std::vector<HistoryItem>& items, int limit, bool /*encrypt*/, const std::wstring& password) {
     // Sealed exactly when a password is given; the flag says nothing more.
-    const size_t count = limit > 0 ? static_cast<size_t>(limit) : items.size();
-    return WriteItemsFile(kHistoryFileName, StoredItems(items, count, !password.empty()), password);
+    return WriteItemsFile(kHistoryFileName,
+                          StoredItems(items, KeptHistoryCount(items.size(), limit), !password.empty()), password);
 }
 
 } // namespace AppLogic
@@ -35,7 +27,7 @@ std::vector<HistoryItem> LoadHistory(TabSlot& historySlot, int maxHistory) {
             const std::wstring text = DecryptText(file.text, historySlot.password);
             if (!text.empty()) {
                 items = TextToItems(text);
-                CutTo(items, maxHistory);
+                CutHistory(items, maxHistory);
             }
         }
         return items;
@@ -45,7 +37,7 @@ std::vector<HistoryItem> LoadHistory(TabSlot& historySlot, int maxHistory) {
     historySlot.password.clear();
     if (file.present) {
         items = TextToItems(file.text);
-        CutTo(items, maxHistory);
+        CutHistory(items, maxHistory);
     }
     return items;
 }

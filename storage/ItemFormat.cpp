@@ -1,5 +1,6 @@
 #include "storage/ItemFormat.h"
 
+#include "core/Text.h"
 #include "crypto/Envelope.h"
 #include "storage/TextFile.h"
 
@@ -50,19 +51,6 @@ bool IsLineBreak(wchar_t c) {
     return c == L'\r' || c == L'\n';
 }
 
-// Where the line starting at text[from] ends, and where the next one starts; CR LF, lone
-// LF and lone CR each end a line.
-size_t LineEnd(std::wstring_view text, size_t from, size_t& next) {
-    for (size_t i = from; i < text.size(); ++i) {
-        if (IsLineBreak(text[i])) {
-            next = (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ? i + 2 : i + 1;
-            return i;
-        }
-    }
-    next = std::wstring_view::npos;
-    return text.size();
-}
-
 // The writer appends to a UTF-16 text or straight to UTF-8 bytes: the history file is
 // written on every capture, and skipping the intermediate text halves the cost.
 struct WideSink {
@@ -93,24 +81,17 @@ template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label
 }
 
 template <typename Sink> void PutText(Sink& sink, const HistoryItem& item) {
-    const std::wstring_view text = item.text;
-    size_t next = 0;
-    size_t end = LineEnd(text, 0, next);
-    const FirstLineContext first{item.locked || item.used, !item.label.empty(), next != std::wstring_view::npos};
-    std::wstring_view line = text.substr(0, end);
-    if (FirstLineMisread(Core(line), first))
-        sink.Put(L"\\");
-    sink.Put(line);
-    sink.Put(L"\r\n");
-    while (next != std::wstring_view::npos) {
-        const size_t start = next;
-        end = LineEnd(text, start, next);
-        line = text.substr(start, end - start);
-        if (OtherLineMisread(Core(line)))
+    // CR LF, a lone LF and a lone CR each end a line; every line is written with CR LF.
+    const bool moreLines = item.text.find_first_of(L"\r\n") != std::wstring::npos;
+    const FirstLineContext first{item.locked || item.used, !item.label.empty(), moreLines};
+    bool firstLine = true;
+    ForEachLine(item.text, LineBreaks::Any, true, [&](std::wstring_view line) {
+        if (firstLine ? FirstLineMisread(Core(line), first) : OtherLineMisread(Core(line)))
             sink.Put(L"\\");
         sink.Put(line);
         sink.Put(L"\r\n");
-    }
+        firstLine = false;
+    });
 }
 
 // The reader trims blanks and control characters from the end of a file; a last block
@@ -248,31 +229,9 @@ std::vector<HistoryItem> TextToItems(std::wstring_view text) {
     std::vector<HistoryItem> items;
     ItemReader reader(items);
     // Lines end at LF, each losing one CR before it; the piece after a final LF is no line.
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        const size_t next = end == std::wstring_view::npos ? text.size() : end + 1;
-        if (end == std::wstring_view::npos)
-            end = text.size();
-        std::wstring_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r')
-            line.remove_suffix(1);
-        reader.Line(line);
-        start = next;
-    }
+    ForEachLine(text, LineBreaks::Lf, false, [&](std::wstring_view line) { reader.Line(line); });
     reader.Finish();
     return items;
-}
-
-std::wstring CrLfToLf(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            continue;
-        out += text[i];
-    }
-    return out;
 }
 
 bool StoresAsBareText(const HistoryItem& item) {
@@ -282,8 +241,8 @@ bool StoresAsBareText(const HistoryItem& item) {
     while (!stored.empty() && stored.back() < 33)
         stored.remove_suffix(1); // what the reader's trailing trim leaves
     const std::vector<HistoryItem> back = TextToItems(stored);
-    return back.size() == 1 && back[0].text == CrLfToLf(item.text) && back[0].label.empty() && !back[0].used &&
-           !back[0].locked;
+    return back.size() == 1 && back[0].text == ToLf(item.text, LoneCr::Keep) && back[0].label.empty() &&
+           !back[0].used && !back[0].locked;
 }
 
 std::wstring EscapeBareText(std::wstring_view text) {

@@ -33,9 +33,6 @@ void ItemsToUtf8(const ItemRefs& items, Utf8Buffer& out);
 // Never fails: any text gives some list (possibly empty).
 std::vector<HistoryItem> TextToItems(std::wstring_view text);
 
-// Turns CR LF pairs into LF, as reading does to a text written without the item format.
-std::wstring CrLfToLf(std::wstring_view text);
-
 // True when a template tab's single entry can be stored as its bare text: it has no
 // label and no flags, does not begin like a sealed file, and reading that bare text gives
 // the same entry back.

@@ -1,5 +1,6 @@
 #include "storage/Settings.h"
 
+#include "core/Text.h"
 #include "storage/TextFile.h"
 
 #include <windows.h>
@@ -57,45 +58,47 @@ std::wstring_view TrimValue(std::wstring_view value) {
     return value.substr(first, last - first + 1);
 }
 
-bool* BoolField(AppSettings& s, std::wstring_view key) {
-    if (key == L"AlwaysOnTop")
-        return &s.AlwaysOnTop;
-    if (key == L"StayVisible")
-        return &s.StayVisible;
-    if (key == L"PauseHistory")
-        return &s.PauseHistory;
-    if (key == L"RemoveDuplicateHistory")
-        return &s.RemoveDuplicateHistory;
-    if (key == L"MoveToTopOnCopy")
-        return &s.MoveToTopOnCopy;
-    if (key == L"AutoPaste")
-        return &s.AutoPaste;
-    return nullptr;
-}
+// The [Options] keys in the order the file holds them; the reader and the writer both go by it.
+struct OptionKey {
+    const wchar_t* name;
+    bool AppOptions::*flag;      // written 0 or 1, true only for "1"
+    int32_t AppOptions::*number; // signed decimal
+    uint32_t AppOptions::*code;  // unsigned decimal
+};
 
-int32_t* IntField(AppSettings& s, std::wstring_view key) {
-    if (key == L"HistoryLimit")
-        return &s.HistoryLimit;
-    if (key == L"MaxHistory")
-        return &s.MaxHistory;
-    if (key == L"EnabledArea")
-        return &s.EnabledArea;
-    if (key == L"FontSize")
-        return &s.FontSize;
+constexpr OptionKey kOptionKeys[] = {
+    {L"AlwaysOnTop", &AppOptions::AlwaysOnTop, nullptr, nullptr},
+    {L"StayVisible", &AppOptions::StayVisible, nullptr, nullptr},
+    {L"PauseHistory", &AppOptions::PauseHistory, nullptr, nullptr},
+    {L"HistoryLimit", nullptr, &AppOptions::HistoryLimit, nullptr},
+    {L"MaxHistory", nullptr, &AppOptions::MaxHistory, nullptr},
+    {L"EnabledArea", nullptr, &AppOptions::EnabledArea, nullptr},
+    {L"RemoveDuplicateHistory", &AppOptions::RemoveDuplicateHistory, nullptr, nullptr},
+    {L"MoveToTopOnCopy", &AppOptions::MoveToTopOnCopy, nullptr, nullptr},
+    {L"AutoPaste", &AppOptions::AutoPaste, nullptr, nullptr},
+    {L"HotkeyMod", nullptr, nullptr, &AppOptions::HotkeyMod},
+    {L"HotkeyKey", nullptr, nullptr, &AppOptions::HotkeyKey},
+};
+
+const OptionKey* FindOptionKey(std::wstring_view key) {
+    for (const OptionKey& option : kOptionKeys)
+        if (key == option.name)
+            return &option;
     return nullptr;
 }
 
 void ApplySetting(AppSettings& s, std::wstring_view key, std::wstring_view value) {
     if (key == L"Rect") {
         ScanRect(value, s.Rect);
-    } else if (bool* flag = BoolField(s, key)) {
-        *flag = value == L"1";
-    } else if (int32_t* number = IntField(s, key)) {
-        *number = ParseLeadingInt(value);
-    } else if (key == L"HotkeyMod") {
-        s.HotkeyMod = static_cast<uint32_t>(ParseLeadingInt(value));
-    } else if (key == L"HotkeyKey") {
-        s.HotkeyKey = static_cast<uint32_t>(ParseLeadingInt(value));
+    } else if (const OptionKey* option = FindOptionKey(key)) {
+        if (option->flag)
+            s.*(option->flag) = value == L"1";
+        else if (option->number)
+            s.*(option->number) = ParseLeadingInt(value);
+        else
+            s.*(option->code) = static_cast<uint32_t>(ParseLeadingInt(value));
+    } else if (key == L"FontSize") {
+        s.FontSize = ParseLeadingInt(value);
     } else if (key == L"FontName") {
         s.FontName.assign(value);
     } else if (StartsWith(key, L"TabType")) {
@@ -146,22 +149,13 @@ int ParseLeadingInt(std::wstring_view text) {
 }
 
 void ParseSettingsText(std::wstring_view text, AppSettings& settings) {
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring_view::npos)
-            end = text.size();
-        std::wstring_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == L'\r')
-            line.remove_suffix(1);
+    ForEachLine(text, LineBreaks::Lf, false, [&](std::wstring_view line) {
         if (line.empty() || line.front() == L'[')
-            continue;
+            return; // sections are only for the eye
         const size_t equals = line.find(L'=');
-        if (equals == std::wstring_view::npos)
-            continue;
-        ApplySetting(settings, line.substr(0, equals), TrimValue(line.substr(equals + 1)));
-    }
+        if (equals != std::wstring_view::npos)
+            ApplySetting(settings, line.substr(0, equals), TrimValue(line.substr(equals + 1)));
+    });
 }
 
 bool LoadSettings(AppSettings& settings, FileRead* read) {
@@ -185,17 +179,17 @@ std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
     out += "[Window]\r\nRect=" + number(s.Rect.x) + "," + number(s.Rect.y) + "," + number(s.Rect.width) + "," +
            number(s.Rect.height) + "\r\n\r\n";
     out += "[Options]\r\n";
-    out += std::string("AlwaysOnTop=") + flag(s.AlwaysOnTop) + "\r\n";
-    out += std::string("StayVisible=") + flag(s.StayVisible) + "\r\n";
-    out += std::string("PauseHistory=") + flag(s.PauseHistory) + "\r\n";
-    out += "HistoryLimit=" + number(s.HistoryLimit) + "\r\n";
-    out += "MaxHistory=" + number(s.MaxHistory) + "\r\n";
-    out += "EnabledArea=" + number(s.EnabledArea) + "\r\n";
-    out += std::string("RemoveDuplicateHistory=") + flag(s.RemoveDuplicateHistory) + "\r\n";
-    out += std::string("MoveToTopOnCopy=") + flag(s.MoveToTopOnCopy) + "\r\n";
-    out += std::string("AutoPaste=") + flag(s.AutoPaste) + "\r\n";
-    out += "HotkeyMod=" + number(s.HotkeyMod) + "\r\n";
-    out += "HotkeyKey=" + number(s.HotkeyKey) + "\r\n\r\n";
+    for (const OptionKey& option : kOptionKeys) {
+        out += ToUtf8(option.name) + "=";
+        if (option.flag)
+            out += flag(s.*(option.flag));
+        else if (option.number)
+            out += number(s.*(option.number));
+        else
+            out += number(s.*(option.code));
+        out += "\r\n";
+    }
+    out += "\r\n";
     out += "[Tabs]\r\n";
     for (int n = 0; n < kTabCount; ++n) {
         out += "Tab" + number(n) + "=" + ToUtf8(tabs[n].name) + "\r\n";

@@ -294,6 +294,23 @@ FileStamp ReadFileStamp(const std::wstring& path) {
     return FileStamp{true, SizeValue(data.nFileSizeHigh, data.nFileSizeLow), FileTimeValue(data.ftLastWriteTime)};
 }
 
+std::wstring DecodeDataBytes(std::string_view content, bool trimTrailing) {
+    if (trimTrailing)
+        content = TrimTrailingControl(content);
+    if (content.empty())
+        return std::wstring();
+    if (content.size() >= 3 && content.substr(0, 3) == std::string_view(kUtf8Bom, 3)) {
+        content.remove_prefix(3);
+        std::wstring text = Decode(CP_UTF8, 0, content);
+        if (!text.empty())
+            return text;
+    }
+    std::wstring text = Decode(CP_UTF8, MB_ERR_INVALID_CHARS, content);
+    if (text.empty())
+        text = Decode(CP_ACP, 0, content);
+    return text;
+}
+
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
     TextFileContent result;
     std::string bytes;
@@ -301,21 +318,6 @@ TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing) {
     if (result.status != FileRead::Read)
         return result;
     result.opened = true;
-
-    std::string_view content(bytes);
-    if (trimTrailing)
-        content = TrimTrailingControl(content);
-    if (content.empty())
-        return result;
-
-    if (content.size() >= 3 && content.substr(0, 3) == std::string_view(kUtf8Bom, 3)) {
-        content.remove_prefix(3);
-        result.text = Decode(CP_UTF8, 0, content);
-        if (!result.text.empty())
-            return result;
-    }
-    result.text = Decode(CP_UTF8, MB_ERR_INVALID_CHARS, content);
-    if (result.text.empty())
-        result.text = Decode(CP_ACP, 0, content);
+    result.text = DecodeDataBytes(bytes, trimTrailing);
     return result;
 }

@@ -59,9 +59,14 @@ struct TextFileContent {
     FileStamp stamp;     // the file as it was read
 };
 
-// Reads and decodes a whole file: UTF-8 with or without byte order mark, else the ANSI
-// code page. trimTrailing drops trailing bytes below 33 (blanks, line ends, control bytes).
+// Reads and decodes a whole file with DecodeDataBytes.
 TextFileContent ReadTextFile(const std::wstring& path, bool trimTrailing);
+
+// The text of a data file's bytes: trimTrailing drops trailing bytes below 33 (blanks, line
+// ends, control bytes); then UTF-8 after a byte order mark, else strict UTF-8, else the ANSI
+// code page. Empty when nothing is left or nothing decodes. Every reader of the data files
+// goes through here.
+std::wstring DecodeDataBytes(std::string_view bytes, bool trimTrailing);
 
 // The whole file as bytes, and (when asked) what it looked like as it was read.
 FileRead ReadFileBytes(const std::wstring& path, std::string& bytes, FileStamp* stamp = nullptr);

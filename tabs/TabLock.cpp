@@ -1,8 +1,7 @@
 #include "tabs/TabLock.h"
 
-#include "app/AppContext.h"
-#include "app/Layout.h"
-#include "app/Saving.h"
+#include "tabs/TabFiles.h"
+#include "tabs/TabsHost.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/ItemFormat.h"
@@ -10,7 +9,9 @@
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/Ids.h"
 #include "ui/ItemList.h"
+#include "ui/Windowing.h"
 
 #include <algorithm>
 
@@ -26,11 +27,11 @@ bool ValidTab(int t) {
 }
 
 void Error(const wchar_t* text) {
-    MessageBoxW(g_windows.main, text, L"エラー", MB_ICONERROR);
+    MessageBoxW(Host().main, text, L"エラー", MB_ICONERROR);
 }
 
 void Done(const wchar_t* text) {
-    MessageBoxW(g_windows.main, text, L"完了", MB_OK);
+    MessageBoxW(Host().main, text, L"完了", MB_OK);
 }
 
 // The panel's read buffer; zeroed when the command is over, whatever path it takes.
@@ -56,20 +57,20 @@ struct TransientPassword {
 };
 
 void ClearPasswordEdits() {
-    for (HWND edit : {g_windows.password, g_windows.passwordConfirm})
+    for (HWND edit : {ViewWindows().password, ViewWindows().passwordConfirm})
         if (edit)
             SetWindowTextW(edit, L"");
 }
 
 // Typed passwords do not stay in the hidden edits once their command is over.
 void EndSetupAndShow() {
-    g_app.encryptSetupTab = -1;
+    View().encryptSetupTab = -1;
     ClearPasswordEdits();
-    ShowTab(g_app.currentTab);
+    ShowTab(View().currentTab);
 }
 
 std::wstring FileNameOf(int t) {
-    return L"「" + g_app.tabs[t].fileName + L"」";
+    return L"「" + State().tabs[t].fileName + L"」";
 }
 
 // Texts and labels of entries that leave memory are overwritten first.
@@ -108,7 +109,7 @@ OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::v
 }
 
 void MemoTextIntoItems(TabSlot& slot) {
-    const std::wstring text = g_windows.memoPad ? WindowText(g_windows.memoPad) : std::wstring();
+    const std::wstring text = ViewWindows().memoPad ? WindowText(ViewWindows().memoPad) : std::wstring();
     slot.items.clear();
     if (!text.empty()) {
         HistoryItem memo;
@@ -118,11 +119,7 @@ void MemoTextIntoItems(TabSlot& slot) {
 }
 
 std::wstring SealedFileText(std::string_view bytes) {
-    while (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= 0x20)
-        bytes.remove_suffix(1);
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == std::string_view(kUtf8Bom, 3))
-        bytes.remove_prefix(3);
-    return FromUtf8(bytes);
+    return DecodeDataBytes(bytes, true);
 }
 
 std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type) {
@@ -141,22 +138,22 @@ std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType t
 }
 
 void BeginTabEncryption(int t) {
-    if (!ValidTab(t) || g_app.tabs[t].unreadable)
+    if (!ValidTab(t) || State().tabs[t].unreadable)
         return;
-    if (g_app.tabs[t].items.empty()) {
+    if (State().tabs[t].items.empty()) {
         Error(L"暗号化するデータ（アイテム）がありません。");
         return;
     }
     SelectTabInStrip(t);
-    g_app.currentTab = t;
-    g_app.encryptSetupTab = t;
-    LayoutMainWindow(g_windows.main);
+    View().currentTab = t;
+    View().encryptSetupTab = t;
+    Host().layout();
     ShowTab(t);
-    InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
-    InvalidateRect(g_windows.main, nullptr, TRUE);
-    UpdateWindow(g_windows.main);
-    if (g_windows.password && IsWindowVisible(g_windows.password))
-        SetFocus(g_windows.password);
+    InvalidateRect(TabStripWindow(), nullptr, TRUE);
+    InvalidateRect(Host().main, nullptr, TRUE);
+    UpdateWindow(Host().main);
+    if (ViewWindows().password && IsWindowVisible(ViewWindows().password))
+        SetFocus(ViewWindows().password);
 }
 
 bool EncryptTab(int t, const std::wstring& password) {
@@ -164,7 +161,7 @@ bool EncryptTab(int t, const std::wstring& password) {
         return false;
     // The tab is sealed from its own entries (a memo pad's are kept up to date as it is typed
     // in); only a seal that is on disk changes its state.
-    TabSlot& slot = g_app.tabs[t];
+    TabSlot& slot = State().tabs[t];
     SlotSaveOptions seal;
     seal.sealWith = &password;
     const SlotSave result = SaveSlotNow(t, slot, seal);
@@ -193,7 +190,7 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
         Error(L"パスワードを入力してください。");
         return;
     }
-    TabSlot& slot = g_app.tabs[t];
+    TabSlot& slot = State().tabs[t];
     // The opened state is built aside: the tab changes only once it is complete, and an
     // unseal that cannot be written leaves the tab sealed.
     TabSlot opened = slot;
@@ -232,7 +229,7 @@ bool RelockTab(int t) {
     if (!ValidTab(t))
         return false;
     FlushMemoSeal(); // the last keystrokes go into the sealed file before the text leaves memory
-    TabSlot& slot = g_app.tabs[t];
+    TabSlot& slot = State().tabs[t];
     if (slot.dirty && !SaveSlot(t)) {
         // Its file does not hold every change yet: wiping the entries now would lose them.
         Error((FileNameOf(t) + L"に保存できていない変更があるため、暗号化状態に戻せません。\n"
@@ -244,50 +241,50 @@ bool RelockTab(int t) {
     slot.encrypted = true;
     WipeString(slot.password);
     WipeItems(slot.items);
-    ShowTab(g_app.currentTab);
+    ShowTab(View().currentTab);
     return true;
 }
 
 void CancelEncryptionSetup() {
-    g_app.encryptSetupTab = -1;
+    View().encryptSetupTab = -1;
     ClearPasswordEdits();
-    for (HWND control :
-         {g_windows.confirmLabel, g_windows.passwordConfirm, g_windows.seal, g_windows.cancelSeal, g_windows.lockImage,
-          g_windows.panelLabel, g_windows.password, g_windows.unlockForRun, g_windows.unlockForGood})
+    for (HWND control : {ViewWindows().confirmLabel, ViewWindows().passwordConfirm, ViewWindows().seal,
+                         ViewWindows().cancelSeal, ViewWindows().lockImage, ViewWindows().panelLabel,
+                         ViewWindows().password, ViewWindows().unlockForRun, ViewWindows().unlockForGood})
         if (control)
             ShowWindow(control, SW_HIDE);
-    if (g_windows.list)
-        ShowWindow(g_windows.list, SW_SHOW);
+    if (Host().list)
+        ShowWindow(Host().list, SW_SHOW);
 }
 
 void OnUnlockCommand(bool forRun) {
-    const int t = g_app.currentTab;
+    const int t = View().currentTab;
     {
-        PasswordBuffer typed(g_windows.password);
+        PasswordBuffer typed(ViewWindows().password);
         TransientPassword password(typed.chars);
         UnlockTab(t, password.text, forRun);
     }
     if (IsSealed(t)) {
-        if (g_windows.password)
-            SetFocus(g_windows.password); // the edit keeps the typed text for a second try
+        if (ViewWindows().password)
+            SetFocus(ViewWindows().password); // the edit keeps the typed text for a second try
     } else {
         ClearPasswordEdits();
     }
 }
 
 void OnSealCommand() {
-    const int t = g_app.encryptSetupTab;
-    if (ValidTab(t) && g_app.tabs[t].items.empty()) {
+    const int t = View().encryptSetupTab;
+    if (ValidTab(t) && State().tabs[t].items.empty()) {
         Error(L"暗号化するデータ（アイテム）がありません。");
         EndSetupAndShow();
         return;
     }
-    PasswordBuffer first(g_windows.password);
-    PasswordBuffer second(g_windows.passwordConfirm);
+    PasswordBuffer first(ViewWindows().password);
+    PasswordBuffer second(ViewWindows().passwordConfirm);
     if (first.Empty()) {
         Error(L"パスワードを入力してください。");
-        if (g_windows.password)
-            SetFocus(g_windows.password);
+        if (ViewWindows().password)
+            SetFocus(ViewWindows().password);
         return;
     }
     if (wcscmp(first.chars, second.chars) != 0) {
@@ -302,7 +299,7 @@ void OnSealCommand() {
     }
     ClearPasswordEdits();
     if (sealed) {
-        g_app.encryptSetupTab = -1;
+        View().encryptSetupTab = -1;
         ShowTab(t);
     } else {
         EndSetupAndShow(); // the tab is as it was before: plain, its entries on screen
@@ -314,19 +311,19 @@ void OnCancelSealCommand() {
 }
 
 void OnSealKey() {
-    const int t = g_app.currentTab;
-    if (g_app.encryptSetupTab != -1 || !ValidTab(t) || ContentUnavailable(t))
+    const int t = View().currentTab;
+    if (View().encryptSetupTab != -1 || !ValidTab(t) || ContentUnavailable(State().tabs[t]))
         return;
-    if (!g_app.tabs[t].password.empty()) {
+    if (!State().tabs[t].password.empty()) {
         if (!RelockTab(t))
             return;
-        ClearItemList(g_windows.list);
-        if (g_windows.password) {
-            SetWindowTextW(g_windows.password, L"");
-            SetFocus(g_windows.password);
+        ClearItemList(Host().list);
+        if (ViewWindows().password) {
+            SetWindowTextW(ViewWindows().password, L"");
+            SetFocus(ViewWindows().password);
         }
-        InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
-        LayoutMainWindow(g_windows.main);
+        InvalidateRect(TabStripWindow(), nullptr, TRUE);
+        Host().layout();
         return;
     }
     BeginTabEncryption(t);
@@ -336,8 +333,8 @@ void ScheduleMemoSeal(int t) {
     if (g_pendingMemoSeal != -1 && g_pendingMemoSeal != t)
         FlushMemoSeal();
     g_pendingMemoSeal = t;
-    g_app.tabs[t].dirty = true; // written by the timer, or by the exit and the end of the session
-    SetTimer(g_windows.main, kMemoSealTimer, kMemoSealPauseMs, nullptr); // restarts the pause
+    State().tabs[t].dirty = true; // written by the timer, or by the exit and the end of the session
+    SetTimer(Host().main, TIMER_MEMO_SEAL, kMemoSealPauseMs, nullptr); // restarts the pause
 }
 
 void FlushMemoSeal() {
@@ -345,13 +342,13 @@ void FlushMemoSeal() {
         return;
     const int t = g_pendingMemoSeal;
     g_pendingMemoSeal = -1;
-    if (g_windows.main)
-        KillTimer(g_windows.main, kMemoSealTimer);
+    if (Host().main)
+        KillTimer(Host().main, TIMER_MEMO_SEAL);
     SaveSlot(t);
 }
 
 void ForgetOpenedTabs() {
-    for (TabSlot& slot : g_app.tabs) {
+    for (TabSlot& slot : State().tabs) {
         if (!slot.tempUnlocked)
             continue;
         slot.tempUnlocked = false;

@@ -40,8 +40,8 @@ void OnSealKey();
 
 // A memo pad open for the run seals on every change, which costs two key derivations; the
 // seals are gathered and written after a short pause in typing, or at once by FlushMemoSeal
-// (before a tab switch, a hide, a relock, a settings change and the exit).
-inline constexpr UINT_PTR kMemoSealTimer = 4712;
+// (before a tab switch, a hide, a relock, a settings change and the exit). The timer is
+// TIMER_MEMO_SEAL of the main window.
 void ScheduleMemoSeal(int t);
 void FlushMemoSeal();
 

@@ -1,13 +1,13 @@
 #include "tabs/TabSettingsDialog.h"
 
-#include "app/AppContext.h"
-#include "app/Layout.h"
-#include "app/MainWindow.h"
-#include "app/Saving.h"
 #include "resources/resource.h"
 #include "storage/ItemFormat.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
+#include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "tabs/TabsHost.h"
+#include "ui/Windowing.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ TabType SelectedKind(HWND dialog) {
 }
 
 void OnInitDialog(HWND dialog) {
-    const TabSlot& slot = g_app.tabs[g_configuredTab];
+    const TabSlot& slot = State().tabs[g_configuredTab];
     SetDlgItemTextW(dialog, IDC_TAB_NAME, slot.name.c_str());
     const int kind = slot.type == TabType::MemoList  ? IDC_TAB_KIND_MEMOLIST
                      : slot.type == TabType::MemoPad ? IDC_TAB_KIND_MEMOPAD
@@ -30,12 +30,12 @@ void OnInitDialog(HWND dialog) {
     CheckRadioButton(dialog, IDC_TAB_KIND_TEMPLATE, IDC_TAB_KIND_MEMOPAD, kind);
     for (int id : {IDC_TAB_NAME_LABEL, IDC_TAB_KIND_GROUP, IDC_TAB_NAME, IDC_TAB_KIND_TEMPLATE, IDC_TAB_KIND_MEMOLIST,
                    IDC_TAB_KIND_MEMOPAD, IDOK, IDCANCEL})
-        SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
+        SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(Host().listFont()), TRUE);
 }
 
 void OnOk(HWND dialog) {
     const int t = g_configuredTab;
-    TabSlot& slot = g_app.tabs[t];
+    TabSlot& slot = State().tabs[t];
     wchar_t name[256] = {};
     GetDlgItemTextW(dialog, IDC_TAB_NAME, name, 256);
     const TabType kind = SelectedKind(dialog);
@@ -44,11 +44,11 @@ void OnOk(HWND dialog) {
         slot.items = ConvertEntries(slot.items, slot.type, kind);
     slot.type = kind;
 
-    SaveSettingsWithWindowRect(); // the tab names and kinds go with the live settings
+    Host().saveSettings(); // the tab names and kinds go with the live settings
     SaveSlot(t);
 
-    InvalidateRect(g_windows.tabStrip, nullptr, TRUE);
-    if (t == g_app.currentTab)
+    InvalidateRect(TabStripWindow(), nullptr, TRUE);
+    if (t == View().currentTab)
         ShowTab(t); // a new kind shows as the list or the memo pad at once
     EndDialog(dialog, IDOK);
 }
@@ -103,21 +103,21 @@ INT_PTR OpenTabSettings(int t, HWND owner) {
         return IDCANCEL;
     FlushMemoSeal();
     g_configuredTab = t;
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_TAB_SETTINGS), owner, TabSettingsProc, 0);
+    return DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(IDD_TAB_SETTINGS), owner, TabSettingsProc, 0);
 }
 
 void OpenTabSettingsForCurrentTab() {
-    const int t = g_app.currentTab;
+    const int t = View().currentTab;
     if (t < 0 || t >= kTabCount)
         return;
     if (t == 0) {
-        MessageBoxW(g_windows.main, L"履歴タブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+        MessageBoxW(Host().main, L"履歴タブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
         return;
     }
-    if (IsSealed(t) || g_app.tabs[t].tempUnlocked) {
-        MessageBoxW(g_windows.main, L"暗号化中にタブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
+    if (IsSealed(t) || State().tabs[t].tempUnlocked) {
+        MessageBoxW(Host().main, L"暗号化中にタブの設定は変更出来ません。", L"エラー", MB_ICONERROR);
         return;
     }
-    OpenTabSettings(t, g_windows.main);
+    OpenTabSettings(t, Host().main);
     FocusTabView(FocusCause::Show);
 }

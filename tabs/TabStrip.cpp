@@ -4,25 +4,25 @@
 
 #include "tabs/TabLock.h"
 #include "tabs/TabSettingsDialog.h"
-
-#include "app/Activation.h"
-#include "app/AppContext.h"
-#include "app/Layout.h"
-#include "core/UniqueHandles.h"
 #include "tabs/TabView.h"
+#include "tabs/TabsHost.h"
+#include "ui/WinHandles.h"
+#include "ui/Windowing.h"
 
 #include <windowsx.h>
 
 namespace {
 
-// View state of the one strip; the tabs' contents come from g_app.
+constexpr UINT_PTR kStripSubclass = 1;
+
+// View state of the one strip; the tabs' names and lock states come from the tabs themselves.
 struct TabStripState {
+    HWND window = nullptr;
     std::array<RECT, kTabCount> rects = TabRectangles(0, kTabStripHeight);
     TabVisuals visuals = SelectedOnly(0);
     int hovered = -1;
     bool trackingLeave = false; // a WM_MOUSELEAVE has been requested and not yet delivered
     HFONT font = nullptr;
-    WNDPROC previousProc = nullptr;
 };
 
 TabStripState g_strip;
@@ -56,7 +56,7 @@ void PaintTabStrip(HDC dc, const RECT& client) {
 
         RECT textRect = TabTextRect(tab);
         const std::wstring shown =
-            FitTextWithEllipsis(dc, TabCaption(g_app.tabs[k]), static_cast<int>(textRect.right - textRect.left));
+            FitTextWithEllipsis(dc, TabCaption(State().tabs[k]), static_cast<int>(textRect.right - textRect.left));
         DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &textRect, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
 
         if (colours.markBar)
@@ -143,7 +143,7 @@ bool OnContextMenu(HWND strip, POINT screenPt) {
     UniqueMenu menu(CreatePopupMenu());
     if (!menu)
         return true;
-    for (const TabMenuEntry& entry : TabMenuEntries(tab, g_app.tabs[tab]))
+    for (const TabMenuEntry& entry : TabMenuEntries(tab, State().tabs[tab]))
         AppendMenuW(menu.get(), MF_STRING | (entry.grayed ? MF_GRAYED : 0u), entry.id, entry.text);
     const UINT command = TrackOwnPopupMenu(menu.get(), screenPt, strip);
     menu.reset();
@@ -151,8 +151,11 @@ bool OnContextMenu(HWND strip, POINT screenPt) {
     return true;
 }
 
-LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
+    case WM_NCDESTROY:
+        g_strip.window = nullptr;
+        return EndSubclass(strip, TabStripProc, kStripSubclass, msg, wParam, lParam);
     case WM_PAINT:
         return OnPaint(strip);
     case WM_PRINTCLIENT:
@@ -174,8 +177,7 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
     default:
         break;
     }
-    return g_strip.previousProc ? CallWindowProcW(g_strip.previousProc, strip, msg, wParam, lParam)
-                                : DefWindowProcW(strip, msg, wParam, lParam);
+    return DefSubclassProc(strip, msg, wParam, lParam);
 }
 
 } // namespace
@@ -192,23 +194,21 @@ std::wstring FitTextWithEllipsis(HDC dc, std::wstring_view text, int width) {
 }
 
 HWND CreateTabStrip(HWND parent, int y, int width, HFONT font) {
-    HWND strip = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, y, width, 24, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TAB_STRIP)), g_instance, nullptr);
-    g_windows.tabStrip = strip;
+    HWND strip =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, y, width, 24, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TAB_STRIP)), ProgramInstance(), nullptr);
+    g_strip.window = strip;
     if (!strip)
         return nullptr;
-    g_strip.rects = TabRectangles(width, kTabStripHeight);
-    g_strip.previousProc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(strip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TabStripProc)));
+    g_strip.rects = TabRectangles(width, TabStripHeight(LayoutDpi()));
+    Subclass(strip, TabStripProc, kStripSubclass);
     SendMessageW(strip, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     Repaint(strip);
     return strip;
 }
 
-void RemoveTabStripSubclass() {
-    if (g_windows.tabStrip && g_strip.previousProc)
-        SetWindowLongPtrW(g_windows.tabStrip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_strip.previousProc));
-    g_strip.previousProc = nullptr;
+HWND TabStripWindow() {
+    return g_strip.window;
 }
 
 void ForgetTabStripFont() {
@@ -217,18 +217,18 @@ void ForgetTabStripFont() {
 
 void SelectTabInStrip(int t) {
     g_strip.visuals = SelectedOnly(t);
-    if (g_windows.tabStrip)
-        Repaint(g_windows.tabStrip);
+    if (g_strip.window)
+        Repaint(g_strip.window);
 }
 
 void SwitchToTab(int t) {
     if (t < 0 || t >= kTabCount)
         return;
-    g_app.currentTab = t;
+    View().currentTab = t;
     SelectTabInStrip(t);
-    EnableWindow(g_windows.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
+    EnableWindow(ViewWindows().memoPad, FALSE); // keeps the edit box from taking the key meanwhile
     ShowTab(t);
-    EnableWindow(g_windows.memoPad, TRUE);
+    EnableWindow(ViewWindows().memoPad, TRUE);
     FocusTabView(FocusCause::TabSwitch);
 }
 

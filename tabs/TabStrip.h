@@ -3,19 +3,23 @@
 // window side (creation, painting, mouse, menu) lives in TabStrip.cpp.
 #pragma once
 
-#include "app/AppContext.h"
 #include "core/Types.h"
+#include "ui/Ids.h"
 
 #include <windows.h>
-#include <commctrl.h> // before app/Layout.h, which uses its types
-
-#include "app/Layout.h" // kTabStripHeight
 
 #include <array>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+inline constexpr int kTabStripHeight = 28; // at 96 dots per inch
+
+// The strip's height at `dpi`.
+inline int TabStripHeight(int dpi) {
+    return MulDiv(kTabStripHeight, dpi, 96);
+}
 
 enum class TabVisual : int { Normal = 0, Hovered = 1, Selected = 2 };
 using TabVisuals = std::array<TabVisual, kTabCount>;
@@ -24,10 +28,8 @@ using TabVisuals = std::array<TabVisual, kTabCount>;
 
 // Creates the strip as a child of the main window (a notifying STATIC, id 6001) at (0, y),
 // `width` wide and 24 high until the layout places it, subclasses it and gives it `font`.
-// Also stores the handle in g_windows.tabStrip.
 HWND CreateTabStrip(HWND parent, int y, int width, HFONT font);
-// Gives the strip its previous window procedure back (main window destruction).
-void RemoveTabStripSubclass();
+HWND TabStripWindow();
 // Drops the font reference before the font itself is deleted.
 void ForgetTabStripFont();
 // Tab t selected, the others normal; repaints the strip at once when it exists.

@@ -2,12 +2,14 @@
 // the panel's modes and placement, the lock picture's painting and the password edits' keys.
 #include "tabs/TabView.h"
 
-#include "app/AppContext.h"
-#include "app/Layout.h"
-#include "core/UniqueHandles.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabStrip.h"
+#include "tabs/TabsHost.h"
+#include "ui/Ids.h"
 #include "ui/ItemList.h"
+#include "ui/WinHandles.h"
+#include "ui/Windowing.h"
 
 #include <commctrl.h>
 #include <objidl.h> // IStream, which the GDI+ headers expect and WIN32_LEAN_AND_MEAN leaves out
@@ -27,38 +29,17 @@ namespace {
 
 namespace gdip = Gdiplus::DllExports;
 
-const wchar_t kOldStaticProc[] = L"OldStaticProc";
-const wchar_t kOldEditProc[] = L"OldEditProc";
-
 const wchar_t kUnlockPrompt[] = L"パスワードを入力して下さい。";
 const wchar_t kSetupPrompt[] = L"暗号化用パスワードを入力して下さい。";
 const wchar_t kConfirmPrompt[] = L"確認としてもう一度入力して下さい。";
 
 constexpr COLORREF kPanelBackground = RGB(243, 243, 243);
+constexpr UINT_PTR kLockPictureSubclass = 1;
+constexpr UINT_PTR kPasswordEditSubclass = 2;
 
-// ---- Subclassing with the previous procedure kept in a window property --------------------
-
-void SubclassWithProperty(HWND window, const wchar_t* property, WNDPROC proc) {
-    const LONG_PTR previous = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-    SetPropW(window, property, reinterpret_cast<HANDLE>(previous));
-}
-
-WNDPROC PreviousProc(HWND window, const wchar_t* property) {
-    return reinterpret_cast<WNDPROC>(reinterpret_cast<LONG_PTR>(GetPropW(window, property)));
-}
-
-LRESULT CallPrevious(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return previous ? CallWindowProcW(previous, window, msg, wParam, lParam)
-                    : DefWindowProcW(window, msg, wParam, lParam);
-}
-
-void Unsubclass(HWND window, const wchar_t* property) {
-    if (!window)
-        return;
-    if (WNDPROC previous = PreviousProc(window, property))
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    RemovePropW(window, property);
-}
+TabViewWindows g_controls;  // the memo pad and the panel, made by CreateTabView
+bool g_fillingMemo = false; // the program itself puts text into the memo pad: no edit of the user's
+bool g_closing = false;     // the window is being destroyed: the memo pad is no longer saved
 
 // ---- Lock picture --------------------------------------------------------------------------
 
@@ -68,7 +49,7 @@ struct GraphicsDeleter {
 using UniqueGraphics = std::unique_ptr<Gdiplus::GpGraphics, GraphicsDeleter>;
 
 bool SetupInView() {
-    return g_app.encryptSetupTab >= 0 && g_app.encryptSetupTab == g_app.currentTab;
+    return View().encryptSetupTab >= 0 && View().encryptSetupTab == View().currentTab;
 }
 
 void PaintLockPicture(HDC dc, const RECT& client) {
@@ -81,7 +62,7 @@ void PaintLockPicture(HDC dc, const RECT& client) {
     UniqueGraphics graphics(raw);
     gdip::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
 
-    auto* image = static_cast<Gdiplus::GpImage*>(SetupInView() ? g_lockPictures.setup : g_lockPictures.unlock);
+    auto* image = static_cast<Gdiplus::GpImage*>(SetupInView() ? Host().lockSetupPicture : Host().lockUnlockPicture);
     UINT imageWidth = 0;
     // A picture whose file was missing loads as an image in error: it draws nothing.
     if (image && gdip::GdipGetImageWidth(image, &imageWidth) == Gdiplus::Ok)
@@ -98,18 +79,15 @@ LRESULT OnLockPicturePaint(HWND picture) {
     return 0;
 }
 
-LRESULT CALLBACK LockPictureProc(HWND picture, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC previous = PreviousProc(picture, kOldStaticProc);
+LRESULT CALLBACK LockPictureProc(HWND picture, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
     case WM_PAINT:
         return OnLockPicturePaint(picture);
-    case WM_DESTROY:
-        RemovePropW(picture, kOldStaticProc);
-        break;
+    case WM_NCDESTROY:
+        return EndSubclass(picture, LockPictureProc, kLockPictureSubclass, msg, wParam, lParam);
     default:
-        break;
+        return DefSubclassProc(picture, msg, wParam, lParam);
     }
-    return CallPrevious(previous, picture, msg, wParam, lParam);
 }
 
 // ---- Password edits ------------------------------------------------------------------------
@@ -118,47 +96,41 @@ bool IsPanelKey(WPARAM key) {
     return key == VK_RETURN || key == VK_LEFT || key == VK_RIGHT;
 }
 
-LRESULT OnPasswordGetDlgCode(HWND edit, WPARAM wParam, LPARAM lParam, WNDPROC previous) {
+LRESULT OnPasswordGetDlgCode(HWND edit, WPARAM wParam, LPARAM lParam) {
     // The main loop's dialog navigation would take Enter and the arrows; the edit wants them.
     const MSG* queried = reinterpret_cast<const MSG*>(lParam);
     if (queried && queried->message == WM_KEYDOWN && IsPanelKey(queried->wParam))
         return DLGC_WANTMESSAGE;
-    return CallPrevious(previous, edit, WM_GETDLGCODE, wParam, lParam);
-}
-
-void SendPanelCommand(int id, HWND button) {
-    SendMessageW(g_windows.main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return DefSubclassProc(edit, WM_GETDLGCODE, wParam, lParam);
 }
 
 // Enter opens the sealed tab for the run; in setup it walks from the password to its
 // confirmation and seals from there.
 void OnPasswordEnter(HWND edit) {
-    if (g_app.encryptSetupTab == -1)
-        SendPanelCommand(CTL_UNLOCK_FOR_RUN, g_windows.unlockForRun);
-    else if (edit == g_windows.password)
-        SetFocus(g_windows.passwordConfirm);
-    else if (edit == g_windows.passwordConfirm)
-        SendPanelCommand(CTL_SEAL, g_windows.seal);
+    if (View().encryptSetupTab == -1)
+        OnUnlockCommand(true);
+    else if (edit == g_controls.password)
+        SetFocus(g_controls.passwordConfirm);
+    else if (edit == g_controls.passwordConfirm)
+        OnSealCommand();
 }
 
-LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC previous = PreviousProc(edit, kOldEditProc);
+LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
     case WM_GETDLGCODE:
-        return OnPasswordGetDlgCode(edit, wParam, lParam, previous);
+        return OnPasswordGetDlgCode(edit, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             OnPasswordEnter(edit);
             return 0;
         }
         break;
-    case WM_DESTROY:
-        RemovePropW(edit, kOldEditProc);
-        break;
+    case WM_NCDESTROY:
+        return EndSubclass(edit, PasswordEditProc, kPasswordEditSubclass, msg, wParam, lParam);
     default:
         break;
     }
-    return CallPrevious(previous, edit, msg, wParam, lParam);
+    return DefSubclassProc(edit, msg, wParam, lParam);
 }
 
 // ---- Creation ------------------------------------------------------------------------------
@@ -166,7 +138,7 @@ LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lPa
 HWND CreatePanelChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
                       DWORD exStyle = 0) {
     return CreateWindowExW(exStyle, className, text, WS_CHILD | style, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_instance, nullptr);
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance(), nullptr);
 }
 
 // ---- Panel modes ---------------------------------------------------------------------------
@@ -185,14 +157,14 @@ void EnableControls(std::initializer_list<HWND> windows, BOOL enable) {
 
 // The list stays behind the panel, empty and disabled; the password edit takes the focus.
 void ClearListBehindPanel() {
-    if (g_windows.list) {
-        ClearItemList(g_windows.list);
-        EnableWindow(g_windows.list, FALSE);
+    if (Host().list) {
+        ClearItemList(Host().list);
+        EnableWindow(Host().list, FALSE);
     }
 }
 
 void EnterUnlockMode() {
-    const AppWindows& w = g_windows;
+    const TabViewWindows& w = g_controls;
     ShowControls({w.lockImage, w.panelLabel, w.password, w.unlockForRun, w.unlockForGood}, SW_SHOW);
     ShowControls({w.confirmLabel, w.passwordConfirm, w.seal, w.cancelSeal}, SW_HIDE);
     EnableControls({w.password, w.unlockForRun, w.unlockForGood}, TRUE);
@@ -203,7 +175,7 @@ void EnterUnlockMode() {
 }
 
 void EnterSetupMode() {
-    const AppWindows& w = g_windows;
+    const TabViewWindows& w = g_controls;
     ShowControls({w.lockImage, w.panelLabel, w.password, w.confirmLabel, w.passwordConfirm, w.seal, w.cancelSeal},
                  SW_SHOW);
     ShowControls({w.unlockForRun, w.unlockForGood}, SW_HIDE);
@@ -218,18 +190,18 @@ void EnterSetupMode() {
 }
 
 void HidePanel() {
-    const AppWindows& w = g_windows;
+    const TabViewWindows& w = g_controls;
     ShowControls({w.lockImage, w.panelLabel, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel,
                   w.passwordConfirm, w.seal, w.cancelSeal},
                  SW_HIDE);
-    if (w.list)
-        EnableWindow(w.list, TRUE);
+    if (Host().list)
+        EnableWindow(Host().list, TRUE);
     EnableControls({w.password, w.passwordConfirm, w.unlockForRun, w.unlockForGood, w.seal, w.cancelSeal}, FALSE);
 }
 
 // Only the first label, saying why the tab shows nothing.
 void EnterUnreadableMode(const TabSlot& slot) {
-    const AppWindows& w = g_windows;
+    const TabViewWindows& w = g_controls;
     ShowControls({w.panelLabel}, SW_SHOW);
     ShowControls({w.lockImage, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel, w.passwordConfirm, w.seal,
                   w.cancelSeal},
@@ -237,7 +209,7 @@ void EnterUnreadableMode(const TabSlot& slot) {
     EnableControls({w.password, w.passwordConfirm, w.unlockForRun, w.unlockForGood, w.seal, w.cancelSeal}, FALSE);
     ClearListBehindPanel();
     SetWindowTextW(w.panelLabel, UnreadableTabText(slot).c_str());
-    SetFocus(w.tabStrip); // nothing else there takes keys
+    SetFocus(TabStripWindow()); // nothing else there takes keys
 }
 
 void EnterPanelMode(PanelMode mode, const TabSlot& slot) {
@@ -258,28 +230,28 @@ void EnterPanelMode(PanelMode mode, const TabSlot& slot) {
 }
 
 PanelMode PanelModeOf(int t) {
-    const TabSlot& slot = g_app.tabs[t];
-    return PanelModeFor(t, slot.encrypted, g_app.encryptSetupTab, slot.unreadable);
+    const TabSlot& slot = State().tabs[t];
+    return PanelModeFor(t, slot.encrypted, View().encryptSetupTab, slot.unreadable);
 }
 
 // ---- ShowTab -------------------------------------------------------------------------------
 
 void RedrawMainWindowNow() {
-    RedrawWindow(g_windows.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(Host().main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void SetListColumnText(int column, const wchar_t* text) {
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT;
     col.pszText = const_cast<wchar_t*>(text);
-    SendMessageW(g_windows.list, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+    SendMessageW(Host().list, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
 }
 
 void SetListHeaders(int t) {
-    if (!g_windows.list || t < 0 || t >= kTabCount)
+    if (!Host().list || t < 0 || t >= kTabCount)
         return;
     SetListColumnText(0, FirstColumnHeader(t));
-    SetListColumnText(1, ListHeaderText(g_app.tabs[t]).c_str());
+    SetListColumnText(1, ListHeaderText(State().tabs[t]).c_str());
 }
 
 void FinishShowTab(int t) {
@@ -289,31 +261,31 @@ void FinishShowTab(int t) {
 
 void PutMemoPadText(const std::wstring& text) {
     // EN_CHANGE from this call must not be saved as the user's edit.
-    g_app.settingMemoText = true;
-    SetWindowTextW(g_windows.memoPad, text.c_str());
-    g_app.settingMemoText = false;
+    g_fillingMemo = true;
+    SetWindowTextW(g_controls.memoPad, text.c_str());
+    g_fillingMemo = false;
 }
 
 // The memo pad is only a view of its tab's entry: hidden, or over a sealed tab, it holds
 // nothing (another program could read it there).
 void ClearMemoPad() {
-    if (g_windows.memoPad && GetWindowTextLengthW(g_windows.memoPad) > 0)
+    if (g_controls.memoPad && GetWindowTextLengthW(g_controls.memoPad) > 0)
         PutMemoPadText(std::wstring());
 }
 
 void ShowMemoPadTab(int t) {
-    HWND memo = g_windows.memoPad;
-    g_app.historyShown = false;
+    HWND memo = g_controls.memoPad;
+    View().historyShown = false;
 
     const PanelMode mode = PanelModeOf(t);
     if (mode != PanelMode::Hidden) {
         // A sealed memo pad, or one being sealed, shows the panel over the list.
         ShowWindow(memo, SW_HIDE);
         ClearMemoPad();
-        ShowWindow(g_windows.list, SW_SHOW);
+        ShowWindow(Host().list, SW_SHOW);
         RedrawMainWindowNow();
-        LayoutMainWindow(g_windows.main);
-        EnterPanelMode(mode, g_app.tabs[t]);
+        Host().layout();
+        EnterPanelMode(mode, State().tabs[t]);
         SetListHeaders(t);
         FinishShowTab(t);
         return;
@@ -322,35 +294,35 @@ void ShowMemoPadTab(int t) {
     HidePanel();
     // Every change the user made in it is already in its tab's entry. The list goes out of
     // sight with nothing in it: a key that reached it could not act on another tab's rows.
-    ShowWindow(g_windows.list, SW_HIDE);
-    ClearItemList(g_windows.list);
+    ShowWindow(Host().list, SW_HIDE);
+    ClearItemList(Host().list);
     ShowWindow(memo, SW_SHOW);
-    LayoutMainWindow(g_windows.main);
-    PutMemoPadText(MemoPadText(t, g_app.tabs[t]));
+    Host().layout();
+    PutMemoPadText(MemoPadText(t, State().tabs[t]));
     SetFocus(memo);
     FinishShowTab(t);
 }
 
 void ShowListTab(int t) {
-    HWND list = g_windows.list;
-    if (list && g_windows.memoPad) {
-        ShowWindow(g_windows.memoPad, SW_HIDE);
+    HWND list = Host().list;
+    if (list && g_controls.memoPad) {
+        ShowWindow(g_controls.memoPad, SW_HIDE);
         ClearMemoPad();
         ShowWindow(list, SW_SHOW);
     }
     if (t < 0 || t >= kTabCount)
         return;
 
-    g_app.historyShown = (t == kHistoryTab);
+    View().historyShown = (t == kHistoryTab);
     if (list)
         ClearItemList(list);
-    LayoutMainWindow(g_windows.main);
+    Host().layout();
 
     const PanelMode mode = PanelModeOf(t);
-    EnterPanelMode(mode, g_app.tabs[t]);
+    EnterPanelMode(mode, State().tabs[t]);
     if (mode == PanelMode::Hidden && list) {
-        const std::vector<HistoryItem>& items = g_app.tabs[t].items;
-        FillItemList(list, items);
+        const std::vector<HistoryItem>& items = State().tabs[t].items;
+        FillItemList(list, items, t == kHistoryTab, State().HistoryLimit);
         if (!items.empty()) {
             SetFocus(list);
             SelectListRow(list, 0);
@@ -362,12 +334,17 @@ void ShowListTab(int t) {
 
 } // namespace
 
-void CreatePasswordPanel(HWND parent) {
-    AppWindows& w = g_windows;
-    w.lockImage = CreatePanelChild(parent, L"STATIC", L"", 0, 0);
-    if (w.lockImage)
-        SubclassWithProperty(w.lockImage, kOldStaticProc, LockPictureProc);
+void CreateTabView(HWND parent) {
+    TabViewWindows& w = g_controls;
+    g_closing = false;
+    w.memoPad =
+        CreatePanelChild(parent, L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                         CTL_MEMO_PAD, WS_EX_CLIENTEDGE);
+    if (HFONT font = Host().listFont ? Host().listFont() : nullptr)
+        SendMessageW(w.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
+    w.lockImage = CreatePanelChild(parent, L"STATIC", L"", 0, 0);
+    Subclass(w.lockImage, LockPictureProc, kLockPictureSubclass);
     const DWORD editStyle = WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL;
     // Creation order is the Tab order.
     w.panelLabel = CreatePanelChild(parent, L"STATIC", L"このタブは暗号化されています。パスワードを入力してください。",
@@ -379,23 +356,54 @@ void CreatePasswordPanel(HWND parent) {
     w.passwordConfirm = CreatePanelChild(parent, L"EDIT", L"", editStyle, CTL_PASSWORD_CONFIRM, WS_EX_CLIENTEDGE);
     w.seal = CreatePanelChild(parent, L"BUTTON", L"暗号化実行", WS_TABSTOP, CTL_SEAL);
     w.cancelSeal = CreatePanelChild(parent, L"BUTTON", L"キャンセル", WS_TABSTOP, CTL_CANCEL_SEAL);
-
     for (HWND edit : {w.password, w.passwordConfirm})
-        if (edit)
-            SubclassWithProperty(edit, kOldEditProc, PasswordEditProc);
+        Subclass(edit, PasswordEditProc, kPasswordEditSubclass);
 }
 
-void DestroyPasswordPanelProps() {
-    // The previous procedures go back along with the properties: the edits and the picture are
-    // destroyed after the main window's WM_DESTROY and must reach their own clean-up.
-    Unsubclass(g_windows.password, kOldEditProc);
-    Unsubclass(g_windows.passwordConfirm, kOldEditProc);
-    Unsubclass(g_windows.lockImage, kOldStaticProc);
+const TabViewWindows& ViewWindows() {
+    return g_controls;
+}
+
+void CloseTabView() {
+    g_closing = true;
+}
+
+void OnMemoPadEdited() {
+    const int t = View().currentTab;
+    if (!g_controls.memoPad || g_closing || g_fillingMemo || t < 1 || t >= kTabCount ||
+        State().tabs[t].type != TabType::MemoPad || ContentUnavailable(State().tabs[t]))
+        return;
+    TabSlot& slot = State().tabs[t];
+    MemoTextIntoItems(slot);
+    if (slot.tempUnlocked) {
+        ScheduleMemoSeal(t); // sealing costs two key derivations: not on every keystroke
+        return;
+    }
+    SaveSlot(t);
+}
+
+void OnPanelButton(int id) {
+    switch (id) {
+    case CTL_UNLOCK_FOR_RUN:
+        OnUnlockCommand(true);
+        break;
+    case CTL_UNLOCK_FOR_GOOD:
+        OnUnlockCommand(false);
+        break;
+    case CTL_SEAL:
+        OnSealCommand();
+        break;
+    case CTL_CANCEL_SEAL:
+        OnCancelSealCommand();
+        break;
+    default:
+        break;
+    }
 }
 
 void FocusTabView(FocusCause cause) {
-    const AppWindows& w = g_windows;
-    const int t = g_app.currentTab;
+    const TabViewWindows& w = g_controls;
+    const int t = View().currentTab;
     if (t < 0 || t >= kTabCount)
         return;
     switch (PanelModeOf(t)) {
@@ -404,27 +412,27 @@ void FocusTabView(FocusCause cause) {
         SetFocus(w.password);
         return;
     case PanelMode::Unreadable:
-        SetFocus(w.tabStrip);
+        SetFocus(TabStripWindow());
         return;
     case PanelMode::Hidden:
         break;
     }
-    if (g_app.tabs[t].type == TabType::MemoPad && t != kHistoryTab && w.memoPad) {
+    if (State().tabs[t].type == TabType::MemoPad && t != kHistoryTab && w.memoPad) {
         // Right after Left or Right the strip keeps the keys, so the next arrow switches on.
-        SetFocus(cause == FocusCause::TabSwitch ? w.tabStrip : w.memoPad);
+        SetFocus(cause == FocusCause::TabSwitch ? TabStripWindow() : w.memoPad);
         return;
     }
-    if (!w.list)
+    if (!Host().list)
         return;
-    if (ListRowCount(w.list) > 0 && SelectedListRow(w.list) < 0)
-        SelectListRow(w.list, 0);
-    SetFocus(w.list);
+    if (ListRowCount(Host().list) > 0 && SelectedListRow(Host().list) < 0)
+        SelectListRow(Host().list, 0);
+    SetFocus(Host().list);
 }
 
 void ShowTab(int t) {
     FlushMemoSeal(); // a pending seal belongs to the tab that was on screen
     const bool memoPadTab =
-        g_windows.list && g_windows.memoPad && t >= 0 && t < kTabCount && g_app.tabs[t].type == TabType::MemoPad;
+        Host().list && g_controls.memoPad && t >= 0 && t < kTabCount && State().tabs[t].type == TabType::MemoPad;
     if (memoPadTab)
         ShowMemoPadTab(t);
     else
@@ -432,11 +440,11 @@ void ShowTab(int t) {
 }
 
 void LayoutPasswordPanel(HWND, int clientWidth, int clientHeight, int toolbarHeight) {
-    const AppWindows& w = g_windows;
+    const TabViewWindows& w = g_controls;
     if (!w.password || !w.panelLabel)
         return;
 
-    const int dpi = MainWindowDpi();
+    const int dpi = LayoutDpi();
     const bool setup = SetupInView();
     const PanelGeometry g = ComputePanelGeometry(clientWidth, clientHeight, toolbarHeight, dpi, setup);
 
@@ -446,8 +454,8 @@ void LayoutPasswordPanel(HWND, int clientWidth, int clientHeight, int toolbarHei
     };
     place(w.lockImage, g.lockImage);
     ControlBox label = g.firstLabel;
-    const int t = g_app.currentTab;
-    if (t >= 0 && t < kTabCount && g_app.tabs[t].unreadable)
+    const int t = View().currentTab;
+    if (t >= 0 && t < kTabCount && State().tabs[t].unreadable)
         label.height *= 3; // its words take a few lines; nothing else shares the panel then
     place(w.panelLabel, label);
     place(w.password, g.password);
@@ -461,7 +469,7 @@ void LayoutPasswordPanel(HWND, int clientWidth, int clientHeight, int toolbarHei
         place(w.unlockForGood, g.rightButton);
     }
 
-    const WPARAM font = reinterpret_cast<WPARAM>(g_app.listFont);
+    const WPARAM font = reinterpret_cast<WPARAM>(Host().listFont());
     for (HWND window : {w.memoPad, w.panelLabel, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel,
                         w.passwordConfirm, w.seal, w.cancelSeal})
         if (window)

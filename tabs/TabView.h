@@ -3,8 +3,10 @@
 // the memo pad's line ends are plain functions below; the windows live in TabView.cpp.
 #pragma once
 
+#include "core/Text.h"
 #include "core/Types.h"
 #include "tabs/TabStrip.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 
@@ -14,13 +16,35 @@
 
 // ---- Window side -------------------------------------------------------------------------
 
-// Creates the lock picture and the eight other panel controls, hidden and zero-sized, as
-// children of the main window in Tab order, subclasses the picture and both password edits,
-// and stores the handles in g_windows.
-void CreatePasswordPanel(HWND parent);
-// Gives the picture and the edits their previous procedures back and removes the properties
-// that held them (main window destruction).
-void DestroyPasswordPanelProps();
+// The memo pad and the password panel: the tab view's own controls.
+struct TabViewWindows {
+    HWND memoPad = nullptr;
+    HWND lockImage = nullptr;
+    HWND panelLabel = nullptr;
+    HWND password = nullptr;
+    HWND unlockForRun = nullptr;
+    HWND unlockForGood = nullptr;
+    HWND confirmLabel = nullptr;
+    HWND passwordConfirm = nullptr;
+    HWND seal = nullptr;
+    HWND cancelSeal = nullptr;
+};
+
+// Creates the memo pad (hidden, with the list font) and the password panel's lock picture and
+// eight controls (hidden, zero-sized, in Tab order) as children of the main window, with the
+// picture's painting and the edits' keys.
+void CreateTabView(HWND parent);
+const TabViewWindows& ViewWindows();
+
+// The window is going: the memo pad's changes are no longer taken.
+void CloseTabView();
+
+// The memo pad's text changed (EN_CHANGE): it becomes the tab's entry and is saved (sealed after
+// a pause in typing while the tab is open for the run).
+void OnMemoPadEdited();
+
+// A button of the password panel was pressed (8002, 8003, 8005, 8006).
+void OnPanelButton(int id);
 
 // Puts tab t on screen: the memo pad, the list or the password panel, the list's column
 // headers, the tab strip's states; then redraws the main window.
@@ -127,14 +151,7 @@ inline std::wstring ListHeaderText(const TabSlot& slot) {
 // The edit control breaks lines only at CR LF: every LF without a CR before it gets one. A CR
 // alone and a CR LF pair stay as they are.
 inline std::wstring MemoTextForDisplay(std::wstring_view text) {
-    std::wstring shown;
-    shown.reserve(text.size() + text.size() / 16);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
-            shown += L'\r';
-        shown += text[i];
-    }
-    return shown;
+    return ToCrLf(text, LoneCr::Keep);
 }
 
 // The panel's words for a tab whose file could not be read at start-up.

@@ -1,10 +1,9 @@
 // Window-free rules of the tool window: edge areas, clipboard line ends, hook keys,
 // privacy marks, reachable placement and the toolbar.
 #include "app/Activation.h"
-#include "app/AppContext.h"
 #include "app/ClipboardCapture.h"
 #include "app/Layout.h"
-#include "app/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,17 @@
 // The capture path against the real clipboard: a change read at once, a busy clipboard read
 // again a moment later, and the changes that must not be recorded.
-#include "app/AppContext.h"
 #include "app/Activation.h"
+#include "app/App.h"
 #include "app/ClipboardCapture.h"
+#include "tabs/TabsHost.h"
+#include "ui/Ids.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER && wParam == kCaptureRetryTimer) {
+    if (message == WM_TIMER && wParam == TIMER_CAPTURE_RETRY) {
         OnCaptureRetryTimer(window);
         return 0;
     }
@@ -53,17 +55,23 @@ struct ClipboardCaptureTest : testing::Test {
     HWND main = MakeWindow();
     HWND other = MakeWindow();
     void SetUp() override {
-        g_app = AppState();
-        g_windows = AppWindows();
-        g_windows.main = main;
-        g_app.lastForegroundChange = 0;
+        AppData() = AppState();
+        AppView() = ViewState();
+        SetMainWindows(main, nullptr);
+        TabsHost tabs;
+        tabs.main = main;
+        tabs.state = &AppData();
+        tabs.view = &AppView();
+        InitTabs(tabs);
+        ResetClipboardCapture();
+        NoteForegroundChange(0);
     }
     void TearDown() override {
         DestroyWindow(main);
         DestroyWindow(other);
         DeleteFileW(L"history.ini");
     }
-    const std::vector<HistoryItem>& History() { return g_app.tabs[0].items; }
+    const std::vector<HistoryItem>& History() { return AppData().tabs[0].items; }
 };
 
 TEST_F(ClipboardCaptureTest, AChangeIsCapturedAtOnce) {
@@ -86,23 +94,23 @@ TEST_F(ClipboardCaptureTest, ABusyClipboardIsReadAgainOnceItIsFree) {
 
 TEST_F(ClipboardCaptureTest, OwnCopiesPausesAndCopiesRightAfterAWindowSwitchAreNotRecorded) {
     ASSERT_TRUE(PutText(other, L"own"));
-    g_app.selfCopyPending = true;
+    NoteSelfCopy();
     OnClipboardUpdate(main);
-    EXPECT_FALSE(g_app.selfCopyPending);
+    EXPECT_FALSE(SelfCopyPending());
 
     ASSERT_TRUE(PutText(other, L"paused"));
-    g_app.PauseHistory = true;
+    AppData().PauseHistory = true;
     OnClipboardUpdate(main);
-    g_app.PauseHistory = false;
+    AppData().PauseHistory = false;
 
     ASSERT_TRUE(PutText(other, L"after a switch"));
-    g_app.lastForegroundChange = GetTickCount64();
+    NoteForegroundChange(GetTickCount64());
     OnClipboardUpdate(main);
     EXPECT_TRUE(History().empty());
 
     // The same text copied again later is recorded.
     ASSERT_TRUE(PutText(other, L"after a switch"));
-    g_app.lastForegroundChange = GetTickCount64() - 600;
+    NoteForegroundChange(GetTickCount64() - 600);
     OnClipboardUpdate(main);
     ASSERT_EQ(History().size(), 1u);
 }
@@ -118,7 +126,7 @@ TEST(WindowSwitch, CopiesWithinHalfASecondAfterASwitchAreTooSoon) {
 }
 
 TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
-    g_app.tabs[0].encrypted = true;
+    AppData().tabs[0].encrypted = true;
     ASSERT_TRUE(PutText(other, L"secret"));
     OnClipboardUpdate(main);
     EXPECT_TRUE(History().empty());
@@ -128,22 +136,22 @@ TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
 TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
     HistoryItem entry;
     entry.text = L"a\nb";
-    g_app.tabs[0].items = {entry};
+    AppData().tabs[0].items = {entry};
     ASSERT_TRUE(OpenClipboard(other)); // another program holds the clipboard
-    g_app.AutoPaste = true;
+    AppData().AutoPaste = true;
     ChooseEntry(0);
-    g_app.AutoPaste = false;
+    AppData().AutoPaste = false;
     ChooseEntry(0);
     CloseClipboard();
-    EXPECT_FALSE(g_app.selfCopyPending) << "a failed write must not hide the user's next copy";
+    EXPECT_FALSE(SelfCopyPending()) << "a failed write must not hide the user's next copy";
     MSG posted;
     EXPECT_FALSE(PeekMessageW(&posted, main, WM_APP_PASTE, WM_APP_PASTE, PM_REMOVE))
         << "whatever the clipboard held before must not be pasted";
     EXPECT_FALSE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the window stays as it was";
-    EXPECT_FALSE(g_app.tabs[0].items[0].used);
+    EXPECT_FALSE(AppData().tabs[0].items[0].used);
 
     CopyEntryToClipboard(0);
-    EXPECT_TRUE(g_app.selfCopyPending);
+    EXPECT_TRUE(SelfCopyPending());
     ASSERT_TRUE(OpenClipboard(other));
     const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
     ASSERT_NE(text, nullptr);

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <fstream>
 
 namespace {

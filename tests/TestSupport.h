@@ -3,6 +3,8 @@
 
 #include "core/Types.h"
 
+#include <windows.h>
+
 #include <fstream>
 #include <iterator>
 #include <random>

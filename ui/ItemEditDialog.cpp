@@ -1,9 +1,9 @@
 #include "ui/ItemEditDialog.h"
 
-#include "app/AppContext.h"
-#include "app/WindowPlacement.h"
 #include "core/EntryEdits.h"
 #include "resources/resource.h"
+#include "ui/WindowPlacement.h"
+#include "ui/Windowing.h"
 
 #include <string>
 
@@ -30,9 +30,9 @@ ItemEditRequest* RequestOf(HWND dialog) {
 
 // The entries of the request's tab, or nullptr when they are not in memory.
 std::vector<HistoryItem>* ItemsOf(const ItemEditRequest& request) {
-    if (request.tab < 0 || request.tab >= kTabCount || ContentUnavailable(request.tab))
+    if (!request.slot || ContentUnavailable(*request.slot))
         return nullptr;
-    return &g_app.tabs[request.tab].items;
+    return &request.slot->items;
 }
 
 // The row of the entry the request names, or -1 when it is no longer there.
@@ -50,9 +50,9 @@ RECT ChildRect(HWND dialog, int id) {
     return rect;
 }
 
-void SetDialogFont(HWND dialog) {
+void SetDialogFont(HWND dialog, HFONT listFont) {
     LOGFONTW font{};
-    if (!g_app.listFont || !GetObjectW(g_app.listFont, sizeof(font), &font)) {
+    if (!listFont || !GetObjectW(listFont, sizeof(font), &font)) {
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof(metrics);
         if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
@@ -99,7 +99,7 @@ void EndEdit(HWND dialog, INT_PTR result) {
 
 BOOL OnInitDialog(HWND dialog, ItemEditRequest* request) {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(request));
-    SetDialogFont(dialog);
+    SetDialogFont(dialog, request ? request->font : nullptr);
 
     std::wstring label;
     std::wstring text;
@@ -207,6 +207,6 @@ INT_PTR CALLBACK ItemEditProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPara
 
 INT_PTR OpenItemEditDialog(HWND owner, ItemEditRequest& request) {
     g_layout = EditLayout{};
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ITEM_EDIT), owner, ItemEditProc,
+    return DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(IDD_ITEM_EDIT), owner, ItemEditProc,
                            reinterpret_cast<LPARAM>(&request));
 }

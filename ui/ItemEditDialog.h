@@ -13,7 +13,9 @@
 // move the history's rows, so a row number read before it opened means nothing on OK.
 struct ItemEditRequest {
     int tab = kHistoryTab;    // the tab whose entry it is
+    TabSlot* slot = nullptr;  // that tab
     EntryId entry = kNoEntry; // the entry; on IDOK the one that holds the text now
+    HFONT font = nullptr;     // the list font, which the dialog's text box follows
 };
 
 // Runs the modal dialog owned by `owner`; IDOK once the entry was written, else IDCANCEL. When

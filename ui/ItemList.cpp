@@ -2,9 +2,10 @@
 // hover highlight and the grey line under the column header.
 #include "ui/ItemList.h"
 
-#include "app/AppContext.h"
-#include "core/UniqueHandles.h"
+#include "ui/Ids.h"
 #include "ui/ListActions.h"
+#include "ui/WinHandles.h"
+#include "ui/Windowing.h"
 
 #include <windowsx.h>
 
@@ -21,9 +22,9 @@ struct ListBinding {
 };
 
 ListBinding g_binding;
-WNDPROC g_previousListProc = nullptr;
-HWND g_header = nullptr; // the list's header control once subclassed
-WNDPROC g_previousHeaderProc = nullptr;
+
+constexpr UINT_PTR kListSubclass = 1;
+constexpr UINT_PTR kHeaderSubclass = 2;
 
 constexpr COLORREF kListBackground = RGB(243, 243, 243);
 constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
@@ -48,10 +49,11 @@ void DrawGreyLine(HDC dc, int y, int right) {
     LineTo(dc, right, y);
 }
 
-LRESULT CALLBACK HeaderProc(HWND header, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK HeaderProc(HWND header, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_NCDESTROY)
+        return EndSubclass(header, HeaderProc, kHeaderSubclass, msg, wParam, lParam);
     // The header paints itself first; the line goes over its last row.
-    const LRESULT result = g_previousHeaderProc ? CallWindowProcW(g_previousHeaderProc, header, msg, wParam, lParam)
-                                                : DefWindowProcW(header, msg, wParam, lParam);
+    const LRESULT result = DefSubclassProc(header, msg, wParam, lParam);
     if (msg == WM_PAINT) {
         RECT client{};
         GetClientRect(header, &client);
@@ -62,13 +64,10 @@ LRESULT CALLBACK HeaderProc(HWND header, UINT msg, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-// Both list creation and the list's first paint may get here first; it happens once.
+// Both list creation and the list's first paint may get here first; a second call finds the
+// subclass in place and changes nothing.
 void SubclassHeaderOnce(HWND header) {
-    if (!header || g_header)
-        return;
-    g_header = header;
-    g_previousHeaderProc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HeaderProc)));
+    Subclass(header, HeaderProc, kHeaderSubclass);
 }
 
 void DrawLineUnderHeader(HWND list) {
@@ -91,8 +90,7 @@ void DrawLineUnderHeader(HWND list) {
 // ---- Subclass procedure --------------------------------------------------------------------
 
 LRESULT CallPreviousListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return g_previousListProc ? CallWindowProcW(g_previousListProc, list, msg, wParam, lParam)
-                              : DefWindowProcW(list, msg, wParam, lParam);
+    return DefSubclassProc(list, msg, wParam, lParam);
 }
 
 void RedrawRow(HWND list, int row) {
@@ -109,7 +107,7 @@ void DrawDropMark(HWND list) {
     RECT row{LVIR_BOUNDS, 0, 0, 0};
     if (!SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(state.markRow), reinterpret_cast<LPARAM>(&row)))
         return;
-    const int thickness = std::max(2, ScaleForWindow(list, 2));
+    const int thickness = std::max(2, ScaleToLayout(2));
     const int y = (state.markAfter ? row.bottom : row.top) - thickness / 2;
     RECT client{};
     GetClientRect(list, &client);
@@ -171,8 +169,10 @@ LRESULT OnGetDlgCode(HWND list, WPARAM wParam, LPARAM lParam) {
     return CallPreviousListProc(list, WM_GETDLGCODE, wParam, lParam);
 }
 
-LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
+    case WM_NCDESTROY:
+        return EndSubclass(list, ItemListProc, kListSubclass, msg, wParam, lParam);
     case WM_GETDLGCODE:
         return OnGetDlgCode(list, wParam, lParam);
     case WM_PAINT:
@@ -195,7 +195,7 @@ LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         return CallPreviousListProc(list, msg, wParam, lParam);
     case WM_COMMAND:
-        if (LOWORD(wParam) == kUnlockTabCommand) {
+        if (LOWORD(wParam) == CMD_UNLOCK_TAB) {
             OnListUnlockCommand();
             return 0;
         }
@@ -223,7 +223,7 @@ int ClientWidthAfterRefill(HWND list, int rows) {
 }
 
 void SetColumnWidths(HWND list, int secondColumnWidth) {
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(FirstColumnWidth(ScaleForWindow(list, 96)), 0));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(FirstColumnWidth(LayoutDpi()), 0));
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(secondColumnWidth, 0));
 }
 
@@ -237,29 +237,29 @@ void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
 
 } // namespace
 
-HWND CreateItemList(HWND parent) {
+HWND CreateItemList(HWND parent, HFONT font) {
     RECT client{};
     GetClientRect(parent, &client);
     // Virtual (owner data): the rows are the entries themselves, read when painted.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA;
     HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, client.right, client.bottom, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_LIST)), g_instance, nullptr);
-    g_windows.list = list;
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_LIST)), ProgramInstance(), nullptr);
     if (!list)
         return nullptr;
 
     const LPARAM extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(extended), extended);
     SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kListBackground));
-    if (g_app.listFont)
-        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.listFont), TRUE);
-    InsertColumn(list, 0, L"再", FirstColumnWidth(ScaleForWindow(list, 96)));
+    if (font)
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    InsertColumn(list, 0, L"再", FirstColumnWidth(LayoutDpi()));
     InsertColumn(list, 1, L"履歴", 300);
     SubclassHeaderOnce(ListView_GetHeader(list));
+    Subclass(list, ItemListProc, kListSubclass);
     return list;
 }
 
-void FillItemList(HWND list, const std::vector<HistoryItem>& items) {
+void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history, int historyLimit) {
     if (!list)
         return;
     // Everything happens with redrawing off so that the scroll bars are worked out once, when
@@ -269,10 +269,10 @@ void FillItemList(HWND list, const std::vector<HistoryItem>& items) {
     // Deleting every row first also drops the selection, the focus mark and the scroll position.
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     g_binding.items = &items;
-    g_binding.history = g_app.historyShown;
-    const int rows = ItemListRowCount(items, g_app.historyShown, g_app.HistoryLimit);
+    g_binding.history = history;
+    const int rows = ItemListRowCount(items, history, historyLimit);
     SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
-    const int dpi = ScaleForWindow(list, 96);
+    const int dpi = LayoutDpi();
     const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows), dpi);
     SetColumnWidths(list, predicted);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -343,23 +343,6 @@ LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw) {
     default:
         return CDRF_DODEFAULT;
     }
-}
-
-void InstallItemListSubclass(HWND list) {
-    if (!list || g_previousListProc)
-        return;
-    g_previousListProc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ItemListProc)));
-}
-
-void RemoveItemListSubclass(HWND list) {
-    if (list && g_previousListProc)
-        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousListProc));
-    g_previousListProc = nullptr;
-    if (g_header && g_previousHeaderProc)
-        SetWindowLongPtrW(g_header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousHeaderProc));
-    g_header = nullptr;
-    g_previousHeaderProc = nullptr;
 }
 
 void SelectListRow(HWND list, int row, bool show) {

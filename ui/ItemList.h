@@ -30,15 +30,16 @@ struct ListInteraction {
 extern ListInteraction g_listInteraction;
 
 // Creates the list (control 1004, virtual, single selection) in the main window and sets it
-// up: full-row selection, double buffering, background RGB(243, 243, 243), the list font, the
-// columns "再" (30) and "履歴" (300), the header's separator line. Also stores the handle in
-// g_windows.list. The rows come from FillItemList.
-HWND CreateItemList(HWND parent);
+// up: full-row selection, double buffering, background RGB(243, 243, 243), `font`, the
+// columns "再" (30) and "履歴" (300), the header's separator line, and its subclass procedure
+// (hover highlight, header line, the user's keys, menu and drags). The rows come from
+// FillItemList.
+HWND CreateItemList(HWND parent, HFONT font);
 
-// Shows `items` in the list: the history while g_app.historyShown (at most HistoryLimit rows
-// when that is 0 or more), otherwise one row per entry. `items` must be one of the tab slots'
-// vectors: the list reads it whenever it paints. No row is selected afterwards.
-void FillItemList(HWND list, const std::vector<HistoryItem>& items);
+// Shows `items` in the list: the history (at most historyLimit rows when that is 0 or more),
+// or one row per entry of another tab. `items` must be one of the tab slots' vectors: the
+// list reads it whenever it paints. No row is selected afterwards.
+void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history, int historyLimit);
 // Deletes every row and forgets the entries (the password panel shows instead).
 void ClearItemList(HWND list);
 
@@ -48,12 +49,6 @@ LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info);
 LRESULT OnItemListFindItem(NMLVFINDITEMW* find);
 // Answers NM_CUSTOMDRAW from the list with the row colours; the result is the notification's.
 LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw);
-
-// The list's subclass procedure (hover highlight, header line, the user's keys, menu and
-// drags) and its removal, which also
-// gives the header control its own procedure back.
-void InstallItemListSubclass(HWND list);
-void RemoveItemListSubclass(HWND list);
 
 // Selects and focuses row `row` and, with `show`, scrolls it fully into view; rows out of
 // range are ignored.

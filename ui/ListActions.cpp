@@ -1,17 +1,14 @@
 #include "ui/ListActions.h"
 
-#include "app/Activation.h"
-#include "app/AppContext.h"
-#include "app/Saving.h"
 #include "core/EntryEdits.h"
-#include "core/UniqueHandles.h"
 #include "storage/SlotFile.h"
 #include "storage/TextFile.h"
-#include "tabs/TabStrip.h"
-#include "tabs/TabView.h"
+#include "ui/Ids.h"
 #include "ui/ItemEditDialog.h"
 #include "ui/ItemList.h"
 #include "ui/Keys.h"
+#include "ui/WinHandles.h"
+#include "ui/Windowing.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -23,22 +20,29 @@
 
 namespace {
 
-// Context menu commands.
-enum : UINT {
-    MENU_COPY = 1,
-    MENU_EXTERNAL_EDITOR = 2,
-    MENU_DELETE = 3,
-    MENU_RELOAD = 5,
-    MENU_LOCK = 6,
-    MENU_EDIT = 2007,
-    MENU_NEW = 40007,
-    MENU_UNLOCK_TAB = kUnlockTabCommand,
-};
+ListHost g_host;
+
+AppState& State() {
+    return *g_host.state;
+}
+
+ViewState& View() {
+    return *g_host.view;
+}
 
 constexpr int kDragScrollZone = 15;
 
 std::vector<HistoryItem>& History() {
-    return g_app.tabs[kHistoryTab].items;
+    return State().tabs[kHistoryTab].items;
+}
+
+std::vector<HistoryItem>& InView() {
+    return ItemsInView(State().tabs, View());
+}
+
+// The list shows the entries in view again.
+void Refill(HWND list) {
+    FillItemList(list, InView(), View().historyShown, State().HistoryLimit);
 }
 
 bool CtrlDown() {
@@ -49,20 +53,15 @@ bool ValidRow(const std::vector<HistoryItem>& items, int row) {
     return row >= 0 && static_cast<size_t>(row) < items.size();
 }
 
-// The tab whose entries the list shows.
-int TabInView() {
-    return g_app.historyShown ? kHistoryTab : g_app.currentTab;
-}
-
 // Rows and entries: what outlives a nested message loop (a menu, a dialog, a question) or the
 // time between two key presses is the entry's id; its row is looked up again when it acts.
 EntryId EntryAtRow(int row) {
-    const std::vector<HistoryItem>& items = ItemsInView();
+    const std::vector<HistoryItem>& items = InView();
     return ValidRow(items, row) ? items[static_cast<size_t>(row)].id : kNoEntry;
 }
 
 int RowOfEntry(EntryId id) {
-    return FindEntry(ItemsInView(), id);
+    return FindEntry(InView(), id);
 }
 
 // Selects and shows `row`, or the last row when it lies beyond the end.
@@ -79,20 +78,16 @@ int HitRow(HWND list, POINT clientPoint) {
 
 // ---- Entry operations ------------------------------------------------------------------------
 
-void RefillHistory(HWND list) {
-    FillItemList(list, History());
-}
-
 bool DeleteHistoryEntry(HWND list, int row) {
     if (!RemoveItem(History(), row, true))
         return false;
     SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     // With more entries than HistoryLimit shows, the next one moves up into the last row.
-    const int rows = ItemListRowCount(History(), true, g_app.HistoryLimit);
+    const int rows = ItemListRowCount(History(), true, State().HistoryLimit);
     if (ListRowCount(list) != rows)
         SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, TRUE);
-    SaveLiveHistory();
+    g_host.saveTab(kHistoryTab);
     return true;
 }
 
@@ -107,16 +102,16 @@ void ToggleLockAndShow(HWND list, int row) {
     if (!ValidRow(History(), row))
         return;
     const int r = ToggleEntryLock(History(), row);
-    RefillHistory(list);
+    Refill(list);
     SelectNearRow(list, r);
-    SaveLiveHistory();
+    g_host.saveTab(kHistoryTab);
 }
 
 void MoveHistoryEntry(HWND list, int from, int to) {
     if (!MoveHistoryItem(History(), from, to))
         return;
-    SaveLiveHistory();
-    RefillHistory(list);
+    g_host.saveTab(kHistoryTab);
+    Refill(list);
     SelectListRow(list, to);
 }
 
@@ -124,9 +119,9 @@ void MoveTemplateEntry(HWND list, int from, int to) {
     const int t = CurrentTemplateTab();
     if (t < 0)
         return;
-    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    std::vector<HistoryItem>& items = State().tabs[t].items;
     const bool moved = MoveItem(items, from, to);
-    FillItemList(list, items);
+    Refill(list);
     if (moved)
         SaveTabItems();
     SelectListRow(list, to);
@@ -134,8 +129,10 @@ void MoveTemplateEntry(HWND list, int from, int to) {
 
 // Opens the item edit dialog on the entry; request.entry names the edited entry afterwards.
 INT_PTR EditEntry(HWND owner, EntryId id, ItemEditRequest& request) {
-    request.tab = TabInView();
+    request.tab = TabInView(View());
+    request.slot = &State().tabs[request.tab];
     request.entry = id;
+    request.font = g_host.font ? g_host.font() : nullptr;
     return OpenItemEditDialog(owner, request);
 }
 
@@ -143,8 +140,8 @@ INT_PTR EditEntry(HWND owner, EntryId id, ItemEditRequest& request) {
 void EditAndSave(HWND list, HWND owner, EntryId id, bool show) {
     ItemEditRequest request;
     EditEntry(owner, id, request);
-    FillItemList(list, ItemsInView());
-    SaveSlot(request.tab);
+    Refill(list);
+    g_host.saveTab(request.tab);
     SelectListRow(list, RowOfEntry(request.entry), show);
     SetFocus(list);
 }
@@ -152,20 +149,20 @@ void EditAndSave(HWND list, HWND owner, EntryId id, bool show) {
 // "新規登録" and Ctrl+N: an empty entry at `at` filled in the dialog; cancelled, it goes again.
 void NewTemplateEntry(HWND list, int at, bool show) {
     const int t = CurrentTemplateTab();
-    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    std::vector<HistoryItem>& items = State().tabs[t].items;
     if (at < 0 || static_cast<size_t>(at) > items.size())
         at = 0;
     const EntryId fresh = items.insert(items.begin() + at, HistoryItem{})->id;
     ItemEditRequest request;
     if (EditEntry(list, fresh, request) == IDOK) {
-        FillItemList(list, items);
+        Refill(list);
         SaveTabItems();
         SelectListRow(list, FindEntry(items, request.entry), show);
     } else {
         const int row = FindEntry(items, fresh);
         if (row >= 0)
             items.erase(items.begin() + row);
-        FillItemList(list, items);
+        Refill(list);
     }
     SetFocus(list);
 }
@@ -173,7 +170,7 @@ void NewTemplateEntry(HWND list, int at, bool show) {
 // Deletes a template entry after asking; the selection stays on the same place.
 void DeleteTemplateEntry(HWND list, EntryId id, bool fromMenu) {
     const int t = CurrentTemplateTab();
-    std::vector<HistoryItem>& items = g_app.tabs[t].items;
+    std::vector<HistoryItem>& items = State().tabs[t].items;
     if (FindEntry(items, id) < 0)
         return;
     const bool confirmed =
@@ -185,16 +182,16 @@ void DeleteTemplateEntry(HWND list, EntryId id, bool fromMenu) {
         RemoveItem(items, row, false);
         SaveTabItems();
         if (fromMenu)
-            FillItemList(list, items);
+            Refill(list);
         else
-            ShowTab(g_app.currentTab);
+            g_host.showTab(View().currentTab);
         SelectNearRow(list, row);
     }
     SetFocus(list);
 }
 
 void OpenInExternalEditor(HWND list) {
-    const std::wstring path = DataFilePath(g_app.tabs[CurrentTemplateTab()].fileName);
+    const std::wstring path = DataFilePath(State().tabs[CurrentTemplateTab()].fileName);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.hwnd = list;
@@ -206,10 +203,10 @@ void OpenInExternalEditor(HWND list) {
 
 void ReloadTemplateTab() {
     const int t = CurrentTemplateTab();
-    LoadSlot(g_app.tabs[t], g_app.MaxHistory); // the file as it is now becomes the tab's
+    LoadSlot(State().tabs[t], State().MaxHistory); // the file as it is now becomes the tab's
     // The file may have been sealed or changed kind-wise in the meantime: the tab is put on
     // screen again as a whole (list, memo pad or password panel).
-    ShowTab(t);
+    g_host.showTab(t);
 }
 
 // ---- Keys ----------------------------------------------------------------------------------
@@ -285,7 +282,7 @@ bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
         return false;
     if (ctrl && (key == VK_UP || key == VK_DOWN)) {
         const int target = key == VK_UP ? row - 1 : row + 1;
-        if (!ValidRow(g_app.tabs[t].items, target))
+        if (!ValidRow(State().tabs[t].items, target))
             return false;
         MoveTemplateEntry(list, row, target);
         return true;
@@ -306,58 +303,58 @@ bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
 UniqueMenu BuildContextMenu(int row) {
     UniqueMenu menu(CreatePopupMenu());
     HMENU m = menu.get();
-    if (IsSealed(g_app.currentTab)) {
-        AppendMenuW(m, MF_STRING, MENU_UNLOCK_TAB, L"パスワードを入力して復号...");
+    if (State().tabs[TabInView(View())].encrypted) {
+        AppendMenuW(m, MF_STRING, CMD_UNLOCK_TAB, L"パスワードを入力して復号...");
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    if (g_app.historyShown) {
+    if (View().historyShown) {
         const bool valid = ValidRow(History(), row);
         const bool locked = valid && History()[static_cast<size_t>(row)].locked;
-        AppendMenuW(m, MF_STRING, MENU_COPY, L"コピー");
-        AppendMenuW(m, MF_STRING, MENU_LOCK, locked ? L"ロック解除" : L"ロック");
+        AppendMenuW(m, MF_STRING, LIST_COPY, L"コピー");
+        AppendMenuW(m, MF_STRING, LIST_LOCK, locked ? L"ロック解除" : L"ロック");
         if (valid)
-            AppendMenuW(m, MF_STRING, MENU_EDIT, L"編集");
+            AppendMenuW(m, MF_STRING, LIST_EDIT, L"編集");
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(m, MF_STRING | (locked ? MF_GRAYED : 0), MENU_DELETE, L"削除");
+        AppendMenuW(m, MF_STRING | (locked ? MF_GRAYED : 0), LIST_DELETE, L"削除");
         return menu;
     }
-    const TabSlot& slot = g_app.tabs[CurrentTemplateTab()];
-    AppendMenuW(m, MF_STRING, MENU_NEW, L"新規登録");
+    const TabSlot& slot = State().tabs[CurrentTemplateTab()];
+    AppendMenuW(m, MF_STRING, LIST_NEW, L"新規登録");
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     if (ValidRow(slot.items, row)) {
-        AppendMenuW(m, MF_STRING, MENU_COPY, L"コピー");
-        AppendMenuW(m, MF_STRING, MENU_EDIT, L"編集");
-        AppendMenuW(m, MF_STRING, MENU_DELETE, L"削除");
+        AppendMenuW(m, MF_STRING, LIST_COPY, L"コピー");
+        AppendMenuW(m, MF_STRING, LIST_EDIT, L"編集");
+        AppendMenuW(m, MF_STRING, LIST_DELETE, L"削除");
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
     // A file opened for this run is sealed on disk: an editor would show the envelope.
     const UINT fileFlags = MF_STRING | (slot.tempUnlocked ? MF_GRAYED : 0);
-    AppendMenuW(m, fileFlags, MENU_EXTERNAL_EDITOR, L"外部エディタで編集");
-    AppendMenuW(m, fileFlags, MENU_RELOAD, L"リストの更新");
+    AppendMenuW(m, fileFlags, LIST_EXTERNAL_EDITOR, L"外部エディタで編集");
+    AppendMenuW(m, fileFlags, LIST_RELOAD, L"リストの更新");
     return menu;
 }
 
 // The command acts on the entry the menu was opened for, wherever it is now.
 void RunMenuCommand(HWND list, UINT id, EntryId entry) {
-    const bool history = g_app.historyShown;
+    const bool history = View().historyShown;
     const int row = RowOfEntry(entry);
     switch (id) {
-    case MENU_UNLOCK_TAB:
+    case CMD_UNLOCK_TAB:
         OnListUnlockCommand();
         break;
-    case MENU_COPY:
+    case LIST_COPY:
         if (row >= 0)
-            CopyEntryToClipboard(row);
+            g_host.copyEntry(row);
         break;
-    case MENU_LOCK:
+    case LIST_LOCK:
         if (history)
             ToggleLockAndShow(list, row);
         break;
-    case MENU_EDIT:
+    case LIST_EDIT:
         if (row >= 0)
             EditAndSave(list, list, entry, true);
         break;
-    case MENU_DELETE:
+    case LIST_DELETE:
         if (history) {
             DeleteSelectedHistoryEntry(list, row);
             SetFocus(list);
@@ -365,15 +362,15 @@ void RunMenuCommand(HWND list, UINT id, EntryId entry) {
             DeleteTemplateEntry(list, entry, true);
         }
         break;
-    case MENU_NEW:
+    case LIST_NEW:
         if (!history)
             NewTemplateEntry(list, 0, true);
         break;
-    case MENU_EXTERNAL_EDITOR:
+    case LIST_EXTERNAL_EDITOR:
         if (!history)
             OpenInExternalEditor(list);
         break;
-    case MENU_RELOAD:
+    case LIST_RELOAD:
         if (!history)
             ReloadTemplateTab();
         break;
@@ -400,15 +397,19 @@ void SetDropMark(HWND list, int row, bool after) {
 
 // ---- Saving ------------------------------------------------------------------------------------
 
+void InitListActions(const ListHost& host) {
+    g_host = host;
+}
+
 int CurrentTemplateTab() {
-    const int t = g_app.currentTab;
-    return (!g_app.historyShown && t >= 1 && t < kTabCount) ? t : -1;
+    const int t = View().currentTab;
+    return (!View().historyShown && t >= 1 && t < kTabCount) ? t : -1;
 }
 
 void SaveTabItems() {
     const int t = CurrentTemplateTab();
     if (t >= 0)
-        SaveSlot(t);
+        g_host.saveTab(t);
 }
 
 // ---- Notifications -------------------------------------------------------------------------------
@@ -416,16 +417,16 @@ void SaveTabItems() {
 void ChooseRow(int row) {
     if (row < 0)
         return;
-    const int t = g_app.currentTab;
-    if (t >= 0 && t < kTabCount && g_app.tabs[t].type == TabType::MemoList) {
+    const int t = View().currentTab;
+    if (t >= 0 && t < kTabCount && State().tabs[t].type == TabType::MemoList) {
         ItemEditRequest request;
-        if (EditEntry(g_windows.main, EntryAtRow(row), request) == IDOK) {
-            FillItemList(g_windows.list, ItemsInView());
-            SaveSlot(request.tab);
+        if (EditEntry(g_host.main, EntryAtRow(row), request) == IDOK) {
+            Refill(g_host.list);
+            g_host.saveTab(request.tab);
         }
         return;
     }
-    ChooseEntry(row);
+    g_host.chooseEntry(row);
 }
 
 int RowUnderPointer(HWND list) {
@@ -458,18 +459,18 @@ bool OnListKeyDown(HWND list, WPARAM key) {
         ResetTypedNumber();
         // Plain Left and Right are taken by the message loop (with wrap-around); Alt+Left and
         // Alt+Right arrive here and stop at the ends.
-        if (key == VK_LEFT && g_app.currentTab > 0) {
-            SwitchToTab(g_app.currentTab - 1);
+        if (key == VK_LEFT && View().currentTab > 0) {
+            g_host.switchToTab(View().currentTab - 1);
             return true;
         }
-        if (key == VK_RIGHT && g_app.currentTab < kTabCount - 1) {
-            SwitchToTab(g_app.currentTab + 1);
+        if (key == VK_RIGHT && View().currentTab < kTabCount - 1) {
+            g_host.switchToTab(View().currentTab + 1);
             return true;
         }
     }
-    if (ContentUnavailable(g_app.historyShown ? kHistoryTab : g_app.currentTab))
+    if (ContentUnavailable(State().tabs[TabInView(View())]))
         return false;
-    return g_app.historyShown ? HistoryKey(list, key, row, ctrl) : TemplateKey(list, key, row, ctrl);
+    return View().historyShown ? HistoryKey(list, key, row, ctrl) : TemplateKey(list, key, row, ctrl);
 }
 
 bool OnListKeyUp(HWND list, WPARAM key) {
@@ -480,7 +481,7 @@ bool OnListKeyUp(HWND list, WPARAM key) {
     // Chosen as Enter chooses, memo lists included: the paste goes to the window that was in
     // front when the tool window came up.
     if (pending >= 0 && pending < ListRowCount(list))
-        ChooseEntry(pending);
+        g_host.chooseEntry(pending);
     return true;
 }
 
@@ -503,7 +504,7 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
         row = HitRow(list, client);
         SelectListRow(list, row, false);
     }
-    if (!g_app.historyShown && CurrentTemplateTab() < 0)
+    if (!View().historyShown && CurrentTemplateTab() < 0)
         return false;
 
     UniqueMenu menu = BuildContextMenu(row);
@@ -518,9 +519,7 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
 
 void OnListUnlockCommand() {
     // The tab's password panel is where a sealed tab is opened.
-    ShowTab(g_app.currentTab);
-    if (g_windows.password && IsWindowVisible(g_windows.password))
-        SetFocus(g_windows.password);
+    g_host.showPasswordPanel();
 }
 
 // ---- Dragging and the middle button -------------------------------------------------------------------
@@ -562,7 +561,7 @@ bool OnListDrop(HWND list) {
     const int target = source < 0 ? -1 : DropTarget(source, markRow, after);
     if (target < 0)
         return true;
-    if (g_app.historyShown)
+    if (View().historyShown)
         MoveHistoryEntry(list, source, target);
     else
         MoveTemplateEntry(list, source, target);
@@ -583,7 +582,7 @@ void ClearDropMark(HWND list) {
 }
 
 void OnListMiddleButton(HWND list, POINT point) {
-    if (!g_app.historyShown || ContentUnavailable(kHistoryTab))
+    if (!View().historyShown || ContentUnavailable(State().tabs[kHistoryTab]))
         return;
     const int row = HitRow(list, point);
     if (row >= 0)

@@ -4,10 +4,29 @@
 // every change to entries is written to disk at once.
 #pragma once
 
+#include "core/Types.h"
+
 #include <windows.h>
 
-// The list's command "パスワードを入力して復号..." (context menu and WM_COMMAND).
-inline constexpr UINT kUnlockTabCommand = 7003;
+#include <functional>
+
+// What the list works on and what it asks of the window it lives in, handed over once when
+// the window is made.
+struct ListHost {
+    HWND list = nullptr;
+    HWND main = nullptr; // owner of the edit dialog opened from a memo list
+    AppState* state = nullptr;
+    ViewState* view = nullptr;
+    std::function<void(int tab)> showTab;     // puts a tab on screen anew
+    std::function<void(int tab)> switchToTab; // Alt+Left / Alt+Right
+    std::function<bool(int tab)> saveTab;     // writes a tab's file (told when it fails)
+    std::function<void(int row)> chooseEntry; // click, Enter, digits: copy, then paste or hide
+    std::function<int(int row)> copyEntry;    // "コピー": the clipboard only
+    std::function<void()> showPasswordPanel;  // "パスワードを入力して復号..."
+    std::function<HFONT()> font;              // the list font, for the edit dialog
+};
+
+void InitListActions(const ListHost& host);
 
 // ---- Saving ------------------------------------------------------------------------------
 

@@ -1,13 +1,11 @@
 #include "ui/SettingsDialog.h"
 
-#include "app/AppContext.h"
-#include "app/MainWindow.h"
-#include "app/WindowPlacement.h"
-#include "core/UniqueHandles.h"
 #include "resources/resource.h"
 #include "storage/Backup.h"
-#include "tabs/TabView.h"
-#include "ui/ItemList.h"
+#include "ui/Ids.h"
+#include "ui/WinHandles.h"
+#include "ui/WindowPlacement.h"
+#include "ui/Windowing.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -17,12 +15,8 @@ namespace {
 
 constexpr wchar_t kPropHotkeyMod[] = L"TempHotkeyMod";
 constexpr wchar_t kPropHotkeyKey[] = L"TempHotkeyKey";
-constexpr wchar_t kPropOldEditProc[] = L"OldEditProc";
+constexpr UINT_PTR kHotkeyEditSubclass = 1;
 constexpr wchar_t kPropDialogFont[] = L"SettingsDlgFont";
-
-// Private messages of the dialog.
-constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
-constexpr UINT WM_APP_REFRESH_FONT = WM_APP + 41; // the dialog moved to a screen of another DPI
 
 constexpr wchar_t kNoModifierMessage[] = L"ホットキーには Ctrl, Shift, Alt, Winキーのいずれかを組み合わせてください。"
                                          L"無効化する場合はDel キーを押してください。";
@@ -46,6 +40,11 @@ constexpr int kFontedControls[] = {IDC_HISTORY_LIMIT_EDIT,
                                    IDC_AUTOSTART_CHECK};
 
 HWND g_openDialog = nullptr; // the settings dialog while it runs
+SettingsHost g_host;         // what it edits and whom it tells, while it runs
+
+AppState& State() {
+    return *g_host.state;
+}
 
 UINT PropNumber(HWND window, const wchar_t* name) {
     return static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropW(window, name)));
@@ -125,11 +124,6 @@ UINT ModifiersDown() {
     return modifiers;
 }
 
-LRESULT CallOldEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto old = reinterpret_cast<WNDPROC>(GetPropW(edit, kPropOldEditProc));
-    return old ? CallWindowProcW(old, edit, message, wParam, lParam) : DefWindowProcW(edit, message, wParam, lParam);
-}
-
 LRESULT OnHotkeyGetDlgCode(LPARAM lParam) {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
     const bool modifierDown =
@@ -161,17 +155,11 @@ void OnHotkeyKeyDown(HWND edit, UINT virtualKey) {
     }
 }
 
-LRESULT OnHotkeyEditDestroy(HWND edit, WPARAM wParam, LPARAM lParam) {
-    auto old = reinterpret_cast<WNDPROC>(RemovePropW(edit, kPropOldEditProc));
-    if (!old)
-        return DefWindowProcW(edit, WM_DESTROY, wParam, lParam);
-    SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-    return CallWindowProcW(old, edit, WM_DESTROY, wParam, lParam);
-}
-
 // The hotkey box takes key presses, never text: what it shows is always the hotkey being edited.
-LRESULT CALLBACK HotkeyCaptureEdit(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK HotkeyCaptureEdit(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (message) {
+    case WM_NCDESTROY:
+        return EndSubclass(edit, HotkeyCaptureEdit, kHotkeyEditSubclass, message, wParam, lParam);
     case WM_GETDLGCODE:
         return OnHotkeyGetDlgCode(lParam);
     case WM_KEYDOWN:
@@ -186,10 +174,8 @@ LRESULT CALLBACK HotkeyCaptureEdit(HWND edit, UINT message, WPARAM wParam, LPARA
     case WM_CLEAR:
     case WM_UNDO:
         return 0;
-    case WM_DESTROY:
-        return OnHotkeyEditDestroy(edit, wParam, lParam);
     default:
-        return CallOldEditProc(edit, message, wParam, lParam);
+        return DefSubclassProc(edit, message, wParam, lParam);
     }
 }
 
@@ -197,13 +183,13 @@ void SetUpHotkeyEdit(HWND dialog) {
     HWND edit = GetDlgItem(dialog, IDC_HOTKEY_EDIT);
     if (!edit)
         return;
-    SetPropNumber(dialog, kPropHotkeyMod, g_app.HotkeyMod);
-    SetPropNumber(dialog, kPropHotkeyKey, g_app.HotkeyKey);
+    SetPropNumber(dialog, kPropHotkeyMod, State().HotkeyMod);
+    SetPropNumber(dialog, kPropHotkeyKey, State().HotkeyKey);
     SendMessageW(edit, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"装飾キーと組み合わせて登録"));
-    if (g_app.HotkeyKey != 0)
-        SetWindowTextW(edit, HotkeyText(g_app.HotkeyMod, g_app.HotkeyKey, SystemKeyName, NamelessKey::Omit).c_str());
-    const LONG_PTR old = SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HotkeyCaptureEdit));
-    SetPropW(edit, kPropOldEditProc, reinterpret_cast<HANDLE>(old));
+    if (State().HotkeyKey != 0)
+        SetWindowTextW(edit,
+                       HotkeyText(State().HotkeyMod, State().HotkeyKey, SystemKeyName, NamelessKey::Omit).c_str());
+    Subclass(edit, HotkeyCaptureEdit, kHotkeyEditSubclass);
 }
 
 // ---- Opening ------------------------------------------------------------------------------
@@ -221,15 +207,15 @@ void SetUpCountEdit(HWND dialog, int id, int value) {
 void OnInitDialog(HWND dialog) {
     g_openDialog = dialog;
     ApplyDialogFont(dialog);
-    SetUpCountEdit(dialog, IDC_HISTORY_LIMIT_EDIT, g_app.HistoryLimit);
-    SetUpCountEdit(dialog, IDC_MAX_HISTORY_EDIT, g_app.MaxHistory);
+    SetUpCountEdit(dialog, IDC_HISTORY_LIMIT_EDIT, State().HistoryLimit);
+    SetUpCountEdit(dialog, IDC_MAX_HISTORY_EDIT, State().MaxHistory);
     CheckDlgButton(dialog, IDC_AUTOSTART_CHECK, IsAutoStartEnabled() ? BST_CHECKED : BST_UNCHECKED);
     for (const wchar_t* choice : kAreaChoices)
         SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
-    SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_SETCURSEL, static_cast<WPARAM>(AreaComboPosition(g_app.EnabledArea)),
-                        0);
+    SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_SETCURSEL,
+                        static_cast<WPARAM>(AreaComboPosition(State().EnabledArea)), 0);
     SetUpHotkeyEdit(dialog);
-    CheckDlgButton(dialog, IDC_DUPLICATE_CHECK, g_app.RemoveDuplicateHistory ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_DUPLICATE_CHECK, State().RemoveDuplicateHistory ? BST_CHECKED : BST_UNCHECKED);
 
     // The template has no position of its own: over the tool window, or mid-screen when the
     // dialog comes from the tray menu with the tool window hidden.
@@ -248,8 +234,8 @@ void OnComeForward(HWND dialog) {
 
 void OnChooseFont(HWND dialog) {
     LOGFONTW logFont = {};
-    if (g_app.listFont)
-        GetObjectW(g_app.listFont, sizeof(logFont), &logFont);
+    if (HFONT listFont = g_host.listFont ? g_host.listFont() : nullptr)
+        GetObjectW(listFont, sizeof(logFont), &logFont);
     CHOOSEFONTW choose = {};
     choose.lStructSize = sizeof(choose);
     choose.hwndOwner = dialog;
@@ -257,7 +243,8 @@ void OnChooseFont(HWND dialog) {
     choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
     if (!ChooseFontW(&choose))
         return;
-    ReplaceListFont(CreateFontIndirectW(&logFont));
+    if (HFONT font = CreateFontIndirectW(&logFont))
+        g_host.replaceListFont(font);
 }
 
 // ---- OK -------------------------------------------------------------------------------------
@@ -269,57 +256,41 @@ std::wstring ControlText(HWND dialog, int id) {
 void ApplyHistoryCounts(HWND dialog) {
     const HistoryCounts counts = SettleHistoryCounts(CountFromText(ControlText(dialog, IDC_HISTORY_LIMIT_EDIT)),
                                                      CountFromText(ControlText(dialog, IDC_MAX_HISTORY_EDIT)));
-    g_app.HistoryLimit = counts.historyLimit;
-    g_app.MaxHistory = counts.maxHistory;
+    State().HistoryLimit = counts.historyLimit;
+    State().MaxHistory = counts.maxHistory;
     // A sealed history is not in memory; its file keeps its entries until it is opened.
-    TabSlot& history = g_app.tabs[kHistoryTab];
-    if (!history.encrypted && CutHistory(history.items, g_app.MaxHistory))
-        SaveLiveHistory();
+    TabSlot& history = State().tabs[kHistoryTab];
+    if (!history.encrypted && CutHistory(history.items, State().MaxHistory))
+        g_host.saveHistory();
 }
 
 void ApplyHotkey(HWND dialog) {
-    HWND main = g_windows.main;
+    HWND main = g_host.main;
     if (main)
         UnregisterHotKey(main, kHotkeyId);
-    g_app.HotkeyMod = PropNumber(dialog, kPropHotkeyMod);
-    g_app.HotkeyKey = PropNumber(dialog, kPropHotkeyKey);
-    if (!g_app.HotkeyMod || !g_app.HotkeyKey || !main)
+    State().HotkeyMod = PropNumber(dialog, kPropHotkeyMod);
+    State().HotkeyKey = PropNumber(dialog, kPropHotkeyKey);
+    if (!State().HotkeyMod || !State().HotkeyKey || !main)
         return;
-    if (!RegisterHotKey(main, kHotkeyId, g_app.HotkeyMod, g_app.HotkeyKey)) {
+    if (!RegisterHotKey(main, kHotkeyId, State().HotkeyMod, State().HotkeyKey)) {
         MessageBoxW(dialog, L"ホットキー登録に失敗しました", L"Error", MB_ICONERROR);
-        g_app.HotkeyMod = 0;
-        g_app.HotkeyKey = 0;
+        State().HotkeyMod = 0;
+        State().HotkeyKey = 0;
     }
-}
-
-// The history may have been cut and its visible count changed: show it again.
-void RefreshList() {
-    HWND list = g_windows.list;
-    if (!g_app.historyShown || !list) {
-        ShowTab(g_app.currentTab);
-        return;
-    }
-    if (ContentUnavailable(kHistoryTab)) {
-        ShowTab(kHistoryTab);
-        return;
-    }
-    FillItemList(list, g_app.tabs[kHistoryTab].items);
-    if (ListRowCount(list) > 0) // selected, but the view stays where it is
-        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 void OnOk(HWND dialog) {
     ApplyHistoryCounts(dialog);
-    g_app.RemoveDuplicateHistory = IsDlgButtonChecked(dialog, IDC_DUPLICATE_CHECK) == BST_CHECKED;
-    g_app.EnabledArea =
+    State().RemoveDuplicateHistory = IsDlgButtonChecked(dialog, IDC_DUPLICATE_CHECK) == BST_CHECKED;
+    State().EnabledArea =
         EnabledAreaFromComboPosition(static_cast<int>(SendDlgItemMessageW(dialog, IDC_AREA_COMBO, CB_GETCURSEL, 0, 0)));
     ApplyHotkey(dialog);
     if (IsDlgButtonChecked(dialog, IDC_AUTOSTART_CHECK) == BST_CHECKED)
         EnableAutoStart();
     else
         DisableAutoStart();
-    SaveSettingsWithWindowRect();
-    RefreshList();
+    g_host.saveSettings();
+    g_host.refreshList(); // the history may have been cut and its visible count changed
     EndDialog(dialog, IDOK);
 }
 
@@ -376,15 +347,14 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 } // namespace
 
-INT_PTR OpenSettingsDialog(HWND owner) {
+INT_PTR OpenSettingsDialog(const SettingsHost& host) {
     if (g_openDialog) {
         // F12 or the tray menu again: one settings dialog is enough.
         SetForegroundWindow(g_openDialog);
         return IDCANCEL;
     }
-    if (!owner)
-        owner = g_windows.main;
-    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc, 0);
+    g_host = host;
+    return DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(IDD_SETTINGS), host.main, SettingsDialogProc, 0);
 }
 
 std::wstring SystemKeyName(UINT virtualKey) {

@@ -4,6 +4,7 @@
 // the hotkey box live in SettingsDialog.cpp.
 #pragma once
 
+#include "core/Capture.h"
 #include "core/Types.h"
 #include "storage/Settings.h"
 #include "ui/Keys.h"
@@ -19,9 +20,20 @@
 
 // ---- Window side -------------------------------------------------------------------------
 
-// Runs the modal dialog owned by `owner` (the main window); everything is applied inside it.
-// While one is open, another request only brings that one to the front.
-INT_PTR OpenSettingsDialog(HWND owner);
+// What the dialog edits and whom it tells.
+struct SettingsHost {
+    AppState* state = nullptr;
+    HWND main = nullptr; // the owner, for which the hotkey is registered
+    std::function<HFONT()> listFont;
+    std::function<void(HFONT)> replaceListFont; // "変更": the chosen font applies at once
+    std::function<bool()> saveHistory;          // a lowered 最大保存件数 cut the history
+    std::function<void()> saveSettings;         // settings.ini with the window's rectangle
+    std::function<void()> refreshList;          // the history's rows or count may have changed
+};
+
+// Runs the modal dialog owned by the main window; everything is applied inside it. While one
+// is open, another request only brings that one to the front.
+INT_PTR OpenSettingsDialog(const SettingsHost& host);
 
 // The key's name as the keyboard layout gives it ("F9", "Home"); "" when it has none.
 std::wstring SystemKeyName(UINT virtualKey);
@@ -128,15 +140,6 @@ inline HistoryCounts SettleHistoryCounts(int historyLimit, int maxHistory) {
     counts.historyLimit = std::max(historyLimit, 1);
     counts.maxHistory = std::max(maxHistory, counts.historyLimit);
     return counts;
-}
-
-// Cuts the history to its first maxHistory entries, locked ones included; true when anything
-// was cut (the history must then be saved). maxHistory 0 or less means no limit.
-inline bool CutHistory(std::vector<HistoryItem>& items, int maxHistory) {
-    if (maxHistory <= 0 || items.size() <= static_cast<size_t>(maxHistory))
-        return false;
-    items.resize(static_cast<size_t>(maxHistory));
-    return true;
 }
 
 // The texts of the click-area box, in the order of their positions.

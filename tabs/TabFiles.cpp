@@ -1,9 +1,9 @@
-#include "app/Saving.h"
+#include "tabs/TabFiles.h"
 
-#include "app/AppContext.h"
 #include "storage/Settings.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabView.h"
+#include "tabs/TabsHost.h"
 
 #include <array>
 
@@ -27,8 +27,8 @@ void NoteResult(int target, bool saved) {
         return;
     g_failureTold[target] = true;
     // Told from the message loop: a save can happen deep inside a capture or a command.
-    if (g_windows.main)
-        PostMessageW(g_windows.main, WM_APP_SAVE_FAILED, static_cast<WPARAM>(target), 0);
+    if (Host().main)
+        PostMessageW(Host().main, WM_APP_SAVE_FAILED, static_cast<WPARAM>(target), 0);
 }
 
 std::wstring Quoted(int target) {
@@ -37,28 +37,28 @@ std::wstring Quoted(int target) {
 
 int AskAboutChangedFile(int t, UINT buttons, const std::wstring& choices) {
     const std::wstring text = Quoted(t) + L"は Nomaclip の外で変更されています。\n\n" + choices;
-    return MessageBoxW(g_windows.main, text.c_str(), L"確認", buttons | MB_ICONWARNING);
+    return MessageBoxW(Host().main, text.c_str(), L"確認", buttons | MB_ICONWARNING);
 }
 
 // The tab was read again from its file: the view shows what is there now.
 void ShowReloadedTab(int t) {
-    if (g_app.currentTab == t || (t == kHistoryTab && g_app.historyShown))
-        ShowTab(g_app.currentTab);
+    if (View().currentTab == t || (t == kHistoryTab && View().historyShown))
+        ShowTab(View().currentTab);
 }
 
 } // namespace
 
 std::wstring SaveTargetName(int target) {
     if (ValidTab(target))
-        return g_app.tabs[target].fileName;
+        return State().tabs[target].fileName;
     return kSettingsFileName;
 }
 
 bool SaveSlot(int t) {
     if (!ValidTab(t))
         return false;
-    TabSlot& slot = g_app.tabs[t];
-    switch (SaveSlotFile(slot, g_app.MaxHistory)) {
+    TabSlot& slot = State().tabs[t];
+    switch (SaveSlotFile(slot, State().MaxHistory)) {
     case SlotSave::Saved:
         NoteResult(t, true);
         return true;
@@ -68,9 +68,9 @@ bool SaveSlot(int t) {
         NoteResult(t, false);
         return false;
     case SlotSave::ChangedOnDisk:
-        if (!g_conflictPending[t] && g_windows.main) {
+        if (!g_conflictPending[t] && Host().main) {
             g_conflictPending[t] = true;
-            PostMessageW(g_windows.main, WM_APP_FILE_CONFLICT, static_cast<WPARAM>(t), 0);
+            PostMessageW(Host().main, WM_APP_FILE_CONFLICT, static_cast<WPARAM>(t), 0);
         }
         return false;
     }
@@ -78,12 +78,12 @@ bool SaveSlot(int t) {
 }
 
 SlotSave SaveSlotNow(int t, TabSlot& slot, const SlotSaveOptions& options) {
-    SlotSave result = SaveSlotFile(slot, g_app.MaxHistory, options);
+    SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
     if (result == SlotSave::ChangedOnDisk &&
         AskAboutChangedFile(t, MB_YESNO, L"Nomaclip の内容で上書きしますか？") == IDYES) {
         SlotSaveOptions overwrite = options;
         overwrite.overwriteChanges = true;
-        result = SaveSlotFile(slot, g_app.MaxHistory, overwrite);
+        result = SaveSlotFile(slot, State().MaxHistory, overwrite);
     }
     if (result == SlotSave::Saved)
         g_failureTold[t] = false;
@@ -110,13 +110,13 @@ void OnSaveFailed(int target) {
                               L"他のプログラムがファイルを使用しているか、フォルダーに書き込めません"
                               L"（読み取り専用のフォルダーや ZIP ファイルの中から起動した場合など）。\n"
                               L"内容はメモリに残っています。次に変更したときと終了するときに、もう一度保存します。";
-    MessageBoxW(g_windows.main, text.c_str(), L"エラー", MB_ICONWARNING);
+    MessageBoxW(Host().main, text.c_str(), L"エラー", MB_ICONWARNING);
 }
 
 void OnFileConflict(int t) {
     if (!ValidTab(t))
         return;
-    TabSlot& slot = g_app.tabs[t];
+    TabSlot& slot = State().tabs[t];
     if (!slot.dirty || slot.encrypted || slot.unreadable) {
         g_conflictPending[t] = false;
         return;
@@ -129,10 +129,10 @@ void OnFileConflict(int t) {
     if (answer == IDYES) {
         SlotSaveOptions overwrite;
         overwrite.overwriteChanges = true;
-        NoteResult(t, SaveSlotFile(slot, g_app.MaxHistory, overwrite) == SlotSave::Saved);
+        NoteResult(t, SaveSlotFile(slot, State().MaxHistory, overwrite) == SlotSave::Saved);
     } else if (answer == IDNO) {
         FlushMemoSeal();
-        LoadSlot(slot, g_app.MaxHistory);
+        LoadSlot(slot, State().MaxHistory);
         ShowReloadedTab(t);
     }
 }
@@ -141,7 +141,7 @@ void OnUnreadableFiles() {
     std::wstring names;
     if (g_settingsUnreadable)
         names += L"  " + SaveTargetName(kSettingsSaveTarget) + L"\n";
-    for (const TabSlot& slot : g_app.tabs)
+    for (const TabSlot& slot : State().tabs)
         if (slot.unreadable)
             names += L"  " + slot.fileName + L"\n";
     if (names.empty())
@@ -151,16 +151,16 @@ void OnUnreadableFiles() {
                               names +
                               L"\nこれらのファイルは、今回は一切変更しません。対応するタブは使用できません。"
                               L"Nomaclip を起動し直すと、もう一度読み込みます。";
-    MessageBoxW(g_windows.main, text.c_str(), L"エラー", MB_ICONWARNING);
+    MessageBoxW(Host().main, text.c_str(), L"エラー", MB_ICONWARNING);
 }
 
 void SaveUnsavedChanges(bool ask) {
     FlushMemoSeal();
     for (int t = 0; t < kTabCount; ++t) {
-        TabSlot& slot = g_app.tabs[t];
+        TabSlot& slot = State().tabs[t];
         SlotSaveOptions options;
         while (slot.dirty) {
-            const SlotSave result = SaveSlotFile(slot, g_app.MaxHistory, options);
+            const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
             if (result == SlotSave::Saved || result == SlotSave::Refused || !ask)
                 break;
             if (result == SlotSave::ChangedOnDisk) {
@@ -174,7 +174,7 @@ void SaveUnsavedChanges(bool ask) {
             const std::wstring text = Quoted(t) + L"を保存できません。\n\n"
                                                   L"再試行：もう一度保存します。\n"
                                                   L"キャンセル：保存せずに終了します（最後の変更は失われます）。";
-            if (MessageBoxW(g_windows.main, text.c_str(), L"エラー", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+            if (MessageBoxW(Host().main, text.c_str(), L"エラー", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
                 break;
         }
     }

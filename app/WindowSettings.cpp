@@ -1,0 +1,124 @@
+#include "app/WindowSettings.h"
+
+#include "app/App.h"
+#include "storage/Settings.h"
+#include "storage/TextFile.h"
+#include "tabs/TabFiles.h"
+#include "ui/Windowing.h"
+
+#include <string>
+
+namespace {
+
+WindowRect g_savedRect{-1, -1, -1, -1}; // the rectangle settings.ini gets
+std::string g_lastWritten;              // settings.ini as last read or written
+
+HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
+    LOGFONTW font = {};
+    font.lfHeight = -MulDiv(pointSize, ScreenDpi(), 72);
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    wcsncpy_s(font.lfFaceName, LF_FACESIZE, faceName.c_str(), _TRUNCATE);
+    return CreateFontIndirectW(&font);
+}
+
+} // namespace
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+AppSettings LoadStartupSettings() {
+    AppSettings settings;
+    FileRead read = FileRead::Missing;
+    const bool loaded = LoadSettings(settings, &read);
+    NoteSettingsRead(read);
+    if (loaded) {
+        // What is on disk: a save that would write the same bytes is no save at all.
+        ReadFileBytes(DataFilePath(kSettingsFileName), g_lastWritten);
+        ApplyLoadedSettings(settings);
+        return settings;
+    }
+    // First start: the default size is meant at 96 dots per inch.
+    const int dpi = ScreenDpi();
+    settings.Rect.width = MulDiv(settings.Rect.width, dpi, 96);
+    settings.Rect.height = MulDiv(settings.Rect.height, dpi, 96);
+    return settings;
+}
+
+void ApplyLoadedSettings(const AppSettings& s) {
+    AppState& data = AppData();
+    static_cast<AppOptions&>(data) = s;
+    for (int t = 0; t < kTabCount; ++t) {
+        if (!s.TabNames[t].empty())
+            data.tabs[t].name = s.TabNames[t];
+        data.tabs[t].type = TabTypeFromInt(s.TabTypes[t]);
+    }
+    // The history tab is always the list of captured texts.
+    data.tabs[kHistoryTab].type = TabType::Template;
+    if (!s.FontName.empty() && s.FontSize != 0)
+        ReplaceListFont(MakeListFont(s.FontName, s.FontSize));
+}
+
+AppSettings CollectSettings(const WindowRect& rect) {
+    const AppState& data = AppData();
+    AppSettings s;
+    static_cast<AppOptions&>(s) = data;
+    s.Rect = rect;
+    for (int t = 0; t < kTabCount; ++t) {
+        s.TabNames[t] = data.tabs[t].name;
+        s.TabTypes[t] = static_cast<int32_t>(data.tabs[t].type);
+    }
+    LOGFONTW font = {};
+    if (GetObjectW(ListFont(), sizeof(font), &font)) {
+        s.FontName = font.lfFaceName;
+        // Points at the dots per inch the font was made for.
+        s.FontSize = -MulDiv(font.lfHeight, 72, MainWindowHandle() ? LayoutDpi() : ScreenDpi());
+    }
+    return s;
+}
+
+void NoteWindowRect(int x, int y, int width, int height) {
+    WindowRect& saved = g_savedRect;
+    if (x != -1)
+        saved.x = x;
+    if (y != -1)
+        saved.y = y;
+    if (width != -1)
+        saved.width = width;
+    if (height != -1)
+        saved.height = height;
+}
+
+void SaveSettingsIfChanged() {
+    if (!SettingsMayBeWritten())
+        return;
+    const AppSettings settings = CollectSettings(g_savedRect);
+    const std::string content = AppLogic::SettingsFileContent(settings, AppData().tabs);
+    if (content == g_lastWritten)
+        return;
+    const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
+    if (saved)
+        g_lastWritten = content;
+    NoteSettingsSaved(saved);
+}
+
+void SaveSettingsWithWindowRect() {
+    RECT rect;
+    HWND main = MainWindowHandle();
+    if (main && GetWindowRect(main, &rect))
+        NoteWindowRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    SaveSettingsIfChanged();
+}
+
+void RescaleListFont(int from, int to) {
+    LOGFONTW font = {};
+    if (from == to || !GetObjectW(ListFont(), sizeof(font), &font))
+        return;
+    font.lfHeight = MulDiv(font.lfHeight, to, from);
+    font.lfWidth = MulDiv(font.lfWidth, to, from);
+    ReplaceListFont(CreateFontIndirectW(&font));
+}

@@ -1,0 +1,36 @@
+// settings.ini for the running window: reading it at start-up into the live state (options,
+// tab names and kinds, the list font), and writing it back with the window's rectangle when a
+// setting changed. The list font's making and its scaling to the window's dots per inch are
+// here too, as the font is what settings.ini keeps of it.
+#pragma once
+
+#include "core/Types.h"
+
+#include <windows.h>
+
+// Reads settings.ini and applies it; without one, the defaults with the window size scaled
+// to the screen's dots per inch. Notes whether settings.ini may be written this run.
+AppSettings LoadStartupSettings();
+
+// Copies a loaded settings record into the live state (options, tab names and kinds, list font).
+void ApplyLoadedSettings(const AppSettings& settings);
+
+// The record that describes the live state, with the given window rectangle.
+AppSettings CollectSettings(const WindowRect& rect);
+
+// Notes the window's rectangle; a component of -1 keeps the last one noted.
+void NoteWindowRect(int x, int y, int width, int height);
+
+// Writes settings.ini with the noted rectangle when anything it holds differs from what was
+// last read or written, and only then: commands, hides and keystrokes that change nothing
+// write nothing.
+void SaveSettingsIfChanged();
+
+// Notes the main window's current rectangle and saves as above.
+void SaveSettingsWithWindowRect();
+
+// The list font made for `from` dots per inch, made again for `to`.
+void RescaleListFont(int from, int to);
+
+// The screen's dots per inch (the system's, which a font made before the window follows).
+int ScreenDpi();

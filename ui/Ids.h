@@ -1,0 +1,138 @@
+// Every identifier of the tool window in one place: its commands and child controls (one
+// namespace, that of WM_COMMAND), the items of its pop-up menus, its timers and its private
+// messages. No two share a value (checked at compile time below). The dialogs' own controls
+// are the resource identifiers of resources/resource.h.
+#pragma once
+
+#include <windows.h>
+
+// Commands (toolbar buttons, F-keys, the tab strip's menu, the list's unlock command) and
+// the main window's child controls.
+enum : int {
+    CMD_ALWAYS_ON_TOP = 1,
+    CMD_STAY_VISIBLE = 2,
+    CMD_PAUSE_HISTORY = 3,
+    CMD_MOVE_TO_TOP = 40003,
+    CMD_AUTO_PASTE = 104,
+    CMD_CLEAR_HISTORY = 40005,
+    CMD_BACKUP = 40006,
+    CMD_SETTINGS = 40001,
+    CMD_TOOLBAR_GAP = 999,
+    CMD_ENCRYPT_TAB = 7001,
+    CMD_UNLOCK_TAB = 7003, // the list's "パスワードを入力して復号..."
+    CMD_RELOCK_TAB = 7004,
+    CMD_TAB_SETTINGS = 40010,
+    CTL_TOOLBAR = 100,
+    CTL_MEMO_PAD = 998,
+    CTL_LIST = 1004,
+    CTL_TAB_STRIP = 6001,
+    CTL_PASSWORD = 8001,
+    CTL_UNLOCK_FOR_RUN = 8002,
+    CTL_UNLOCK_FOR_GOOD = 8003,
+    CTL_PASSWORD_CONFIRM = 8004,
+    CTL_SEAL = 8005,
+    CTL_CANCEL_SEAL = 8006,
+};
+
+// Items of the pop-up menus, which return them (TPM_RETURNCMD) and never send them.
+enum : int {
+    TRAY_SHOW = 9101,
+    TRAY_EXIT = 9102,
+    TRAY_SETTINGS = 9103,
+    LIST_COPY = 9201,
+    LIST_EXTERNAL_EDITOR = 9202,
+    LIST_DELETE = 9203,
+    LIST_RELOAD = 9205,
+    LIST_LOCK = 9206,
+    LIST_EDIT = 9207,
+    LIST_NEW = 9208,
+};
+
+// Timers of the main window.
+enum : UINT_PTR {
+    TIMER_CAPTURE_RETRY = 4711, // a clipboard still held by another program is read again
+    TIMER_MEMO_SEAL = 4712,     // a memo pad open for the run is sealed after a pause in typing
+    TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
+};
+
+// The global hotkey and the notification-area icon of the main window.
+inline constexpr int kHotkeyId = 1;
+inline constexpr UINT kTrayIconId = 1;
+
+// Private messages of the main window.
+inline constexpr UINT WM_APP_TRAY = WM_APP + 1;             // notification-area icon; lParam = mouse message
+inline constexpr UINT WM_APP_SHOW = WM_APP + 2;             // edge click; wParam = the window in front then
+inline constexpr UINT WM_APP_PASTE = WM_APP + 3;            // paste; wParam = row of the chosen entry
+inline constexpr UINT WM_APP_HIDE = WM_APP + 5;             // save the rectangle and hide (Esc, outside click)
+inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6;          // F7 or F8; wParam = the virtual key
+inline constexpr UINT WM_APP_SAVE_FAILED = WM_APP + 7;      // a file could not be written; wParam = save target
+inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was changed elsewhere; wParam = tab
+inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
+inline constexpr UINT WM_APP_MEMO_ESCAPE = WM_APP + 10;     // Esc in the memo pad: the focus goes to the strip
+
+// Private messages of the settings dialog.
+inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
+inline constexpr UINT WM_APP_REFRESH_FONT = WM_APP + 41; // the dialog moved to a screen of another DPI
+
+namespace ids_detail {
+constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
+                               CMD_STAY_VISIBLE,
+                               CMD_PAUSE_HISTORY,
+                               CMD_MOVE_TO_TOP,
+                               CMD_AUTO_PASTE,
+                               CMD_CLEAR_HISTORY,
+                               CMD_BACKUP,
+                               CMD_SETTINGS,
+                               CMD_TOOLBAR_GAP,
+                               CMD_ENCRYPT_TAB,
+                               CMD_UNLOCK_TAB,
+                               CMD_RELOCK_TAB,
+                               CMD_TAB_SETTINGS,
+                               CTL_TOOLBAR,
+                               CTL_MEMO_PAD,
+                               CTL_LIST,
+                               CTL_TAB_STRIP,
+                               CTL_PASSWORD,
+                               CTL_UNLOCK_FOR_RUN,
+                               CTL_UNLOCK_FOR_GOOD,
+                               CTL_PASSWORD_CONFIRM,
+                               CTL_SEAL,
+                               CTL_CANCEL_SEAL,
+                               TRAY_SHOW,
+                               TRAY_EXIT,
+                               TRAY_SETTINGS,
+                               LIST_COPY,
+                               LIST_EXTERNAL_EDITOR,
+                               LIST_DELETE,
+                               LIST_RELOAD,
+                               LIST_LOCK,
+                               LIST_EDIT,
+                               LIST_NEW,
+                               static_cast<int>(TIMER_CAPTURE_RETRY),
+                               static_cast<int>(TIMER_MEMO_SEAL),
+                               static_cast<int>(TIMER_QUIT)};
+
+constexpr bool AllDifferent() {
+    const int n = static_cast<int>(sizeof(kCommandIds) / sizeof(kCommandIds[0]));
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j)
+            if (kCommandIds[i] == kCommandIds[j])
+                return false;
+    return true;
+}
+static_assert(AllDifferent(), "two identifiers of the tool window share a value");
+
+constexpr UINT kMessages[] = {WM_APP_TRAY,        WM_APP_SHOW,         WM_APP_PASTE,         WM_APP_HIDE,
+                              WM_APP_TAB_KEY,     WM_APP_SAVE_FAILED,  WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
+                              WM_APP_MEMO_ESCAPE, WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
+
+constexpr bool MessagesDifferent() {
+    const int n = static_cast<int>(sizeof(kMessages) / sizeof(kMessages[0]));
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j)
+            if (kMessages[i] == kMessages[j])
+                return false;
+    return true;
+}
+static_assert(MessagesDifferent(), "two private messages share a value");
+} // namespace ids_detail
