@@ -2,6 +2,7 @@
 
 #include "app/Activation.h"
 #include "ui/Ids.h"
+#include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
 #include <atomic>
@@ -98,17 +99,13 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
 DWORD WINAPI HookThread(void*) {
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue the hooks are called through
-    HHOOK mouse = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
-    HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    const UniqueHook mouse(SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0));
+    const UniqueHook keyboard(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0));
     g_installed = mouse && keyboard;
     SetEvent(g_ready);
     // Low-level hooks are called while this thread waits here for messages.
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
-    if (mouse)
-        UnhookWindowsHookEx(mouse);
-    if (keyboard)
-        UnhookWindowsHookEx(keyboard);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "storage/Settings.h"
 #include "storage/TextFile.h"
 #include "tabs/TabFiles.h"
+#include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
 #include <string>
@@ -24,10 +25,8 @@ HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
 } // namespace
 
 int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
+    UniqueWindowDC screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
 }
 

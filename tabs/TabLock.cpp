@@ -144,16 +144,12 @@ void BeginTabEncryption(int t) {
         Error(L"暗号化するデータ（アイテム）がありません。");
         return;
     }
-    SelectTabInStrip(t);
-    View().currentTab = t;
+    // The tab in setup is put on screen like any other tab switched to: its panel asks for the
+    // new password, which gets the keyboard.
     View().encryptSetupTab = t;
-    Host().layout();
-    ShowTab(t);
-    InvalidateRect(TabStripWindow(), nullptr, TRUE);
+    SwitchToTab(t);
     InvalidateRect(Host().main, nullptr, TRUE);
     UpdateWindow(Host().main);
-    if (ViewWindows().password && IsWindowVisible(ViewWindows().password))
-        SetFocus(ViewWindows().password);
 }
 
 bool EncryptTab(int t, const std::wstring& password) {

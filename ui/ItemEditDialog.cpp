@@ -2,6 +2,7 @@
 
 #include "core/EntryEdits.h"
 #include "resources/resource.h"
+#include "ui/WinHandles.h"
 #include "ui/WindowPlacement.h"
 #include "ui/Windowing.h"
 
@@ -61,9 +62,8 @@ void SetDialogFont(HWND dialog, HFONT listFont) {
     font.lfCharSet = SHIFTJIS_CHARSET;
     font.lfQuality = CLEARTYPE_QUALITY;
     if (font.lfHeight == 0) {
-        HDC screen = GetDC(nullptr);
-        font.lfHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, screen);
+        UniqueWindowDC screen(nullptr);
+        font.lfHeight = -MulDiv(9, screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96, 72);
     }
     HFONT created = CreateFontIndirectW(&font);
     if (!created)

@@ -241,7 +241,7 @@ void OnDigit(HWND list, int digit, bool ctrl) {
     ResetTypedNumber();
     if (digit >= 1 && digit - 1 < ListRowCount(list)) {
         SelectListRow(list, digit - 1);
-        PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0); // chosen as with Enter, memo lists included
+        ChooseRow(digit - 1); // as Enter chooses: a memo list opens the entry
     }
 }
 
@@ -402,8 +402,8 @@ void InitListActions(const ListHost& host) {
 }
 
 int CurrentTemplateTab() {
-    const int t = View().currentTab;
-    return (!View().historyShown && t >= 1 && t < kTabCount) ? t : -1;
+    const int t = TabInView(View());
+    return t == kHistoryTab ? -1 : t;
 }
 
 void SaveTabItems() {

@@ -1,5 +1,7 @@
 #include "ui/Windowing.h"
 
+#include "ui/WinHandles.h"
+
 #include <atomic>
 
 namespace {
@@ -34,10 +36,8 @@ int WindowDpi(HWND window) {
     if (dpiForWindow && window)
         if (const UINT dpi = dpiForWindow(window))
             return static_cast<int>(dpi);
-    HDC dc = GetDC(window);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc)
-        ReleaseDC(window, dc);
+    UniqueWindowDC dc(window);
+    const int dpi = dc ? GetDeviceCaps(dc.get(), LOGPIXELSX) : 96;
     return dpi > 0 ? dpi : 96;
 }
 
