@@ -154,6 +154,7 @@ bool OnCreate(HWND window) {
     g_foregroundHook.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged,
                                            0, 0, WINEVENT_OUTOFCONTEXT));
     LayoutMainWindow(window);
+    NoteSettingsInForce(settings.Rect);
     PostMessageW(window, WM_APP_UNREADABLE_FILES, 0, 0); // said once, when the loop runs
     return true;
 }

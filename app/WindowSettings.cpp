@@ -12,7 +12,8 @@
 namespace {
 
 WindowRect g_savedRect{-1, -1, -1, -1}; // the rectangle settings.ini gets
-std::string g_lastWritten;              // settings.ini as last read or written
+std::string g_lastWritten;              // settings.ini as last written, or as the run found it
+bool g_settingsLoaded = false;          // settings.ini was there and read at start-up
 
 HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
     LOGFONTW font = {};
@@ -35,9 +36,8 @@ AppSettings LoadStartupSettings() {
     FileRead read = FileRead::Missing;
     const bool loaded = LoadSettings(settings, &read);
     NoteSettingsRead(read);
+    g_settingsLoaded = loaded;
     if (loaded) {
-        // What is on disk: a save that would write the same bytes is no save at all.
-        ReadFileBytes(DataFilePath(kSettingsFileName), g_lastWritten);
         ApplyLoadedSettings(settings);
         return settings;
     }
@@ -90,6 +90,13 @@ void NoteWindowRect(int x, int y, int width, int height) {
         saved.width = width;
     if (height != -1)
         saved.height = height;
+}
+
+void NoteSettingsInForce(const WindowRect& loadedRect) {
+    // Written out now, the live state would say what the file says, in the program's own words
+    // (keys the file left out, the font's name): nothing to write until a setting changes.
+    if (g_settingsLoaded)
+        g_lastWritten = AppLogic::SettingsFileContent(CollectSettings(loadedRect), AppData().tabs);
 }
 
 void SaveSettingsIfChanged() {

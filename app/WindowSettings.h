@@ -18,6 +18,10 @@ void ApplyLoadedSettings(const AppSettings& settings);
 // The record that describes the live state, with the given window rectangle.
 AppSettings CollectSettings(const WindowRect& rect);
 
+// Once the window stands as settings.ini describes it (its rectangle `loadedRect`): what the
+// live state would write now counts as written. Without a settings.ini nothing does.
+void NoteSettingsInForce(const WindowRect& loadedRect);
+
 // Notes the window's rectangle; a component of -1 keeps the last one noted.
 void NoteWindowRect(int x, int y, int width, int height);
 
