@@ -123,12 +123,12 @@ void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG, L
     RememberPreviousWindow(window);
 }
 
-void ChooseEntry(int row) {
-    const int r = CopyEntryToClipboard(row);
-    if (r < 0)
+void ChooseEntry(EntryId entry) {
+    if (!CopyEntryToClipboard(entry))
         return; // not on the clipboard: the window stays as it was
     if (AppData().AutoPaste) {
-        PostMessageW(MainWindowHandle(), WM_APP_PASTE, static_cast<WPARAM>(r), 0);
+        const int row = ItemListRowOf(entry);
+        PostMessageW(MainWindowHandle(), WM_APP_PASTE, static_cast<WPARAM>(static_cast<INT_PTR>(row)), 0);
     } else if (!AppData().StayVisible) {
         PostMessageW(MainWindowHandle(), WM_CLOSE, 0, 0);
     }
@@ -177,32 +177,29 @@ bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
 
 } // namespace
 
-int CopyEntryToClipboard(int row) {
-    if (row < 0)
-        return -1;
+bool CopyEntryToClipboard(EntryId entry) {
     const std::vector<HistoryItem>& source = EntriesInView();
-    if (static_cast<size_t>(row) >= source.size())
-        return -1;
+    const int index = FindEntry(source, entry);
+    if (index < 0)
+        return false;
     // Only a write that really happened may swallow the next clipboard update; otherwise
     // the user's next copy would be lost.
     const bool sealedSource = AppData().tabs[TabInView(AppView())].tempUnlocked;
-    if (!WriteClipboardText(ToClipboardLineEnds(source[row].text), sealedSource)) {
+    if (!WriteClipboardText(ToClipboardLineEnds(source[static_cast<size_t>(index)].text), sealedSource)) {
         // The clipboard still holds whatever was there before (a password, perhaps): nothing
         // may be pasted now, and the entry was not used.
         MessageBeep(MB_ICONWARNING);
-        return -1;
+        return false;
     }
     NoteSelfCopy();
 
-    int r = row;
     if (AppView().historyShown) {
-        r = PromoteEntry(AppData().tabs[kHistoryTab].items, row, AppData().MoveToTopOnCopy);
+        PromoteEntry(AppData().tabs[kHistoryTab].items, index, AppData().MoveToTopOnCopy);
         SaveSlot(kHistoryTab);
     }
     RefillList();
-    if (r < ListRowCount(ListWindow()))
-        SelectListRow(ListWindow(), r);
-    return r;
+    SelectListRow(ListWindow(), ItemListRowOf(entry));
+    return true;
 }
 
 void PasteToPreviousWindow(int row) {

@@ -5,6 +5,8 @@
 #include "core/Text.h"
 #include "ui/Ids.h"
 
+#include "core/Types.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -40,15 +42,16 @@ bool OwnDialogOpen(HWND mainWindow);
 // The window belongs to a process other than this one. Safe on any thread.
 bool BelongsToOtherProcess(HWND window);
 
-// Choosing a row of a template or history list: copy it, then paste or hide.
-void ChooseEntry(int row);
+// Choosing an entry of a template or history list: copy it, then paste or hide.
+void ChooseEntry(EntryId entry);
 
-// Writes the row's text to the clipboard, promotes a history entry, refills and selects.
-// Returns the entry's row afterwards, or -1 when nothing went onto the clipboard (another
-// program holds it, or the entry has no text): then it only beeps and changes nothing.
-int CopyEntryToClipboard(int row);
+// Writes the entry's text to the clipboard, promotes a history entry, refills and selects it.
+// False when nothing went onto the clipboard (another program holds it, or the entry has no
+// text): then it only beeps and changes nothing.
+bool CopyEntryToClipboard(EntryId entry);
 
-// Brings the remembered window to the front and sends it Ctrl+V (WM_APP_PASTE).
+// Brings the remembered window to the front and sends it Ctrl+V (WM_APP_PASTE); with "stay
+// visible" the window comes back with `row` selected (-1: none).
 void PasteToPreviousWindow(int row);
 
 void SendPasteKeys();

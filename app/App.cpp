@@ -2,6 +2,7 @@
 
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/FilterBox.h"
 #include "ui/ItemList.h"
 #include "ui/WinHandles.h"
 
@@ -59,6 +60,7 @@ void ReplaceListFont(HFONT font) {
     for (HWND window : {g_list, TabStripWindow(), w.memoPad})
         if (window)
             SendMessageW(window, WM_SETFONT, wParam, TRUE);
+    SetFilterBoxFont(font);
     if (w.memoPad)
         InvalidateRect(w.memoPad, nullptr, TRUE);
     for (HWND window : {w.panelLabel, w.password, w.unlockForRun, w.unlockForGood, w.confirmLabel, w.passwordConfirm,

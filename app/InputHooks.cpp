@@ -12,9 +12,6 @@ namespace {
 // Set before the thread starts and never changed while it runs.
 struct HookWindows {
     HWND main = nullptr;
-    HWND memoPad = nullptr;
-    HWND tabStrip = nullptr;
-    DWORD uiThread = 0;
 };
 HookWindows g_hookWindows;
 
@@ -28,13 +25,6 @@ bool g_installed = false;
 
 bool MainWindowVisible() {
     return IsWindowVisible(g_hookWindows.main) != FALSE;
-}
-
-// The focus of the main window's thread, as that thread sees it.
-HWND UiFocus() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(g_hookWindows.uiThread, &info) ? info.hwndFocus : nullptr;
 }
 
 void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -71,13 +61,9 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     const HookKey kind = ClassifyHookKey(key, command);
     switch (kind) {
     case HookKey::Escape:
-        if (g_hookWindows.memoPad && UiFocus() == g_hookWindows.memoPad) {
-            Post(WM_APP_MEMO_ESCAPE);
-            return 1;
-        }
         if (OwnDialogOpen(g_hookWindows.main) || OwnPopupMenuOpen())
             break; // the dialog or the menu closes itself on Esc
-        Post(WM_APP_HIDE);
+        Post(WM_APP_ESCAPE); // the main window knows where the focus is and what Esc undoes there
         return 1;
     case HookKey::PostCommand:
     case HookKey::TabKey:
@@ -111,10 +97,10 @@ DWORD WINAPI HookThread(void*) {
 
 } // namespace
 
-bool StartInputHooks(HWND mainWindow, HWND memoPad, HWND tabStrip) {
+bool StartInputHooks(HWND mainWindow) {
     if (g_thread)
         return g_installed;
-    g_hookWindows = {mainWindow, memoPad, tabStrip, GetCurrentThreadId()};
+    g_hookWindows = {mainWindow};
     g_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!g_ready)
         return false;

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 // Starts the thread and installs both hooks on it; false when that failed.
-bool StartInputHooks(HWND mainWindow, HWND memoPad, HWND tabStrip);
+bool StartInputHooks(HWND mainWindow);
 // Removes the hooks and ends the thread.
 void StopInputHooks();
 

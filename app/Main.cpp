@@ -9,6 +9,8 @@
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/FilterBox.h"
+#include "ui/ListActions.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -73,17 +75,29 @@ private:
     bool started_ = false;
 };
 
-// Left and Right switch tabs anywhere in the window except inside the memo pad.
+// Left and Right switch tabs anywhere in the window except inside the memo pad and the filter
+// box, where they move the caret.
 bool SwitchTabsByArrow(const MSG& message) {
     if (message.message != WM_KEYDOWN || (message.wParam != VK_LEFT && message.wParam != VK_RIGHT))
         return false;
     HWND memoPad = ViewWindows().memoPad;
-    if (memoPad && GetFocus() == memoPad)
+    if ((memoPad && GetFocus() == memoPad) || FilterBoxHasFocus())
         return false;
     const int current = AppView().currentTab;
     const int t = message.wParam == VK_LEFT ? (current <= 0 ? kTabCount - 1 : current - 1)
                                             : (current >= kTabCount - 1 ? 0 : current + 1);
     SwitchToTab(t);
+    return true;
+}
+
+// Ctrl+F anywhere in the tool window opens the filter line (where the tab has a list of
+// entries).
+bool OpenFilterByKey(HWND active, const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != 'F' || active != MainWindowHandle())
+        return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0)
+        return false;
+    OpenFilter();
     return true;
 }
 
@@ -102,6 +116,8 @@ int RunMessageLoop() {
         if (SwitchTabsByArrow(message))
             continue;
         HWND active = GetActiveWindow();
+        if (OpenFilterByKey(active, message))
+            continue;
         if (active && ForDialogManager(active, message) && IsDialogMessageW(active, &message))
             continue;
         TranslateMessage(&message);
@@ -152,7 +168,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
         AddTrayIcon(window);
         // Without them the hotkey and the tray icon still work.
-        StartInputHooks(window, ViewWindows().memoPad, TabStripWindow());
+        StartInputHooks(window);
         ShowWindow(window, SW_HIDE);
         UpdateWindow(window);
         exitCode = RunMessageLoop();

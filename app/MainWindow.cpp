@@ -16,6 +16,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "tabs/TabsHost.h"
+#include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
 #include "ui/ListActions.h"
@@ -95,7 +96,14 @@ void HandOverToTheParts(HWND window, HWND list) {
         FocusTabView(FocusCause::Show);
     };
     host.font = ListFont;
+    host.layout = [window] { LayoutMainWindow(window); };
     InitListActions(host);
+
+    FilterBoxHost filter;
+    filter.changed = OnFilterChanged;
+    filter.enter = ChooseFirstMatch;
+    filter.down = EnterListFromFilter;
+    CreateFilterBox(window, ListFont(), filter);
 }
 
 // ---- the scale of the window's monitor ------------------------------------------------------
@@ -529,12 +537,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_SHOW:
         OnEdgeShow(window, reinterpret_cast<HWND>(wParam));
         return 0;
-    case WM_APP_MEMO_ESCAPE:
-        if (GetFocus() == ViewWindows().memoPad && TabStripWindow())
-            SetFocus(TabStripWindow());
+    case WM_APP_ESCAPE:
+        OnEscape(window);
         return 0;
     case WM_APP_PASTE:
-        PasteToPreviousWindow(static_cast<int>(wParam));
+        PasteToPreviousWindow(static_cast<int>(static_cast<INT_PTR>(wParam)));
         return 0;
     case WM_APP_HIDE:
         if (IsWindowVisible(window))

@@ -4,6 +4,7 @@
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
@@ -225,8 +226,15 @@ void LayoutMainWindow(HWND mainWindow) {
         LayoutTabStrip(width, stripHeight);
     }
 
+    // The filter line, while open, sits over the list.
+    int contentTop = top + stripHeight;
+    if (FilterBoxOpen()) {
+        const int filterHeight = FilterBarHeight();
+        PlaceFilterBar(0, contentTop, width, filterHeight);
+        contentTop += filterHeight;
+    }
+
     // The list and the memo pad share the content area; which of them shows is ShowTab's to say.
-    const int contentTop = top + stripHeight;
     const int contentHeight = height > contentTop ? height - contentTop : 0;
     for (HWND content : {ListWindow(), ViewWindows().memoPad})
         if (content)

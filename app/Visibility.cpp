@@ -4,8 +4,10 @@
 #include "app/App.h"
 #include "app/WindowSettings.h"
 #include "tabs/TabLock.h"
+#include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/ItemList.h"
+#include "ui/ListActions.h"
 #include "ui/WindowPlacement.h"
 
 #include <cwchar>
@@ -80,6 +82,18 @@ bool BringOwnDialogForward(HWND window) {
     return true;
 }
 
+void OnEscape(HWND window) {
+    HWND memoPad = ViewWindows().memoPad;
+    if (memoPad && GetFocus() == memoPad && TabStripWindow()) {
+        SetFocus(TabStripWindow());
+        return;
+    }
+    if (OnFilterEscape())
+        return;
+    if (IsWindowVisible(window))
+        HideMainWindow();
+}
+
 void OnHotkey(HWND window) {
     if (BringOwnDialogForward(window))
         return;
@@ -135,6 +149,10 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
 // Every show starts at the top. The focus follows the activation (WM_ACTIVATE), which a
 // window shown without taking the foreground does not get.
 void OnShowWindow(BOOL shown) {
+    if (!shown) {
+        CloseFilter(); // whichever way the window goes out of sight
+        return;
+    }
     HWND list = ListWindow();
     // The window itself is not visible yet: the list's own style tells whether it is in view.
     const bool listInView = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -22,8 +22,13 @@ void ShowToolWindow();
 // view); false when none is open.
 bool BringOwnDialogForward(HWND window);
 
+// Esc in the tool window: out of the memo pad onto the tab strip; else the filter is cleared or
+// closed; else the window hides.
+void OnEscape(HWND window);
+
 void OnHotkey(HWND window);
 void OnEdgeShow(HWND window, HWND foreground);
 LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam);
+// Shown: the first row selected. Hidden: the filter closed.
 void OnShowWindow(BOOL shown);
 void OnTrayClick(HWND window);

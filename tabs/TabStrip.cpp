@@ -6,6 +6,7 @@
 #include "tabs/TabSettingsDialog.h"
 #include "tabs/TabView.h"
 #include "tabs/TabsHost.h"
+#include "ui/ListActions.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
@@ -224,6 +225,8 @@ void SelectTabInStrip(int t) {
 void SwitchToTab(int t) {
     if (t < 0 || t >= kTabCount)
         return;
+    if (t != View().currentTab)
+        CloseFilter(); // a filter belongs to the list it was typed over
     View().currentTab = t;
     SelectTabInStrip(t);
     EnableWindow(ViewWindows().memoPad, FALSE); // keeps the edit box from taking the key meanwhile

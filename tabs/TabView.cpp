@@ -8,6 +8,7 @@
 #include "tabs/TabsHost.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
+#include "ui/ListActions.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
@@ -431,6 +432,9 @@ void FocusTabView(FocusCause cause) {
 
 void ShowTab(int t) {
     FlushMemoSeal(); // a pending seal belongs to the tab that was on screen
+    // A tab without a list of entries in memory has no filter.
+    if (!FilterAllowed(t))
+        CloseFilter();
     const bool memoPadTab =
         Host().list && g_controls.memoPad && t >= 0 && t < kTabCount && State().tabs[t].type == TabType::MemoPad;
     if (memoPadTab)

@@ -139,9 +139,9 @@ TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
     AppData().tabs[0].items = {entry};
     ASSERT_TRUE(OpenClipboard(other)); // another program holds the clipboard
     AppData().AutoPaste = true;
-    ChooseEntry(0);
+    ChooseEntry(entry.id);
     AppData().AutoPaste = false;
-    ChooseEntry(0);
+    ChooseEntry(entry.id);
     CloseClipboard();
     EXPECT_FALSE(SelfCopyPending()) << "a failed write must not hide the user's next copy";
     MSG posted;
@@ -150,7 +150,7 @@ TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
     EXPECT_FALSE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the window stays as it was";
     EXPECT_FALSE(AppData().tabs[0].items[0].used);
 
-    CopyEntryToClipboard(0);
+    EXPECT_TRUE(CopyEntryToClipboard(entry.id));
     EXPECT_TRUE(SelfCopyPending());
     ASSERT_TRUE(OpenClipboard(other));
     const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));

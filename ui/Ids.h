@@ -32,6 +32,9 @@ enum : int {
     CTL_PASSWORD_CONFIRM = 8004,
     CTL_SEAL = 8005,
     CTL_CANCEL_SEAL = 8006,
+    CTL_FILTER_BAR = 1010,   // the filter line: its box and the count of matches
+    CTL_FILTER = 1011,       // the filter's edit box
+    CTL_FILTER_COUNT = 1012, // "12 件"
 };
 
 // Items of the pop-up menus, which return them (TPM_RETURNCMD) and never send them.
@@ -62,13 +65,13 @@ inline constexpr UINT kTrayIconId = 1;
 // Private messages of the main window.
 inline constexpr UINT WM_APP_TRAY = WM_APP + 1;             // notification-area icon; lParam = mouse message
 inline constexpr UINT WM_APP_SHOW = WM_APP + 2;             // edge click; wParam = the window in front then
-inline constexpr UINT WM_APP_PASTE = WM_APP + 3;            // paste; wParam = row of the chosen entry
+inline constexpr UINT WM_APP_PASTE = WM_APP + 3;            // paste; wParam = row of the chosen entry, or -1
 inline constexpr UINT WM_APP_HIDE = WM_APP + 5;             // save the rectangle and hide (Esc, outside click)
 inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6;          // F7 or F8; wParam = the virtual key
 inline constexpr UINT WM_APP_SAVE_FAILED = WM_APP + 7;      // a file could not be written; wParam = save target
 inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was changed elsewhere; wParam = tab
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
-inline constexpr UINT WM_APP_MEMO_ESCAPE = WM_APP + 10;     // Esc in the memo pad: the focus goes to the strip
+inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -98,6 +101,9 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                CTL_PASSWORD_CONFIRM,
                                CTL_SEAL,
                                CTL_CANCEL_SEAL,
+                               CTL_FILTER_BAR,
+                               CTL_FILTER,
+                               CTL_FILTER_COUNT,
                                TRAY_SHOW,
                                TRAY_EXIT,
                                TRAY_SETTINGS,
@@ -124,7 +130,7 @@ static_assert(AllDifferent(), "two identifiers of the tool window share a value"
 
 constexpr UINT kMessages[] = {WM_APP_TRAY,        WM_APP_SHOW,         WM_APP_PASTE,         WM_APP_HIDE,
                               WM_APP_TAB_KEY,     WM_APP_SAVE_FAILED,  WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
-                              WM_APP_MEMO_ESCAPE, WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
+                              WM_APP_ESCAPE, WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
 
 constexpr bool MessagesDifferent() {
     const int n = static_cast<int>(sizeof(kMessages) / sizeof(kMessages[0]));

@@ -2,6 +2,7 @@
 // hover highlight and the grey line under the column header.
 #include "ui/ItemList.h"
 
+#include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ListActions.h"
 #include "ui/WinHandles.h"
@@ -15,10 +16,15 @@ ListInteraction g_listInteraction;
 
 namespace {
 
-// What the rows show: the entries given to the last refill and whether they were the history.
+// What the rows show: the entries given to the last refill, whether they were the history, and
+// the filter over them.
 struct ListBinding {
     const std::vector<HistoryItem>* items = nullptr;
     bool history = false;
+    int historyLimit = -1;
+    FilterQuery query;
+    FilterIndex folded; // of *items, made when a filter first needs it
+    ListRows rows;
 };
 
 ListBinding g_binding;
@@ -235,6 +241,40 @@ void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
+// Sets the list's rows from the binding: the entries and the filter.
+void ShowRows(HWND list) {
+    ListBinding& b = g_binding;
+    if (!b.items) {
+        b.rows = ListRows{};
+    } else {
+        if (!b.query.Empty() && !b.folded.Built())
+            b.folded.Build(*b.items);
+        b.rows = RowsToShow(*b.items, b.history, b.historyLimit, b.query, b.folded);
+    }
+    // Everything happens with redrawing off so that the scroll bars are worked out once, when
+    // it comes back on: Wine draws a scroll bar synchronously at every update, which would cost
+    // more than the rows themselves.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    // Deleting every row first also drops the selection, the focus mark and the scroll position.
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    const int rows = b.rows.Count();
+    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
+    const int dpi = LayoutDpi();
+    const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows), dpi);
+    SetColumnWidths(list, predicted);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+
+    // Column 1 follows the client width that the scroll bar leaves; the guess above is only
+    // corrected when it missed.
+    RECT client{};
+    GetClientRect(list, &client);
+    const int actual = SecondColumnWidth(client.right - client.left, dpi);
+    if (actual != predicted)
+        SetColumnWidths(list, actual);
+    InvalidateRect(list, nullptr, TRUE);
+    ShowFilterMatchCount(rows, b.rows.Filtered());
+}
+
 } // namespace
 
 HWND CreateItemList(HWND parent, HFONT font) {
@@ -262,29 +302,37 @@ HWND CreateItemList(HWND parent, HFONT font) {
 void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history, int historyLimit) {
     if (!list)
         return;
-    // Everything happens with redrawing off so that the scroll bars are worked out once, when
-    // it comes back on: Wine draws a scroll bar synchronously at every update, which would cost
-    // more than the rows themselves.
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    // Deleting every row first also drops the selection, the focus mark and the scroll position.
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    g_binding.items = &items;
-    g_binding.history = history;
-    const int rows = ItemListRowCount(items, history, historyLimit);
-    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
-    const int dpi = LayoutDpi();
-    const int predicted = SecondColumnWidth(ClientWidthAfterRefill(list, rows), dpi);
-    SetColumnWidths(list, predicted);
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ListBinding& b = g_binding;
+    b.items = &items;
+    b.history = history;
+    b.historyLimit = historyLimit;
+    b.folded.Clear(); // the entries may have changed since they were folded
+    ShowRows(list);
+}
 
-    // Column 1 follows the client width that the scroll bar leaves; the guess above is only
-    // corrected when it missed.
-    RECT client{};
-    GetClientRect(list, &client);
-    const int actual = SecondColumnWidth(client.right - client.left, dpi);
-    if (actual != predicted)
-        SetColumnWidths(list, actual);
-    InvalidateRect(list, nullptr, TRUE);
+void SetItemListFilter(HWND list, std::wstring_view filter) {
+    g_binding.query = FilterQuery(filter);
+    if (g_binding.query.Empty())
+        g_binding.folded.Clear(); // memory back as soon as no filter needs it
+    if (list)
+        ShowRows(list);
+}
+
+bool ItemListFiltered() {
+    return g_binding.rows.Filtered();
+}
+
+EntryId ItemListEntryAt(int row) {
+    const std::vector<HistoryItem>* items = g_binding.items;
+    const int index = g_binding.rows.IndexAt(row);
+    if (!items || index < 0 || static_cast<size_t>(index) >= items->size())
+        return kNoEntry;
+    return (*items)[static_cast<size_t>(index)].id;
+}
+
+int ItemListRowOf(EntryId id) {
+    const std::vector<HistoryItem>* items = g_binding.items;
+    return items && id != kNoEntry ? g_binding.rows.RowOf(FindEntry(*items, id)) : -1;
 }
 
 void ClearItemList(HWND list) {
@@ -304,9 +352,10 @@ LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info) {
     // The entries may have changed since the last refill (a row deleted, the history cut):
     // a row past their end stays empty until the next refill.
     const std::vector<HistoryItem>* items = g_binding.items;
-    if (!items || cell.iItem < 0 || static_cast<size_t>(cell.iItem) >= items->size())
+    const int index = g_binding.rows.IndexAt(cell.iItem);
+    if (!items || index < 0 || static_cast<size_t>(index) >= items->size())
         return 0;
-    const HistoryItem& item = (*items)[static_cast<size_t>(cell.iItem)];
+    const HistoryItem& item = (*items)[static_cast<size_t>(index)];
     if (cell.iSubItem == 0)
         CopyCellText(FirstColumnText(item, cell.iItem, g_binding.history), cell.pszText, cell.cchTextMax);
     else if (cell.iSubItem == 1)
@@ -319,8 +368,7 @@ LRESULT OnItemListFindItem(NMLVFINDITEMW* find) {
     const LVFINDINFOW& what = find->lvfi;
     if (!items || !(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz)
         return -1; // only texts are looked for: an entry has no other key
-    const int rows = ListRowCount(find->hdr.hwndFrom);
-    return FindRowByTypedText(*items, rows, find->iStart, what.psz, (what.flags & LVFI_PARTIAL) != 0,
+    return FindRowByTypedText(*items, g_binding.rows, find->iStart, what.psz, (what.flags & LVFI_PARTIAL) != 0,
                               (what.flags & LVFI_WRAP) != 0);
 }
 

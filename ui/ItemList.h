@@ -3,6 +3,7 @@
 // number of entries. What each cell shows is decided by the plain functions below.
 #pragma once
 
+#include "core/Filter.h"
 #include "core/Types.h"
 
 #include <windows.h>
@@ -37,10 +38,27 @@ extern ListInteraction g_listInteraction;
 HWND CreateItemList(HWND parent, HFONT font);
 
 // Shows `items` in the list: the history (at most historyLimit rows when that is 0 or more),
-// or one row per entry of another tab. `items` must be one of the tab slots' vectors: the
-// list reads it whenever it paints. No row is selected afterwards.
+// or one row per entry of another tab; with a filter set, the entries that match it. `items`
+// must be one of the tab slots' vectors: the list reads it whenever it paints. No row is
+// selected afterwards.
 void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history, int historyLimit);
-// Deletes every row and forgets the entries (the password panel shows instead).
+
+// Narrows the rows to the entries whose label or text holds every word of `filter` (see
+// core/Filter.h), searching every entry held, the history beyond HistoryLimit included; a
+// filter without words shows the rows as FillItemList does. The folded copies of the entries
+// are made at the first word and kept until the entries are shown anew. No row is selected
+// afterwards.
+void SetItemListFilter(HWND list, std::wstring_view filter);
+// True while a filter with words narrows the rows.
+bool ItemListFiltered();
+
+// The entry shown on `row`, kNoEntry when none is.
+EntryId ItemListEntryAt(int row);
+// The row showing the entry, -1 when none does (filtered out, beyond HistoryLimit, gone).
+int ItemListRowOf(EntryId id);
+
+// Deletes every row and forgets the entries and the filter (the password panel or the memo pad
+// shows instead).
 void ClearItemList(HWND list);
 
 // Answers LVN_GETDISPINFOW from the list (the main window forwards it); returns 0.
@@ -76,20 +94,23 @@ inline std::wstring ItemDisplayText(const HistoryItem& item) {
     return std::wstring(ItemDisplayTextView(item));
 }
 
-// Type-ahead: the first of the first `rows` entries, from `start` on and, with `wrap`, round
-// again from the top, whose shown text starts with `typed` (is `typed`, unless `partial`),
-// letter case ignored; -1 when none does.
-inline int FindRowByTypedText(const std::vector<HistoryItem>& items, int rows, int start, std::wstring_view typed,
-                              bool partial, bool wrap) {
-    rows = std::min(rows, static_cast<int>(std::min(items.size(), static_cast<size_t>(INT_MAX))));
-    if (typed.empty() || typed.size() > static_cast<size_t>(INT_MAX) || rows <= 0)
+// Type-ahead: the first of the `rows`, from `start` on and, with `wrap`, round again from the
+// top, whose shown text starts with `typed` (is `typed`, unless `partial`), letter case
+// ignored; -1 when none does.
+inline int FindRowByTypedText(const std::vector<HistoryItem>& items, const ListRows& rows, int start,
+                              std::wstring_view typed, bool partial, bool wrap) {
+    const int count = rows.Count();
+    if (typed.empty() || typed.size() > static_cast<size_t>(INT_MAX) || count <= 0)
         return -1;
-    if (start < 0 || start >= rows)
+    if (start < 0 || start >= count)
         start = 0;
-    const int tries = wrap ? rows : rows - start;
+    const int tries = wrap ? count : count - start;
     for (int k = 0; k < tries; ++k) {
-        const int row = (start + k) % rows;
-        std::wstring_view shown = ItemDisplayTextView(items[static_cast<size_t>(row)]);
+        const int row = (start + k) % count;
+        const int index = rows.IndexAt(row);
+        if (index < 0 || static_cast<size_t>(index) >= items.size())
+            continue;
+        std::wstring_view shown = ItemDisplayTextView(items[static_cast<size_t>(index)]);
         if (partial)
             shown = shown.substr(0, typed.size());
         if (shown.size() == typed.size() &&
@@ -112,18 +133,6 @@ inline const wchar_t* HistoryStateMark(const HistoryItem& item) {
 // Column 0: the state mark on the history, the row number from 1 on the other tabs.
 inline std::wstring FirstColumnText(const HistoryItem& item, int row, bool history) {
     return history ? std::wstring(HistoryStateMark(item)) : std::to_wstring(row + 1);
-}
-
-// Rows the list shows for `items`. The history honours a HistoryLimit of 0 or more; the other
-// entries stay in the history. A sealed tab without entries holds only the placeholder, which
-// never shares a list with real entries and is never shown.
-inline int ItemListRowCount(const std::vector<HistoryItem>& items, bool history, int historyLimit) {
-    if (items.size() == 1 && items.front().text == kEmptyEncryptedTab)
-        return 0;
-    size_t rows = items.size();
-    if (history && historyLimit >= 0)
-        rows = std::min(rows, static_cast<size_t>(historyLimit));
-    return static_cast<int>(std::min(rows, static_cast<size_t>(INT_MAX)));
 }
 
 // Column 0's width at the screen's dots per inch.

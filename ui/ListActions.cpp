@@ -3,6 +3,7 @@
 #include "core/EntryEdits.h"
 #include "storage/SlotFile.h"
 #include "storage/TextFile.h"
+#include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ItemEditDialog.h"
 #include "ui/ItemList.h"
@@ -53,21 +54,27 @@ bool ValidRow(const std::vector<HistoryItem>& items, int row) {
     return row >= 0 && static_cast<size_t>(row) < items.size();
 }
 
-// Rows and entries: what outlives a nested message loop (a menu, a dialog, a question) or the
-// time between two key presses is the entry's id; its row is looked up again when it acts.
+// Rows and entries: a row shows the entry the list says (a filter leaves out entries, so row
+// and place differ); what outlives a nested message loop (a menu, a dialog, a question) or the
+// time between two key presses is the entry's id, its row looked up again when it acts.
 EntryId EntryAtRow(int row) {
-    const std::vector<HistoryItem>& items = InView();
-    return ValidRow(items, row) ? items[static_cast<size_t>(row)].id : kNoEntry;
+    return ItemListEntryAt(row);
 }
 
 int RowOfEntry(EntryId id) {
-    return FindEntry(InView(), id);
+    return ItemListRowOf(id);
 }
 
 // Selects and shows `row`, or the last row when it lies beyond the end.
-void SelectNearRow(HWND list, int row) {
+void SelectNearRow(HWND list, int row, bool show = true) {
     const int rows = ListRowCount(list);
-    SelectListRow(list, row < rows ? row : rows - 1);
+    SelectListRow(list, row < rows ? row : rows - 1, show);
+}
+
+// Selects the entry's row; an entry no row shows (beyond HistoryLimit) selects the last row.
+void SelectEntry(HWND list, EntryId id, bool show = true) {
+    const int row = RowOfEntry(id);
+    SelectNearRow(list, row >= 0 ? row : ListRowCount(list), show);
 }
 
 int HitRow(HWND list, POINT clientPoint) {
@@ -78,32 +85,40 @@ int HitRow(HWND list, POINT clientPoint) {
 
 // ---- Entry operations ------------------------------------------------------------------------
 
-bool DeleteHistoryEntry(HWND list, int row) {
-    if (!RemoveItem(History(), row, true))
+bool DeleteHistoryEntry(HWND list, EntryId id) {
+    const int row = RowOfEntry(id);
+    if (!RemoveItem(History(), FindEntry(History(), id), true))
         return false;
-    SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    // With more entries than HistoryLimit shows, the next one moves up into the last row.
-    const int rows = ItemListRowCount(History(), true, State().HistoryLimit);
-    if (ListRowCount(list) != rows)
-        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
-    InvalidateRect(list, nullptr, TRUE);
+    if (ItemListFiltered() || row < 0) {
+        Refill(list); // the matching entries are looked for again
+    } else {
+        // The rows stay where they are: with more entries than HistoryLimit shows, the next
+        // one moves up into the last row.
+        SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+        const int rows = ItemListRowCount(History(), true, State().HistoryLimit);
+        if (ListRowCount(list) != rows)
+            SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), LVSICF_NOSCROLL);
+        InvalidateRect(list, nullptr, TRUE);
+    }
     g_host.saveTab(kHistoryTab);
     return true;
 }
 
 // The key and the menu delete the selected entry: the one after it takes the selection, so
 // that Delete pressed again goes on down the list.
-void DeleteSelectedHistoryEntry(HWND list, int row) {
-    if (DeleteHistoryEntry(list, row))
+void DeleteSelectedHistoryEntry(HWND list, EntryId id) {
+    const int row = RowOfEntry(id);
+    if (DeleteHistoryEntry(list, id) && row >= 0)
         SelectListRow(list, std::min(row, ListRowCount(list) - 1), false);
 }
 
-void ToggleLockAndShow(HWND list, int row) {
-    if (!ValidRow(History(), row))
+void ToggleLockAndShow(HWND list, EntryId id) {
+    const int index = FindEntry(History(), id);
+    if (index < 0)
         return;
-    const int r = ToggleEntryLock(History(), row);
+    ToggleEntryLock(History(), index);
     Refill(list);
-    SelectNearRow(list, r);
+    SelectEntry(list, id);
     g_host.saveTab(kHistoryTab);
 }
 
@@ -173,19 +188,20 @@ void DeleteTemplateEntry(HWND list, EntryId id, bool fromMenu) {
     std::vector<HistoryItem>& items = State().tabs[t].items;
     if (FindEntry(items, id) < 0)
         return;
+    const int shownRow = RowOfEntry(id);
     const bool confirmed =
         fromMenu ? MessageBoxW(list, L"この定型文を削除します。よろしいですか？", L"定型文の削除確認",
                                MB_YESNO | MB_ICONWARNING) == IDYES
                  : MessageBoxW(list, L"選択した定型文を削除しますか？", L"確認", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
-    const int row = FindEntry(items, id);
-    if (confirmed && row >= 0) {
-        RemoveItem(items, row, false);
+    const int index = FindEntry(items, id);
+    if (confirmed && index >= 0) {
+        RemoveItem(items, index, false);
         SaveTabItems();
         if (fromMenu)
             Refill(list);
         else
             g_host.showTab(View().currentTab);
-        SelectNearRow(list, row);
+        SelectNearRow(list, std::max(shownRow, 0));
     }
     SetFocus(list);
 }
@@ -249,10 +265,12 @@ bool HistoryKey(HWND list, WPARAM key, int row, bool ctrl) {
     if (row < 0)
         return false;
     if (ctrl && key == 'L') {
-        ToggleLockAndShow(list, row);
+        ToggleLockAndShow(list, EntryAtRow(row));
         return true;
     }
     if (ctrl && (key == VK_UP || key == VK_DOWN)) {
+        if (ItemListFiltered())
+            return true; // an order among the matching rows means nothing
         const int target = key == VK_UP ? row - 1 : row + 1;
         if (!ValidRow(History(), target))
             return false;
@@ -260,7 +278,7 @@ bool HistoryKey(HWND list, WPARAM key, int row, bool ctrl) {
         return true;
     }
     if (key == VK_DELETE) {
-        DeleteSelectedHistoryEntry(list, row);
+        DeleteSelectedHistoryEntry(list, EntryAtRow(row));
         return true;
     }
     if (ctrl && key == 'E') {
@@ -275,12 +293,14 @@ bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
     if (t < 0)
         return false;
     if (ctrl && key == 'N') {
-        NewTemplateEntry(list, row >= 0 ? row : 0, false);
+        NewTemplateEntry(list, std::max(FindEntry(State().tabs[t].items, EntryAtRow(row)), 0), false);
         return true;
     }
     if (row < 0)
         return false;
     if (ctrl && (key == VK_UP || key == VK_DOWN)) {
+        if (ItemListFiltered())
+            return true; // an order among the matching rows means nothing
         const int target = key == VK_UP ? row - 1 : row + 1;
         if (!ValidRow(State().tabs[t].items, target))
             return false;
@@ -300,7 +320,7 @@ bool TemplateKey(HWND list, WPARAM key, int row, bool ctrl) {
 
 // ---- Context menu ------------------------------------------------------------------------------
 
-UniqueMenu BuildContextMenu(int row) {
+UniqueMenu BuildContextMenu(EntryId entry) {
     UniqueMenu menu(CreatePopupMenu());
     HMENU m = menu.get();
     if (State().tabs[TabInView(View())].encrypted) {
@@ -308,8 +328,9 @@ UniqueMenu BuildContextMenu(int row) {
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
     if (View().historyShown) {
-        const bool valid = ValidRow(History(), row);
-        const bool locked = valid && History()[static_cast<size_t>(row)].locked;
+        const int index = FindEntry(History(), entry);
+        const bool valid = index >= 0;
+        const bool locked = valid && History()[static_cast<size_t>(index)].locked;
         AppendMenuW(m, MF_STRING, LIST_COPY, L"コピー");
         AppendMenuW(m, MF_STRING, LIST_LOCK, locked ? L"ロック解除" : L"ロック");
         if (valid)
@@ -321,7 +342,7 @@ UniqueMenu BuildContextMenu(int row) {
     const TabSlot& slot = State().tabs[CurrentTemplateTab()];
     AppendMenuW(m, MF_STRING, LIST_NEW, L"新規登録");
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    if (ValidRow(slot.items, row)) {
+    if (FindEntry(slot.items, entry) >= 0) {
         AppendMenuW(m, MF_STRING, LIST_COPY, L"コピー");
         AppendMenuW(m, MF_STRING, LIST_EDIT, L"編集");
         AppendMenuW(m, MF_STRING, LIST_DELETE, L"削除");
@@ -337,26 +358,26 @@ UniqueMenu BuildContextMenu(int row) {
 // The command acts on the entry the menu was opened for, wherever it is now.
 void RunMenuCommand(HWND list, UINT id, EntryId entry) {
     const bool history = View().historyShown;
-    const int row = RowOfEntry(entry);
+    const bool there = FindEntry(InView(), entry) >= 0;
     switch (id) {
     case CMD_UNLOCK_TAB:
         OnListUnlockCommand();
         break;
     case LIST_COPY:
-        if (row >= 0)
-            g_host.copyEntry(row);
+        if (there)
+            g_host.copyEntry(entry);
         break;
     case LIST_LOCK:
         if (history)
-            ToggleLockAndShow(list, row);
+            ToggleLockAndShow(list, entry);
         break;
     case LIST_EDIT:
-        if (row >= 0)
+        if (there)
             EditAndSave(list, list, entry, true);
         break;
     case LIST_DELETE:
         if (history) {
-            DeleteSelectedHistoryEntry(list, row);
+            DeleteSelectedHistoryEntry(list, entry);
             SetFocus(list);
         } else {
             DeleteTemplateEntry(list, entry, true);
@@ -426,7 +447,7 @@ void ChooseRow(int row) {
         }
         return;
     }
-    g_host.chooseEntry(row);
+    g_host.chooseEntry(EntryAtRow(row));
 }
 
 int RowUnderPointer(HWND list) {
@@ -438,6 +459,8 @@ int RowUnderPointer(HWND list) {
 }
 
 void BeginRowDrag(HWND list, int row) {
+    if (ItemListFiltered() || row < 0)
+        return; // an order among the matching rows means nothing
     g_listInteraction.dragActive = true;
     g_listInteraction.dragSource = EntryAtRow(row);
     g_listInteraction.markRow = -1;
@@ -457,6 +480,11 @@ bool OnListKeyDown(HWND list, WPARAM key) {
     }
     if (!IsModifierKey(static_cast<UINT>(key))) {
         ResetTypedNumber();
+        // Up on the first row goes back to the filter line.
+        if (key == VK_UP && !ctrl && row <= 0 && FilterBoxOpen()) {
+            FocusFilterBox();
+            return true;
+        }
         // Plain Left and Right are taken by the message loop (with wrap-around); Alt+Left and
         // Alt+Right arrive here and stop at the ends.
         if (key == VK_LEFT && View().currentTab > 0) {
@@ -473,16 +501,88 @@ bool OnListKeyDown(HWND list, WPARAM key) {
     return View().historyShown ? HistoryKey(list, key, row, ctrl) : TemplateKey(list, key, row, ctrl);
 }
 
-bool OnListKeyUp(HWND list, WPARAM key) {
+bool OnListKeyUp(HWND, WPARAM key) {
     if (key != VK_CONTROL)
         return false;
-    const int pending = RowOfEntry(g_listInteraction.pendingEntry);
+    const EntryId pending = g_listInteraction.pendingEntry;
     ResetTypedNumber();
     // Chosen as Enter chooses, memo lists included: the paste goes to the window that was in
     // front when the tool window came up.
-    if (pending >= 0 && pending < ListRowCount(list))
+    if (RowOfEntry(pending) >= 0)
         g_host.chooseEntry(pending);
     return true;
+}
+
+// ---- The filter line --------------------------------------------------------------------------------
+
+bool FilterAllowed(int tab) {
+    if (tab < 0 || tab >= kTabCount)
+        return false;
+    const TabSlot& slot = State().tabs[tab];
+    return (tab == kHistoryTab || slot.type != TabType::MemoPad) && !ContentUnavailable(slot) &&
+           View().encryptSetupTab != tab;
+}
+
+void OpenFilter() {
+    if (!FilterAllowed(View().currentTab) || !IsWindowVisible(g_host.list))
+        return;
+    const bool wasOpen = FilterBoxOpen();
+    OpenFilterBox(); // the focus in the box, its text selected
+    if (!wasOpen && g_host.layout)
+        g_host.layout();
+}
+
+void CloseFilter() {
+    if (!FilterBoxOpen() && !ItemListFiltered())
+        return;
+    const bool hadFocus = FilterBoxHasFocus();
+    CloseFilterBox(); // the emptied box hands on the change: every row again
+    if (ItemListFiltered())
+        SetItemListFilter(g_host.list, L"");
+    if (g_host.layout)
+        g_host.layout();
+    if (hadFocus && IsWindowVisible(g_host.list))
+        SetFocus(g_host.list);
+}
+
+bool OnFilterEscape() {
+    if (!FilterBoxOpen())
+        return false;
+    if (FilterBoxText().empty()) {
+        const EntryId selected = EntryAtRow(SelectedListRow(g_host.list));
+        CloseFilter();
+        SetFocus(g_host.list);
+        SelectNearRow(g_host.list, std::max(RowOfEntry(selected), 0));
+        return true;
+    }
+    // The entry selected among the matches stays selected among all rows.
+    const EntryId selected = EntryAtRow(SelectedListRow(g_host.list));
+    SetFilterBoxText(L"");
+    const int row = RowOfEntry(selected);
+    if (row >= 0)
+        SelectListRow(g_host.list, row);
+    return true;
+}
+
+void OnFilterChanged(const std::wstring& text) {
+    HWND list = g_host.list;
+    SetItemListFilter(list, text);
+    // The first match is the one Enter chooses; it shows selected while the box has the keys.
+    SelectListRow(list, 0);
+}
+
+void ChooseFirstMatch() {
+    if (ListRowCount(g_host.list) > 0)
+        ChooseRow(0);
+}
+
+void EnterListFromFilter() {
+    HWND list = g_host.list;
+    if (ListRowCount(list) == 0)
+        return;
+    SetFocus(list);
+    if (SelectedListRow(list) < 0)
+        SelectListRow(list, 0);
 }
 
 // ---- Context menu -----------------------------------------------------------------------------------
@@ -507,8 +607,8 @@ bool OnListContextMenu(HWND list, LPARAM screenPoint) {
     if (!View().historyShown && CurrentTemplateTab() < 0)
         return false;
 
-    UniqueMenu menu = BuildContextMenu(row);
     const EntryId entry = EntryAtRow(row);
+    UniqueMenu menu = BuildContextMenu(entry);
     SetForegroundWindow(list);
     const UINT id = TrackOwnPopupMenu(menu.get(), point, list);
     menu.reset();
@@ -586,5 +686,5 @@ void OnListMiddleButton(HWND list, POINT point) {
         return;
     const int row = HitRow(list, point);
     if (row >= 0)
-        DeleteHistoryEntry(list, row);
+        DeleteHistoryEntry(list, EntryAtRow(row));
 }

@@ -20,10 +20,11 @@ struct ListHost {
     std::function<void(int tab)> showTab;     // puts a tab on screen anew
     std::function<void(int tab)> switchToTab; // Alt+Left / Alt+Right
     std::function<bool(int tab)> saveTab;     // writes a tab's file (told when it fails)
-    std::function<void(int row)> chooseEntry; // click, Enter, digits: copy, then paste or hide
-    std::function<int(int row)> copyEntry;    // "コピー": the clipboard only
+    std::function<void(EntryId entry)> chooseEntry; // click, Enter, digits: copy, then paste or hide
+    std::function<bool(EntryId entry)> copyEntry;   // "コピー": the clipboard only
     std::function<void()> showPasswordPanel;  // "パスワードを入力して復号..."
     std::function<HFONT()> font;              // the list font, for the edit dialog
+    std::function<void()> layout;             // the filter line came or went
 };
 
 void InitListActions(const ListHost& host);
@@ -44,6 +45,26 @@ void ChooseRow(int row);
 int RowUnderPointer(HWND list);
 // LVN_BEGINDRAG: the row starts being dragged to a new place.
 void BeginRowDrag(HWND list, int row);
+
+// ---- The filter line -------------------------------------------------------------------------
+
+// True when the tab's entries can be filtered: a list of entries in memory (the history, a
+// template or memo list; not a memo pad, a sealed tab or one whose password is being set).
+bool FilterAllowed(int tab);
+// Ctrl+F: opens the filter line over the list in view, the focus in its box; when it is open
+// already, the box takes the focus with its text selected. Nothing where no filter is allowed.
+void OpenFilter();
+// Closes the filter line: the list shows every row again. Hiding the window and switching tabs
+// do this.
+void CloseFilter();
+// Esc while the filter line is open: a filter is cleared, an empty one closed. False when the
+// line is not open (Esc then goes on to hide the window).
+bool OnFilterEscape();
+// What the filter box hands on: a change of its text, Enter (the first match is chosen as a
+// row is) and Down (the focus goes to the first row).
+void OnFilterChanged(const std::wstring& text);
+void ChooseFirstMatch();
+void EnterListFromFilter();
 
 // ---- The list's own messages; true when consumed ----------------------------------------------
 
