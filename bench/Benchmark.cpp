@@ -2,6 +2,7 @@
 // same run: prints "<case> <ours-ms> <baseline-ms> <ratio>" per case (medians), and exits 1
 // when a case is over its budget.
 #include "core/Capture.h"
+#include "core/Filter.h"
 #include "core/UniqueHandles.h"
 #include "ui/WinHandles.h"
 #include "crypto/CngHandles.h"
@@ -250,6 +251,61 @@ Result RefillCase() {
     return r;
 }
 
+// One keystroke in the filter box over a 10,000-entry history: the words folded, every entry's
+// folded label and text searched, the rows listed; against a plain case-sensitive search of the
+// same texts for the same word. The folded copies are made when the filter first needs them and
+// again when the entries change: "filter-index-10000" times that against copying the texts
+// (folding looks up each character where a copy moves memory in bulk, hence the wider budget),
+// and "filter-memory" compares their size (MB) with the texts' (the budget keeps the program
+// under twice the texts).
+std::vector<Result> FilterCases() {
+    std::mt19937 rng(12);
+    const std::vector<HistoryItem> items = RandomHistory(10000, rng);
+    // A word as a user would type it: three letters out of an entry, found in some of them.
+    const std::wstring& sample = items[5000].text;
+    const std::wstring word = sample.substr(sample.size() / 2, 3);
+    size_t found = 0, plainFound = 0;
+
+    // Both made again into the memory of their last run, as the program makes the copies again
+    // after a capture.
+    FilterIndex index;
+    std::vector<std::wstring> copies(items.size());
+    std::vector<Result> results;
+    results.push_back(Measure(
+        "filter-index-10000", 7, 10.0, [&] { index.Build(items); },
+        [&] {
+            for (size_t i = 0; i < items.size(); ++i) {
+                std::wstring& copy = copies[i];
+                copy.assign(items[i].label);
+                copy += L'\n';
+                copy += items[i].text;
+            }
+        }));
+    index.Build(items);
+    results.push_back(Measure(
+        "filter-10000", 31, 3.0,
+        [&] {
+            const FilterQuery query(word);
+            found = RowsToShow(items, true, 20, query, index).Count();
+        },
+        [&] {
+            std::vector<uint32_t> matches;
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].text.find(word) != std::wstring::npos)
+                    matches.push_back(static_cast<uint32_t>(i));
+            plainFound = matches.size();
+        }));
+    if (found < plainFound || plainFound == 0)
+        std::fprintf(stderr, "filter-10000 found %zu entries, the plain search %zu\n", found, plainFound);
+
+    double textBytes = 0;
+    for (const HistoryItem& item : items)
+        textBytes += static_cast<double>((item.text.capacity() + item.label.capacity()) * sizeof(wchar_t));
+    const double mb = 1024.0 * 1024.0;
+    results.push_back({"filter-memory", static_cast<double>(index.FoldedBytes()) / mb, textBytes / mb, 1.0});
+    return results;
+}
+
 // Starts the copy of nomaclip.exe in folder and waits until its window waits for input.
 PROCESS_INFORMATION StartProgram(const std::wstring& folder) {
     std::wstring command = L"\"" + folder + L"\\nomaclip.exe\"";
@@ -463,10 +519,11 @@ Result PasteInputDelayCase() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // "nomaclip_bench paste-input-delay" runs that case alone (the others depend on each other).
-    const bool pasteOnly = argc > 1 && std::string(argv[1]) == "paste-input-delay";
+    // "nomaclip_bench paste-input-delay" and "nomaclip_bench filter" run those cases alone (the
+    // others depend on each other).
+    const std::string only = argc > 1 ? argv[1] : "";
     std::vector<Result> results;
-    if (!pasteOnly) {
+    if (only.empty()) {
         for (size_t count : {100u, 1000u, 10000u})
             results.push_back(CaptureCase(count));
         results.push_back(LoadCase());
@@ -474,8 +531,12 @@ int main(int argc, char** argv) {
         results.push_back(CopyToFileCase(results[2].ours));
         results.push_back(RefillCase());
     }
-    results.push_back(PasteInputDelayCase());
-    if (!pasteOnly)
+    if (only.empty() || only == "filter")
+        for (const Result& r : FilterCases())
+            results.push_back(r);
+    if (only.empty() || only == "paste-input-delay")
+        results.push_back(PasteInputDelayCase());
+    if (only.empty())
         for (const Result& r : CryptoCases())
             results.push_back(r);
     DeleteFileW(DataFilePath(L"history.ini").c_str());

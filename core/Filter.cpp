@@ -133,31 +133,52 @@ bool ContainsWithBorders(std::wstring_view text, std::wstring_view word, const s
 // of the same letter would otherwise take as long as their lengths multiplied.
 constexpr size_t kLinearSearchFrom = 32;
 
+// FoldUnit for every unit of the Basic Multilingual Plane, worked out once: folding is then one
+// look-up per unit.
+const wchar_t* FoldTable() {
+    static const std::vector<wchar_t> table = [] {
+        std::vector<wchar_t> t(0x10000);
+        for (size_t c = 0; c < t.size(); ++c)
+            t[c] = FoldUnit(static_cast<wchar_t>(c));
+        return t;
+    }();
+    return table.data();
+}
+
 } // namespace
 
 void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out) {
+    const wchar_t* table = FoldTable();
     const wchar_t incomparable = side == FoldSide::Entry ? kEntryIncomparable : kFilterIncomparable;
     const size_t start = out.size();
+    out.resize(start + text.size()); // never longer than the text
+    wchar_t* const folded = &out[0] + start;
+    size_t n = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            out += c;
-            out += text[++i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+                folded[n++] = c;
+                folded[n++] = text[++i];
+            } else {
+                folded[n++] = incomparable;
+            }
             continue;
         }
-        if (IsHighSurrogate(c) || IsLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            out += incomparable;
+        if (c >= 0xFFFE) {
+            folded[n++] = incomparable;
             continue;
         }
-        const wchar_t folded = FoldUnit(c);
-        if ((folded == kSpacingVoiced || folded == kSpacingSemiVoiced) && out.size() > start) {
-            if (const wchar_t joined = WithMark(out.back(), folded)) {
-                out.back() = joined;
+        const wchar_t f = table[c];
+        if ((f == kSpacingVoiced || f == kSpacingSemiVoiced) && n > 0) {
+            if (const wchar_t joined = WithMark(folded[n - 1], f)) {
+                folded[n - 1] = joined;
                 continue;
             }
         }
-        out += folded;
+        folded[n++] = f;
     }
+    out.resize(start + n);
 }
 
 std::wstring Folded(std::wstring_view text, FoldSide side) {
@@ -202,7 +223,10 @@ bool FilterQuery::Matches(std::wstring_view folded) const {
 }
 
 void FilterIndex::Build(const std::vector<HistoryItem>& items) {
-    Clear();
+    // Made again when the entries change (a capture while the filter is open): the memory of
+    // the last copies is used again, as fresh pages cost more than the folding.
+    folded_.clear();
+    ends_.clear();
     size_t total = 0;
     for (const HistoryItem& item : items)
         total += item.label.size() + 1 + item.text.size();

@@ -59,7 +59,11 @@ private:
 // searched on every keystroke. Takes about as much memory as the texts themselves.
 class FilterIndex {
 public:
+    // Folds every entry; the memory of earlier copies is used again.
     void Build(const std::vector<HistoryItem>& items);
+    // The entries changed: the copies must be made again before the next search.
+    void MarkStale() { built_ = false; }
+    // Gives the memory back.
     void Clear();
 
     bool Built() const { return built_; }

@@ -306,16 +306,19 @@ void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history
     b.items = &items;
     b.history = history;
     b.historyLimit = historyLimit;
-    b.folded.Clear(); // the entries may have changed since they were folded
+    b.folded.MarkStale(); // the entries may have changed since they were folded
     ShowRows(list);
 }
 
 void SetItemListFilter(HWND list, std::wstring_view filter) {
     g_binding.query = FilterQuery(filter);
-    if (g_binding.query.Empty())
-        g_binding.folded.Clear(); // memory back as soon as no filter needs it
     if (list)
         ShowRows(list);
+}
+
+void EndItemListFilter(HWND list) {
+    SetItemListFilter(list, L"");
+    g_binding.folded.Clear();
 }
 
 bool ItemListFiltered() {
@@ -338,7 +341,11 @@ int ItemListRowOf(EntryId id) {
 void ClearItemList(HWND list) {
     if (list)
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    g_binding = ListBinding{};
+    // The filter stays for the list's next entries; the folded copies were of these.
+    ListBinding& b = g_binding;
+    b.items = nullptr;
+    b.rows = ListRows{};
+    b.folded.MarkStale();
 }
 
 LRESULT OnItemListGetDispInfo(NMLVDISPINFOW* info) {

@@ -49,6 +49,8 @@ void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history
 // are made at the first word and kept until the entries are shown anew. No row is selected
 // afterwards.
 void SetItemListFilter(HWND list, std::wstring_view filter);
+// No filter any more; the folded copies' memory is given back.
+void EndItemListFilter(HWND list);
 // True while a filter with words narrows the rows.
 bool ItemListFiltered();
 
@@ -57,8 +59,8 @@ EntryId ItemListEntryAt(int row);
 // The row showing the entry, -1 when none does (filtered out, beyond HistoryLimit, gone).
 int ItemListRowOf(EntryId id);
 
-// Deletes every row and forgets the entries and the filter (the password panel or the memo pad
-// shows instead).
+// Deletes every row and forgets the entries (the password panel or the memo pad shows instead);
+// a filter set stays for the entries shown next.
 void ClearItemList(HWND list);
 
 // Answers LVN_GETDISPINFOW from the list (the main window forwards it); returns 0.

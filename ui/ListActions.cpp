@@ -537,8 +537,7 @@ void CloseFilter() {
         return;
     const bool hadFocus = FilterBoxHasFocus();
     CloseFilterBox(); // the emptied box hands on the change: every row again
-    if (ItemListFiltered())
-        SetItemListFilter(g_host.list, L"");
+    EndItemListFilter(g_host.list);
     if (g_host.layout)
         g_host.layout();
     if (hadFocus && IsWindowVisible(g_host.list))
