@@ -62,7 +62,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     switch (kind) {
     case HookKey::Escape:
         if (OwnDialogOpen(g_hookWindows.main) || OwnPopupMenuOpen())
-            break; // the dialog or the menu closes itself on Esc
+            break;           // the dialog or the menu closes itself on Esc
         Post(WM_APP_ESCAPE); // the main window knows where the focus is and what Esc undoes there
         return 1;
     case HookKey::PostCommand:

@@ -89,7 +89,7 @@ wchar_t WithMark(wchar_t letter, wchar_t mark) {
         return 0;
     if ((letter >= 0x30AB && letter <= 0x30C1 && (letter - 0x30AB) % 2 == 0) || // カ..チ
         letter == 0x30C4 || letter == 0x30C6 || letter == 0x30C8 ||             // ツテト
-        letter == 0x30FD)                                                        // ヽ
+        letter == 0x30FD)                                                       // ヽ
         return static_cast<wchar_t>(letter + 1);
     switch (letter) {
     case 0x30A6:

@@ -10,4 +10,4 @@ export NOMACLIP_WINEPREFIX="${NOMACLIP_WINEPREFIX:-$build/wineprefix}"
 . "$root/scripts/display.sh"
 ensure_display "$NOMACLIP_WINEPREFIX"
 cd "$build/bench"
-"$root/scripts/wine-run.sh" ./nomaclip_bench.exe
+"$root/scripts/wine-run.sh" ./nomaclip_bench.exe "$@"

@@ -34,29 +34,29 @@ TEST(Folding, TheWaysOneWordIsTypedComeOutTheSame) {
         const wchar_t* a;
         const wchar_t* b;
     } same[] = {
-        {L"ｶﾀｶﾅ", L"カタカナ"},                // half-width katakana
-        {L"かたかな", L"カタカナ"},            // hiragana
-        {L"ＡＢＣ", L"abc"},                   // full-width letters
-        {L"ABC", L"abc"},                      // case
-        {L"Ｘｙ１２！", L"xy12!"},             // full-width digits and signs
-        {L"ｶﾞｷﾞｸﾞｹﾞｺﾞ", L"ガギグゲゴ"},       // voiced marks joined with their letters
+        {L"ｶﾀｶﾅ", L"カタカナ"},         // half-width katakana
+        {L"かたかな", L"カタカナ"},     // hiragana
+        {L"ＡＢＣ", L"abc"},            // full-width letters
+        {L"ABC", L"abc"},               // case
+        {L"Ｘｙ１２！", L"xy12!"},      // full-width digits and signs
+        {L"ｶﾞｷﾞｸﾞｹﾞｺﾞ", L"ガギグゲゴ"}, // voiced marks joined with their letters
         {L"ﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞ", L"ダヂヅデド"},
-        {L"ﾊﾞﾋﾟﾌﾞﾍﾟﾎﾞ", L"バピブペボ"},       // and the semi-voiced mark
+        {L"ﾊﾞﾋﾟﾌﾞﾍﾟﾎﾞ", L"バピブペボ"}, // and the semi-voiced mark
         {L"ｳﾞｧ", L"ヴァ"},
-        {L"が", L"ガ"},                        // a voiced hiragana
-        {L"か\u3099", L"ガ"},                  // a combining mark after a hiragana
+        {L"が", L"ガ"},       // a voiced hiragana
+        {L"か\u3099", L"ガ"}, // a combining mark after a hiragana
         {L"ハ\u309A", L"パ"},
         {L"ヽﾞ", L"ヾ"},
         {L"ゝゞ", L"ヽヾ"},
-        {L"ｰｯｬｭｮｧｨ", L"ーッャュョァィ"},       // long vowel and small letters
+        {L"ｰｯｬｭｮｧｨ", L"ーッャュョァィ"}, // long vowel and small letters
         {L"｡｢｣､･ｦﾝ", L"。「」、・ヲン"},
         {L"ゔゕゖ", L"ヴヵヶ"},
-        {L"ÀÉÖÞ", L"àéöþ"},                    // Latin-1
-        {L"ĀĲŁŽŸ", L"āĳłžÿ"},                  // Latin Extended-A, both pairings
-        {L"ΩΣΑ", L"ωσα"},                      // Greek
-        {L"ДЁЖ", L"дёж"},                      // Cyrillic
-        {L"￥￡", L"¥£"},                      // full-width signs
-        {L"a\u3000b", L"a b"},                 // the ideographic space
+        {L"ÀÉÖÞ", L"àéöþ"},    // Latin-1
+        {L"ĀĲŁŽŸ", L"āĳłžÿ"},  // Latin Extended-A, both pairings
+        {L"ΩΣΑ", L"ωσα"},      // Greek
+        {L"ДЁЖ", L"дёж"},      // Cyrillic
+        {L"￥￡", L"¥£"},      // full-width signs
+        {L"a\u3000b", L"a b"}, // the ideographic space
     };
     for (const auto& pair : same)
         EXPECT_EQ(Folded(pair.a, FoldSide::Entry), Folded(pair.b, FoldSide::Entry)) << "a=" << pair.a;
@@ -67,13 +67,13 @@ TEST(Folding, DifferentLettersStayDifferent) {
         const wchar_t* a;
         const wchar_t* b;
     } different[] = {
-        {L"カ", L"ガ"},   // the mark is part of the letter
-        {L"ハ", L"パ"},   //
-        {L"ツ", L"ッ"},   // small and large letters differ
-        {L"ア", L"ｧ"},    //
+        {L"カ", L"ガ"},       // the mark is part of the letter
+        {L"ハ", L"パ"},       //
+        {L"ツ", L"ッ"},       // small and large letters differ
+        {L"ア", L"ｧ"},        //
         {L"ン\u3099", L"ン"}, // a letter that takes no mark keeps it beside it
-        {L"×", L"÷"},     // not letters
-        {L"İ", L"i"},     // no simple lower case here
+        {L"×", L"÷"},         // not letters
+        {L"İ", L"i"},         // no simple lower case here
         {L"日本", L"曰本"},
     };
     for (const auto& pair : different)
@@ -107,10 +107,12 @@ TEST(FilterQuery, EveryWordMustBeFoundInTheLabelOrTheText) {
     EXPECT_TRUE(Finds(L"ｶﾀｶﾅ", L"ここはカタカナです"));
     EXPECT_TRUE(Finds(L"ひらがな", L"ヒラガナの語"));
     EXPECT_TRUE(Finds(L"ABC", L"ＡＢＣ"));
-    EXPECT_TRUE(Finds(L"red apple", L"an apple, red"));           // in any order
-    EXPECT_FALSE(Finds(L"red apple", L"an apple, green"));        // both words
-    EXPECT_TRUE(Finds(L"東京\u3000会議", L"会議は東京で"));         // the ideographic space separates
-    EXPECT_TRUE(Finds(L"a\tb\x01" L"c", L"cab"));                  // so do control characters
+    EXPECT_TRUE(Finds(L"red apple", L"an apple, red"));     // in any order
+    EXPECT_FALSE(Finds(L"red apple", L"an apple, green"));  // both words
+    EXPECT_TRUE(Finds(L"東京\u3000会議", L"会議は東京で")); // the ideographic space separates
+    EXPECT_TRUE(Finds(L"a\tb\x01"
+                      L"c",
+                      L"cab")); // so do control characters
 
     const std::vector<HistoryItem> items = {Item(L"body text", L"Work"), Item(L"work body"), Item(L"other")};
     EXPECT_EQ(Matching(items, L"work"), (std::vector<uint32_t>{0, 1}));

@@ -22,16 +22,20 @@ std::vector<HistoryItem> Items(int count) {
 TEST(TypeAhead, FindsTheFirstShownTextThatStartsWithTheLettersFromTheStartRow) {
     const std::vector<HistoryItem> items = {Item(L"apple"), Item(L"Banana"), Item(L"x", L"berry"), Item(L"blue\nb"),
                                             Item(L"ＡＢＣ")};
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"b", true, true), 1);   // case ignored
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 2, L"b", true, true), 2);   // the label is what is shown
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 3, L"BL", true, true), 3);  // only the first line counts
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 4, L"a", true, true), 0);   // round again from the top
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"b", true, true), 1); // case ignored
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 2, L"b", true, true),
+              2); // the label is what is shown
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 3, L"BL", true, true),
+              3); // only the first line counts
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 4, L"a", true, true), 0); // round again from the top
     EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 4, L"a", true, false), -1); // ... only when asked
     EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"z", true, true), -1);
     EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"ａｂｃ", true, true), 4);
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"ban", false, true), -1); // a whole text is asked for
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"ban", false, true),
+              -1); // a whole text is asked for
     EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"banana", false, true), 1);
-    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(2), 0, L"blue", true, true), -1); // rows beyond the shown ones
+    EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(2), 0, L"blue", true, true),
+              -1); // rows beyond the shown ones
     EXPECT_EQ(FindRowByTypedText(items, ListRows::FirstEntries(5), 0, L"", true, true), -1);
     EXPECT_EQ(FindRowByTypedText({}, ListRows::FirstEntries(5), 0, L"a", true, true), -1);
     // Filtered rows: row numbers are the list's, texts the entries' they show.

@@ -58,8 +58,13 @@ LRESULT CALLBACK BoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_
     switch (msg) {
     case WM_NCDESTROY:
         return EndSubclass(box, BoxProc, kBoxSubclass, msg, wParam, lParam);
-    case WM_GETDLGCODE:
-        return DefSubclassProc(box, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+    case WM_GETDLGCODE: {
+        // Enter is the box's own (it chooses the first match); Tab still moves the focus on.
+        const MSG* message = reinterpret_cast<const MSG*>(lParam);
+        const LRESULT code = DefSubclassProc(box, msg, wParam, lParam);
+        return message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN ? code | DLGC_WANTALLKEYS
+                                                                                         : code;
+    }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             HandOn(g_filter.host.enter);
@@ -74,9 +79,9 @@ LRESULT CALLBACK BoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_
         switch (wParam) {
         case L'\r':
         case L'\n':
-        case 0x1B: // Esc reaches the window as WM_APP_ESCAPE
+        case 0x1B:    // Esc reaches the window as WM_APP_ESCAPE
             return 0; // no beep
-        case 0x01: // Ctrl+A
+        case 0x01:    // Ctrl+A
             SendMessageW(box, EM_SETSEL, 0, -1);
             return 0;
         case 0x7F: // Ctrl+Backspace

@@ -17,14 +17,14 @@ struct ListHost {
     HWND main = nullptr; // owner of the edit dialog opened from a memo list
     AppState* state = nullptr;
     ViewState* view = nullptr;
-    std::function<void(int tab)> showTab;     // puts a tab on screen anew
-    std::function<void(int tab)> switchToTab; // Alt+Left / Alt+Right
-    std::function<bool(int tab)> saveTab;     // writes a tab's file (told when it fails)
+    std::function<void(int tab)> showTab;           // puts a tab on screen anew
+    std::function<void(int tab)> switchToTab;       // Alt+Left / Alt+Right
+    std::function<bool(int tab)> saveTab;           // writes a tab's file (told when it fails)
     std::function<void(EntryId entry)> chooseEntry; // click, Enter, digits: copy, then paste or hide
     std::function<bool(EntryId entry)> copyEntry;   // "コピー": the clipboard only
-    std::function<void()> showPasswordPanel;  // "パスワードを入力して復号..."
-    std::function<HFONT()> font;              // the list font, for the edit dialog
-    std::function<void()> layout;             // the filter line came or went
+    std::function<void()> showPasswordPanel;        // "パスワードを入力して復号..."
+    std::function<HFONT()> font;                    // the list font, for the edit dialog
+    std::function<void()> layout;                   // the filter line came or went
 };
 
 void InitListActions(const ListHost& host);

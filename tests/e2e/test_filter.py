@@ -199,6 +199,17 @@ class FilteredListTests(FilterTestCase):
         entries = app.wait_history(lambda h: h[0].text == "alpha four" and h[0].locked, "alpha four locked on top")
         self.assertEqual([e.text for e in entries if e.locked], ["alpha four"])
         self.wait_rows(app, ["alpha four", "alpha one"])
+        # Ctrl+E edits the selected match; a text that no longer matches leaves the rows.
+        self.wait_main(app, lambda m: m["list"]["selected"] == 0, "alpha four selected")
+        self.session.key("ctrl+e")
+        dialog, _ = self.edit_dialog("履歴の編集")
+        self.session.key("ctrl+End", "shift+ctrl+Home", "BackSpace")
+        self.session.type_text("omega")
+        poll(lambda: self.dialog_text(dialog) == "omega", 20, 0.2, "the text typed")
+        self.press(dialog, 1)
+        app.wait_history(lambda h: [e.text for e in h] == ["omega", "alpha one", "beta two", "gamma"],
+                         "alpha four edited in place")
+        self.wait_rows(app, ["alpha one"])
 
     def test_a_copy_captured_while_filtered_shows_when_it_matches(self):
         app = self.app(history=[Entry("red apple"), Entry("banana")])
