@@ -130,6 +130,18 @@ class KeyTests(FilterTestCase):
         self.wait_rows(app, ["the needle", "entry 0", "entry 1", "entry 2", "entry 3"])
         self.assertFalse(self.box_open(app), "hiding closed the filter")
 
+    def test_enter_pastes_the_first_match_into_notepad(self):
+        app = self.app(settings=settings_text(AutoPaste=1), history=[Entry("first"), Entry("ｻﾝﾌﾟﾙ text"), Entry("last")])
+        self.notepad()
+        self.session.type_text("n:")
+        poll(lambda: self.session.state()["notepad"]["text"] == "n:", 20, 0.2, "typed text in notepad")
+        app.show_by_hotkey()
+        self.open_filter(app)
+        self.type_filter(app, "さんぷる", ["ｻﾝﾌﾟﾙ text"])
+        self.session.key("Return")
+        poll(lambda: self.session.state()["notepad"]["text"] == "n:ｻﾝﾌﾟﾙ text", 20, 0.2, "the match pasted into notepad")
+        app.wait_visible(False)
+
     def test_digits_are_text_arrows_move_between_box_and_list_and_esc_clears_closes_hides(self):
         history = [Entry("item %d" % i) for i in range(1, 13)]
         app = self.app(history=history)
