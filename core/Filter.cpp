@@ -134,12 +134,17 @@ bool ContainsWithBorders(std::wstring_view text, std::wstring_view word, const s
 constexpr size_t kLinearSearchFrom = 32;
 
 // FoldUnit for every unit of the Basic Multilingual Plane, worked out once: folding is then one
-// look-up per unit.
+// look-up per unit. Units that need more than a look-up (NUL, surrogates, U+FFFE and U+FFFF,
+// and whatever folds to a voiced mark) hold 0 there, so that one test sends them aside.
 const wchar_t* FoldTable() {
     static const std::vector<wchar_t> table = [] {
         std::vector<wchar_t> t(0x10000);
-        for (size_t c = 0; c < t.size(); ++c)
-            t[c] = FoldUnit(static_cast<wchar_t>(c));
+        for (size_t c = 0; c < t.size(); ++c) {
+            const wchar_t f = FoldUnit(static_cast<wchar_t>(c));
+            const bool aside =
+                (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE || f == kSpacingVoiced || f == kSpacingSemiVoiced;
+            t[c] = aside ? 0 : f;
+        }
         return t;
     }();
     return table.data();
@@ -147,38 +152,46 @@ const wchar_t* FoldTable() {
 
 } // namespace
 
-void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out) {
+size_t FoldInto(std::wstring_view text, FoldSide side, wchar_t* folded) {
     const wchar_t* table = FoldTable();
     const wchar_t incomparable = side == FoldSide::Entry ? kEntryIncomparable : kFilterIncomparable;
-    const size_t start = out.size();
-    out.resize(start + text.size()); // never longer than the text
-    wchar_t* const folded = &out[0] + start;
+    const wchar_t* const units = text.data();
+    const size_t size = text.size();
     size_t n = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
+    for (size_t i = 0; i < size; ++i) {
+        const wchar_t c = units[i];
+        const wchar_t f = table[c];
+        if (f != 0) {
+            folded[n++] = f;
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDFFF) {
-            if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            if (IsHighSurrogate(c) && i + 1 < size && IsLowSurrogate(units[i + 1])) {
                 folded[n++] = c;
-                folded[n++] = text[++i];
+                folded[n++] = units[++i];
             } else {
                 folded[n++] = incomparable;
             }
-            continue;
-        }
-        if (c >= 0xFFFE) {
+        } else if (c >= 0xFFFE) {
             folded[n++] = incomparable;
-            continue;
-        }
-        const wchar_t f = table[c];
-        if ((f == kSpacingVoiced || f == kSpacingSemiVoiced) && n > 0) {
-            if (const wchar_t joined = WithMark(folded[n - 1], f)) {
+        } else if (c == 0) {
+            folded[n++] = 0;
+        } else { // a voiced or semi-voiced mark: joined with the letter before it when it takes one
+            const wchar_t mark = FoldUnit(c);
+            const wchar_t joined = n > 0 ? WithMark(folded[n - 1], mark) : 0;
+            if (joined)
                 folded[n - 1] = joined;
-                continue;
-            }
+            else
+                folded[n++] = mark;
         }
-        folded[n++] = f;
     }
-    out.resize(start + n);
+    return n;
+}
+
+void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out) {
+    const size_t start = out.size();
+    out.resize(start + text.size()); // never longer than the text
+    out.resize(start + FoldInto(text, side, &out[0] + start));
 }
 
 std::wstring Folded(std::wstring_view text, FoldSide side) {
@@ -223,21 +236,24 @@ bool FilterQuery::Matches(std::wstring_view folded) const {
 }
 
 void FilterIndex::Build(const std::vector<HistoryItem>& items) {
-    // Made again when the entries change (a capture while the filter is open): the memory of
-    // the last copies is used again, as fresh pages cost more than the folding.
-    folded_.clear();
-    ends_.clear();
+    // Made again when the entries change (a capture while the filter is open): into the memory
+    // of the last copies, written once, as fresh pages and clearing cost more than the folding.
     size_t total = 0;
     for (const HistoryItem& item : items)
         total += item.label.size() + 1 + item.text.size();
-    folded_.reserve(total);
+    if (folded_.size() < total)
+        folded_.resize(total);
+    ends_.clear();
     ends_.reserve(items.size());
+    wchar_t* const out = &folded_[0];
+    size_t n = 0;
     for (const HistoryItem& item : items) {
-        AppendFolded(item.label, FoldSide::Entry, folded_);
-        folded_ += L'\n'; // no word holds it: none can run from the label into the text
-        AppendFolded(item.text, FoldSide::Entry, folded_);
-        ends_.push_back(folded_.size());
+        n += FoldInto(item.label, FoldSide::Entry, out + n);
+        out[n++] = L'\n'; // no word holds it: none can run from the label into the text
+        n += FoldInto(item.text, FoldSide::Entry, out + n);
+        ends_.push_back(n);
     }
+    folded_.resize(n);
     built_ = true;
 }
 

@@ -27,6 +27,8 @@ enum class FoldSide { Entry, Filter };
 //   incomparable character.
 // The folded text may be shorter than `text` (a mark joined with its letter), never longer.
 void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out);
+// The same into `out`, which has room for text.size() units; returns how many it wrote.
+size_t FoldInto(std::wstring_view text, FoldSide side, wchar_t* out);
 std::wstring Folded(std::wstring_view text, FoldSide side);
 
 // True for what separates the words of a filter: spaces (the ideographic one too) and
