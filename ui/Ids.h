@@ -118,27 +118,17 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_MEMO_SEAL),
                                static_cast<int>(TIMER_QUIT)};
 
-constexpr bool AllDifferent() {
-    const int n = static_cast<int>(sizeof(kCommandIds) / sizeof(kCommandIds[0]));
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j)
-            if (kCommandIds[i] == kCommandIds[j])
+template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        for (size_t j = i + 1; j < N; ++j)
+            if (values[i] == values[j])
                 return false;
     return true;
 }
-static_assert(AllDifferent(), "two identifiers of the tool window share a value");
+static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
-constexpr UINT kMessages[] = {WM_APP_TRAY,        WM_APP_SHOW,         WM_APP_PASTE,         WM_APP_HIDE,
-                              WM_APP_TAB_KEY,     WM_APP_SAVE_FAILED,  WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE, WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
-
-constexpr bool MessagesDifferent() {
-    const int n = static_cast<int>(sizeof(kMessages) / sizeof(kMessages[0]));
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j)
-            if (kMessages[i] == kMessages[j])
-                return false;
-    return true;
-}
-static_assert(MessagesDifferent(), "two private messages share a value");
+constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,         WM_APP_PASTE,         WM_APP_HIDE,
+                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED,  WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
+                              WM_APP_ESCAPE,  WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
+static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail
