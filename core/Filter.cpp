@@ -188,16 +188,9 @@ size_t FoldInto(std::wstring_view text, FoldSide side, wchar_t* folded) {
     return n;
 }
 
-void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out) {
-    const size_t start = out.size();
-    out.resize(start + text.size()); // never longer than the text
-    out.resize(start + FoldInto(text, side, &out[0] + start));
-}
-
 std::wstring Folded(std::wstring_view text, FoldSide side) {
-    std::wstring out;
-    out.reserve(text.size());
-    AppendFolded(text, side, out);
+    std::wstring out(text.size(), L'\0'); // never longer than the text
+    out.resize(FoldInto(text, side, &out[0]));
     return out;
 }
 
@@ -304,8 +297,17 @@ int ListRows::RowOf(int index) const {
                : -1;
 }
 
+namespace {
+
+// A sealed tab without entries holds only the placeholder, which is never shown.
+bool OnlyPlaceholder(const std::vector<HistoryItem>& items) {
+    return items.size() == 1 && items.front().text == kEmptyEncryptedTab;
+}
+
+} // namespace
+
 int ItemListRowCount(const std::vector<HistoryItem>& items, bool history, int historyLimit) {
-    if (items.size() == 1 && items.front().text == kEmptyEncryptedTab)
+    if (OnlyPlaceholder(items))
         return 0;
     size_t rows = items.size();
     if (history && historyLimit >= 0)
@@ -318,7 +320,7 @@ ListRows RowsToShow(const std::vector<HistoryItem>& items, bool history, int his
     if (query.Empty())
         return ListRows::FirstEntries(ItemListRowCount(items, history, historyLimit));
     std::vector<uint32_t> matches;
-    if (ItemListRowCount(items, false, -1) > 0 && index.EntryCount() == items.size())
+    if (!OnlyPlaceholder(items) && index.EntryCount() == items.size())
         index.Match(query, matches);
     return ListRows::Entries(std::move(matches));
 }

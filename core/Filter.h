@@ -16,7 +16,7 @@
 // characters, so that it never matches anything.
 enum class FoldSide { Entry, Filter };
 
-// Appends the folded form of `text` to `out`:
+// The folded form of `text`:
 // - letters of the Latin, Greek and Cyrillic scripts in lower case;
 // - full-width letters, digits and signs (ＡＢＣ, ０, ！) as their ASCII forms, the
 //   ideographic space as a space;
@@ -26,10 +26,9 @@ enum class FoldSide { Entry, Filter };
 // - a surrogate pair as it is; a lone surrogate, U+FFFE and U+FFFF as that side's
 //   incomparable character.
 // The folded text may be shorter than `text` (a mark joined with its letter), never longer.
-void AppendFolded(std::wstring_view text, FoldSide side, std::wstring& out);
-// The same into `out`, which has room for text.size() units; returns how many it wrote.
-size_t FoldInto(std::wstring_view text, FoldSide side, wchar_t* out);
 std::wstring Folded(std::wstring_view text, FoldSide side);
+// The same written to `out`, which has room for text.size() units; returns how many it wrote.
+size_t FoldInto(std::wstring_view text, FoldSide side, wchar_t* out);
 
 // True for what separates the words of a filter: spaces (the ideographic one too) and
 // control characters.

@@ -34,7 +34,6 @@ const wchar_t kUnlockPrompt[] = L"パスワードを入力して下さい。";
 const wchar_t kSetupPrompt[] = L"暗号化用パスワードを入力して下さい。";
 const wchar_t kConfirmPrompt[] = L"確認としてもう一度入力して下さい。";
 
-constexpr COLORREF kPanelBackground = RGB(243, 243, 243);
 constexpr UINT_PTR kLockPictureSubclass = 1;
 constexpr UINT_PTR kPasswordEditSubclass = 2;
 
@@ -54,7 +53,7 @@ bool SetupInView() {
 }
 
 void PaintLockPicture(HDC dc, const RECT& client) {
-    SetDCBrushColor(dc, kPanelBackground);
+    SetDCBrushColor(dc, kContentBackground);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
     Gdiplus::GpGraphics* raw = nullptr;

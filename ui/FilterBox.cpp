@@ -10,7 +10,6 @@ namespace {
 
 constexpr wchar_t kBarClass[] = L"NomaclipFilterBar";
 constexpr UINT_PTR kBoxSubclass = 1;
-constexpr COLORREF kBarBackground = RGB(243, 243, 243); // the list's
 constexpr COLORREF kCountText = RGB(96, 96, 96);
 
 struct FilterBar {
@@ -18,7 +17,6 @@ struct FilterBar {
     HWND box = nullptr;
     HWND count = nullptr;
     FilterBoxHost host;
-    UniqueBrush background;
 };
 FilterBar g_filter;
 
@@ -121,14 +119,14 @@ LRESULT CALLBACK BarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
         RECT client{};
         GetClientRect(bar, &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, g_filter.background.get());
+        FillRect(reinterpret_cast<HDC>(wParam), &client, ContentBackgroundBrush());
         return 1;
     }
     case WM_CTLCOLORSTATIC: {
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, kCountText);
-        SetBkColor(dc, kBarBackground);
-        return reinterpret_cast<LRESULT>(g_filter.background.get());
+        SetBkColor(dc, kContentBackground);
+        return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
     }
     default:
         return DefWindowProcW(bar, msg, wParam, lParam);
@@ -150,18 +148,18 @@ HWND Child(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, in
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance(), nullptr);
 }
 
-} // namespace
-
+// The count beside the box: "3 件", nothing while no filter narrows the rows.
 std::wstring FilterCountText(int count, bool filtering) {
     return filtering ? std::to_wstring(count) + L" 件" : std::wstring();
 }
+
+} // namespace
 
 HWND CreateFilterBox(HWND parent, HFONT font, const FilterBoxHost& host) {
     FilterBar& f = g_filter;
     if (!RegisterBarClass())
         return nullptr;
     f.host = host;
-    f.background.reset(CreateSolidBrush(kBarBackground));
     f.bar = CreateWindowExW(0, kBarClass, L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_FILTER_BAR)), ProgramInstance(), nullptr);
     if (!f.bar)
@@ -172,10 +170,6 @@ HWND CreateFilterBox(HWND parent, HFONT font, const FilterBoxHost& host) {
     Subclass(f.box, BoxProc, kBoxSubclass);
     SetFilterBoxFont(font);
     return f.bar;
-}
-
-HWND FilterBarWindow() {
-    return g_filter.bar;
 }
 
 bool FilterBoxOpen() {

@@ -18,8 +18,7 @@ struct FilterBoxHost {
 // Creates the filter line (hidden) in the tool window.
 HWND CreateFilterBox(HWND parent, HFONT font, const FilterBoxHost& host);
 
-// The filter line, null before it exists.
-HWND FilterBarWindow();
+// True while the filter line is on screen.
 bool FilterBoxOpen();
 
 // Shows the line and puts the focus in its box, the text selected.
@@ -44,6 +43,3 @@ void SetFilterBoxFont(HFONT font);
 
 // The text shown in the empty box.
 inline constexpr wchar_t kFilterCue[] = L"検索 (Ctrl+F)";
-
-// The count beside the box: "3 件", nothing while no filter narrows the rows.
-std::wstring FilterCountText(int count, bool filtering);

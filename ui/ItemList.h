@@ -5,6 +5,7 @@
 
 #include "core/Filter.h"
 #include "core/Types.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -162,5 +163,5 @@ struct RowColours {
 inline RowColours RowColoursFor(bool selected, bool hovered) {
     if (selected)
         return {RGB(255, 255, 255), RGB(0, 120, 215)};
-    return {RGB(0, 0, 0), hovered ? RGB(217, 235, 249) : RGB(243, 243, 243)};
+    return {RGB(0, 0, 0), hovered ? RGB(217, 235, 249) : kContentBackground};
 }

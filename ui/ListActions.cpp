@@ -547,19 +547,14 @@ void CloseFilter() {
 bool OnFilterEscape() {
     if (!FilterBoxOpen())
         return false;
-    if (FilterBoxText().empty()) {
-        const EntryId selected = EntryAtRow(SelectedListRow(g_host.list));
-        CloseFilter();
-        SetFocus(g_host.list);
-        SelectNearRow(g_host.list, std::max(RowOfEntry(selected), 0));
-        return true;
-    }
+    HWND list = g_host.list;
     // The entry selected among the matches stays selected among all rows.
-    const EntryId selected = EntryAtRow(SelectedListRow(g_host.list));
-    SetFilterBoxText(L"");
-    const int row = RowOfEntry(selected);
-    if (row >= 0)
-        SelectListRow(g_host.list, row);
+    const EntryId selected = EntryAtRow(SelectedListRow(list));
+    if (FilterBoxText().empty())
+        CloseFilter(); // the keys go to the list
+    else
+        SetFilterBoxText(L""); // the box keeps the keys
+    SelectListRow(list, std::max(RowOfEntry(selected), 0));
     return true;
 }
 

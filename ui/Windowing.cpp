@@ -1,5 +1,7 @@
 #include "ui/Windowing.h"
 
+#include <cwchar>
+
 #include "ui/WinHandles.h"
 
 #include <atomic>
@@ -74,4 +76,15 @@ UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner) {
 
 bool OwnPopupMenuOpen() {
     return g_popupMenusOpen > 0;
+}
+
+bool IsDialogOnScreen(HWND window) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return IsWindowVisible(window) && wcscmp(className, L"#32770") == 0;
+}
+
+HBRUSH ContentBackgroundBrush() {
+    static const UniqueBrush brush(CreateSolidBrush(kContentBackground));
+    return brush.get();
 }

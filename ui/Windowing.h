@@ -32,6 +32,14 @@ bool Subclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data =
 // What a subclass procedure does with WM_NCDESTROY: removes itself and passes the message on.
 LRESULT EndSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The light grey behind the list, the memo pad, the filter line and the password panel.
+inline constexpr COLORREF kContentBackground = RGB(243, 243, 243);
+// A brush of that colour, made at the first call and kept for the run.
+HBRUSH ContentBackgroundBrush();
+
+// True for a dialog or message box (class "#32770") on screen.
+bool IsDialogOnScreen(HWND window);
+
 // TrackPopupMenu for the program's own pop-up menus (TPM_RETURNCMD): while one is open the
 // keyboard hook leaves Esc to the menu, which closes only itself.
 UINT TrackOwnPopupMenu(HMENU menu, POINT at, HWND owner);

@@ -107,6 +107,13 @@ class EntryTestCase(SealedTabTestCase):
         boxes = [b for b in self.message_boxes() if b["hwnd"] == dialog["hwnd"]]
         return {c["id"]: c for c in boxes[0]["children"]}[EDIT_TEXT]["text"] if boxes else None
 
+    def replace_dialog_text(self, dialog, text):
+        """Selects the whole text of the edit dialog and types text over it."""
+        self.session.key("ctrl+End", "shift+ctrl+Home", "BackSpace")
+        if text:
+            self.session.type_text(text)
+        poll(lambda: self.dialog_text(dialog) == text, 20, 0.2, "the dialog holding %r" % text)
+
     def press(self, dialog, ident):
         self.session.click(*center({c["id"]: c for c in dialog["children"]}[ident]["rect"]))
 
@@ -287,8 +294,7 @@ class EditDialogTests(EntryTestCase):
         self.session.key("ctrl+e")
         dialog, controls = self.edit_dialog("履歴の編集")
         self.assertEqual(controls[EDIT_TEXT]["text"], "first")
-        self.session.key("ctrl+End", "shift+ctrl+Home", "BackSpace")
-        poll(lambda: self.dialog_text(dialog) == "", 20, 0.2, "the edit emptied")
+        self.replace_dialog_text(dialog, "")
         self.press(dialog, 1)
         self.expect_box(ERR_EMPTY)
         self.session.type_text("[LABEL]x")
@@ -333,9 +339,7 @@ class EditDialogTests(EntryTestCase):
         self.select(app, 0)
         self.session.key("ctrl+n")
         dialog, _ = self.edit_dialog("アイテムの新規登録")
-        self.session.key("ctrl+End", "shift+ctrl+Home", "BackSpace")
-        self.session.type_text("new text")
-        poll(lambda: self.dialog_text(dialog) == "new text", 20, 0.2, "the text typed")
+        self.replace_dialog_text(dialog, "new text")
         self.press(dialog, 1)
         self.wait_file(app, "templates.txt", [Entry("new text"), Entry("old")])
 

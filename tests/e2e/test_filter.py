@@ -159,6 +159,11 @@ class KeyTests(FilterTestCase):
         self.session.key("Left")
         time.sleep(0.5)
         self.assertEqual(app.main()["list"]["columns"][1], "履歴")
+        # Tab moves on to the list, as in any window; Up on its first row comes back.
+        self.session.key("Tab")
+        self.wait_focus(app, LIST)
+        self.session.key("Up")
+        self.wait_focus(app, FILTER)
         # Down goes to the list, Up on its first row back to the box.
         self.type_filter(app, "item 1", ["item 1", "item 10", "item 11", "item 12"])
         self.session.key("Down")
@@ -176,6 +181,15 @@ class KeyTests(FilterTestCase):
         self.wait_rows(app, everything)
         self.assertTrue(self.box_open(app))
         self.assertTrue(app.visible())
+        self.wait_focus(app, FILTER)
+        # From the list Esc clears too, and the entry selected among the matches stays selected.
+        self.type_filter(app, "item 1", ["item 1", "item 10", "item 11", "item 12"])
+        self.session.key("Down", "Down")
+        self.wait_main(app, lambda m: m["list"]["selected"] == 1, "item 10 selected")
+        self.session.key("Escape")
+        self.wait_rows(app, everything)
+        self.wait_main(app, lambda m: m["list"]["selected"] == 9, "item 10 still selected among all rows")
+        self.assertEqual(self.box(app).get("text"), "")
         # Esc on the empty filter closes the box; the list has the keys.
         self.session.key("Escape")
         poll(lambda: not self.box_open(app), 20, 0.2, "the filter line closed")
@@ -215,9 +229,7 @@ class FilteredListTests(FilterTestCase):
         self.wait_main(app, lambda m: m["list"]["selected"] == 0, "alpha four selected")
         self.session.key("ctrl+e")
         dialog, _ = self.edit_dialog("履歴の編集")
-        self.session.key("ctrl+End", "shift+ctrl+Home", "BackSpace")
-        self.session.type_text("omega")
-        poll(lambda: self.dialog_text(dialog) == "omega", 20, 0.2, "the text typed")
+        self.replace_dialog_text(dialog, "omega")
         self.press(dialog, 1)
         app.wait_history(lambda h: [e.text for e in h] == ["omega", "alpha one", "beta two", "gamma"],
                          "alpha four edited in place")
