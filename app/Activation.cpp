@@ -2,24 +2,25 @@
 
 #include "app/App.h"
 #include "app/ClipboardCapture.h"
+#include "app/MainWindow.h"
+#include "app/Paste.h"
+#include "app/Visibility.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
 
-#include <atomic>
+#include <algorithm>
 
 namespace {
 
-bool IsShellWindowClass(const wchar_t* name) {
-    for (const wchar_t* shell : {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd", L"Progman", L"WorkerW"})
-        if (wcscmp(name, shell) == 0)
-            return true;
-    return false;
-}
+constexpr uint64_t kClipboardRetryMs = 250;
 
 HWND g_previousWindow = nullptr;     // the paste target
 uint64_t g_lastForegroundChange = 0; // GetTickCount64 milliseconds
+PasteRun g_paste;                    // the last paste
+bool g_pasteRunning = false;         // ... is under way, moved on by TIMER_PASTE
+int g_pasteRow = -1;                 // the row "stay visible" selects when it ends
 
 } // namespace
 
@@ -36,27 +37,6 @@ bool OwnDialogOpen(HWND mainWindow) {
         return true;
     HWND popup = GetWindow(mainWindow, GW_ENABLEDPOPUP);
     return popup && popup != mainWindow && IsWindowVisible(popup);
-}
-
-bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight) {
-    const int halfWidth = screenWidth / 2;
-    const int halfHeight = screenHeight / 2;
-    switch (area) {
-    case 0:
-        return x < halfWidth && y < 5;
-    case 1:
-        return x >= halfWidth && y < 5;
-    case 2:
-        return x < 5 && y < halfHeight;
-    case 3:
-        return x < 5 && y >= halfHeight;
-    case 4:
-        return x >= screenWidth - 5 && y < halfHeight;
-    case 5:
-        return x >= screenWidth - 5 && y >= halfHeight;
-    default:
-        return false;
-    }
 }
 
 HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
@@ -105,15 +85,8 @@ void NoteForegroundChange(uint64_t when) {
 }
 
 void RememberPreviousWindow(HWND window) {
-    if (!window || window == MainWindowHandle())
-        return;
-    wchar_t className[257] = {};
-    GetClassNameW(window, className, 256);
-    if (IsShellWindowClass(className))
-        return;
-    if (!BelongsToOtherProcess(window))
-        return;
-    g_previousWindow = window;
+    if (window && CanBePasteTarget(ReadWindowFacts(window)))
+        g_previousWindow = window;
 }
 
 void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
@@ -162,10 +135,22 @@ void MarkClipboardPrivate() {
             SetClipboardBytes(format, &no, sizeof(no)); // a keeper that ignores the marks is beyond our reach
 }
 
-// One attempt, as a clipboard held by another program is its business; true when our
-// text is on the clipboard.
+// The clipboard history service, Office or a remote desktop hold the clipboard open for a
+// moment after each change: a few more tries, as the capture makes. The wait is short and
+// bounded; the input hooks live on their own thread, so the desktop's input never waits on it.
+bool OpenClipboardPatiently(HWND owner) {
+    const uint64_t until = GetTickCount64() + kClipboardRetryMs;
+    while (!OpenClipboard(owner)) {
+        if (GetTickCount64() >= until)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// True when our text is on the clipboard.
 bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
-    if (text.empty() || !OpenClipboard(MainWindowHandle()))
+    if (text.empty() || !OpenClipboardPatiently(MainWindowHandle()))
         return false;
     EmptyClipboard();
     const bool written = SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
@@ -202,66 +187,57 @@ bool CopyEntryToClipboard(EntryId entry) {
     return true;
 }
 
-void PasteToPreviousWindow(int row) {
-    HWND target = g_previousWindow;
-    if (target && IsWindow(target) && BelongsToOtherProcess(target)) {
-        if (IsIconic(target))
-            ShowWindow(target, SW_RESTORE);
-        AllowSetForegroundWindow(ASFW_ANY);
-        HWND foreground = GetForegroundWindow();
-        const DWORD own = GetCurrentThreadId();
-        const DWORD targetThread = GetWindowThreadProcessId(target, nullptr);
-        const DWORD foregroundThread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-        // Attached input queues let us hand the foreground and focus to the target.
-        AttachThreadInput(own, targetThread, TRUE);
-        const bool attachForeground = foreground && foregroundThread != targetThread;
-        if (attachForeground)
-            AttachThreadInput(foregroundThread, targetThread, TRUE);
-        SetForegroundWindow(target);
-        BringWindowToTop(target);
-        SetFocus(target);
-        if (attachForeground)
-            AttachThreadInput(foregroundThread, targetThread, FALSE);
-        AttachThreadInput(own, targetThread, FALSE);
-        for (int wait = 0; wait < 10; ++wait) {
-            HWND now = GetForegroundWindow();
-            if (now == target || IsChild(target, now))
-                break;
-            Sleep(10);
-        }
-        Sleep(30);
-        SendPasteKeys();
+namespace {
+
+// The paste has ended: a refusal is told, and the window comes back ("stay visible") or hides.
+void FinishPaste(PasteOutcome outcome, int row) {
+    HWND main = MainWindowHandle();
+    KillTimer(main, TIMER_PASTE);
+    if (outcome != PasteOutcome::Pasted)
+        ShowTrayBalloon(main, kPasteRefusedTitle, PasteRefusalText(outcome).c_str());
+    if (!AppData().StayVisible) {
+        HideMainWindow();
+        return;
     }
-    if (AppData().StayVisible) {
-        Sleep(30);
-        SetForegroundWindow(MainWindowHandle());
-        SetFocus(ListWindow());
-        const int rows = ListRowCount(ListWindow());
-        if (row > rows - 1)
-            row = rows - 1;
-        if (row >= 0)
-            SelectListRow(ListWindow(), row);
-    } else {
-        ShowWindow(MainWindowHandle(), SW_HIDE);
-    }
+    SetForegroundWindow(main);
+    SetFocus(ListWindow());
+    row = std::min(row, ListRowCount(ListWindow()) - 1);
+    if (row >= 0)
+        SelectListRow(ListWindow(), row);
 }
 
-void SendPasteKeys() {
-    Sleep(30);
-    auto key = [](WORD vk, bool up) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = vk;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        return input;
-    };
-    const WORD v = 0x56;
-    if (GetAsyncKeyState(VK_CONTROL) < 0) {
-        INPUT inputs[] = {key(v, false), key(v, true)};
-        SendInput(2, inputs, sizeof(INPUT));
-    } else {
-        INPUT inputs[] = {key(VK_CONTROL, false), key(v, false), key(v, true), key(VK_CONTROL, true)};
-        SendInput(4, inputs, sizeof(INPUT));
-    }
+void EndPasteIfFinished() {
+    if (g_paste.phase != PastePhase::Finished)
+        return;
+    g_pasteRunning = false;
+    FinishPaste(g_paste.outcome, g_pasteRow);
+}
+
+} // namespace
+
+void PasteToPreviousWindow(int row) {
+    CancelPaste(); // a newer choice replaces one still waiting
+    g_pasteRow = row;
+    g_pasteRunning = true; // before the target is asked forward: the window's deactivation reads it
+    g_paste = StartPaste(WindowsDesktop(), g_previousWindow);
+    if (g_paste.phase != PastePhase::Finished)
+        SetTimer(MainWindowHandle(), TIMER_PASTE, kPasteTickMs, nullptr);
+    EndPasteIfFinished();
+}
+
+void OnPasteTimer() {
+    if (!g_pasteRunning)
+        return; // a tick already queued when the paste ended
+    AdvancePaste(WindowsDesktop(), g_paste);
+    EndPasteIfFinished();
+}
+
+bool PasteUnderWay() {
+    return g_pasteRunning;
+}
+
+void CancelPaste() {
+    if (g_pasteRunning)
+        KillTimer(MainWindowHandle(), TIMER_PASTE);
+    g_pasteRunning = false;
 }

@@ -13,10 +13,6 @@
 #include <string>
 #include <string_view>
 
-// True when a left press at (x, y) lies in screen-edge area `area` (0..5) of a primary
-// screen of width x height pixels; -1 and any other value never match.
-bool InEdgeArea(int area, int x, int y, int screenWidth, int screenHeight);
-
 // A text's line ends as the clipboard gets them: every lone LF and lone CR becomes CR LF.
 inline std::wstring ToClipboardLineEnds(std::wstring_view text) {
     return ToCrLf(text, LoneCr::Break);
@@ -31,7 +27,8 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command);
 uint64_t LastForegroundChange();
 void NoteForegroundChange(uint64_t when);
 
-// Offers a window as the paste target (ignores our own, the desktop shell and nulls).
+// Offers a window as the paste target: taken when it can be one (CanBePasteTarget), else the
+// window remembered before stays the target.
 void RememberPreviousWindow(HWND window);
 
 void CALLBACK ForegroundChanged(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child, DWORD thread,
@@ -46,12 +43,18 @@ bool BelongsToOtherProcess(HWND window);
 void ChooseEntry(EntryId entry);
 
 // Writes the entry's text to the clipboard, promotes a history entry, refills and selects it.
-// False when nothing went onto the clipboard (another program holds it, or the entry has no
-// text): then it only beeps and changes nothing.
+// A clipboard that another program holds is tried again for about a quarter of a second.
+// False when nothing went onto the clipboard (still held, or the entry has no text): then it
+// only beeps and changes nothing.
 bool CopyEntryToClipboard(EntryId entry);
 
-// Brings the remembered window to the front and sends it Ctrl+V (WM_APP_PASTE); with "stay
-// visible" the window comes back with `row` selected (-1: none).
+// Starts the paste into the remembered window (WM_APP_PASTE). When it ends, with "stay
+// visible" the window comes back with `row` selected (-1: none), else it hides; a paste that
+// could not be made is told in a notification-area balloon.
 void PasteToPreviousWindow(int row);
-
-void SendPasteKeys();
+// TIMER_PASTE: moves the running paste on.
+void OnPasteTimer();
+// The window is called up again: a paste still waiting for its target sends nothing.
+void CancelPaste();
+// A paste is bringing its target forward or sending it keys.
+bool PasteUnderWay();

@@ -1,11 +1,13 @@
 #include "app/InputHooks.h"
 
 #include "app/Activation.h"
+#include "app/EdgeStrip.h"
 #include "ui/Ids.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -27,6 +29,18 @@ bool MainWindowVisible() {
     return IsWindowVisible(g_hookWindows.main) != FALSE;
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM monitors) {
+    reinterpret_cast<std::vector<RECT>*>(monitors)->push_back(*rect);
+    return TRUE;
+}
+
+// Read at each press: monitors come and go, and the hook must never act on an old layout.
+std::vector<RECT> MonitorRectangles() {
+    std::vector<RECT> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     PostMessageW(g_hookWindows.main, message, wParam, lParam);
 }
@@ -34,8 +48,8 @@ void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0 && wParam == WM_LBUTTONDOWN) {
         const POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
-        if (InEdgeArea(g_enabledArea.load(), point.x, point.y, GetSystemMetrics(SM_CXSCREEN),
-                       GetSystemMetrics(SM_CYSCREEN))) {
+        const int area = g_enabledArea.load();
+        if (area >= 0 && InEdgeStrip(area, point, MonitorRectangles())) {
             // The window in front now is the paste target; the main window remembers it.
             Post(WM_APP_SHOW, reinterpret_cast<WPARAM>(GetForegroundWindow()));
         } else if (!g_stayVisible.load() && MainWindowVisible() && IsWindowEnabled(g_hookWindows.main)) {

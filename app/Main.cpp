@@ -157,11 +157,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 0;
     }
 
-    const AppSettings settings = LoadStartupSettings();
+    // Read once: the window is made with it (WM_CREATE gets it too).
+    AppSettings settings = LoadStartupSettings();
     const WindowRect& r = settings.Rect;
     HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kMainWindowClass, L"Nomaclip",
                                   WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, r.x, r.y, r.width, r.height,
-                                  nullptr, nullptr, instance, nullptr);
+                                  nullptr, nullptr, instance, &settings);
     int exitCode = 0;
     if (window) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));

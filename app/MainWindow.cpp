@@ -19,6 +19,7 @@
 #include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
+#include "ui/Keys.h"
 #include "ui/ListActions.h"
 #include "ui/SettingsDialog.h"
 #include "ui/WinHandles.h"
@@ -32,11 +33,9 @@
 
 namespace {
 
-constexpr COLORREF kContentBackground = RGB(243, 243, 243);
 constexpr UINT kQuitRetryMs = 100;
 
 UniqueWinEventHook g_foregroundHook;
-UniqueBrush g_memoBrush;
 UINT g_taskbarCreated = 0;
 
 // ---- the parts below, and what they get -------------------------------------------------
@@ -125,10 +124,10 @@ void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
 
 // ---- creation and destruction -------------------------------------------------------
 
-bool OnCreate(HWND window) {
+// `settings`: what wWinMain read from settings.ini and applied.
+bool OnCreate(HWND window, const AppSettings& settings) {
     SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
 
-    const AppSettings settings = LoadStartupSettings();
     const WindowRect rect = ReachableRectOnThisDesktop(settings.Rect);
     SetWindowPos(window, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SetLayoutDpi(WindowDpi(window));
@@ -145,23 +144,20 @@ bool OnCreate(HWND window) {
     SetMainWindows(window, list);
     HandOverToTheParts(window, list);
     CreateTabView(window);
+    CreateTabStrip(window, ToolbarHeight(), rect.width, ListFont());
     LayoutMainWindow(window);
     RefillList();
 
     ResetClipboardCapture();
     AddClipboardFormatListener(window);
-    CreateTabStrip(window, ToolbarHeight(), rect.width, ListFont());
 
     const AppState& data = AppData();
     if (data.AlwaysOnTop)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (data.HotkeyMod && data.HotkeyKey)
-        RegisterHotKey(window, kHotkeyId, data.HotkeyMod, data.HotkeyKey); // a key held elsewhere is no error
+    RegisterToolHotkey(window, data.HotkeyMod, data.HotkeyKey); // a key held elsewhere is no error
     ShareHookOptions(data.EnabledArea, data.StayVisible);
-    ShowWindow(window, SW_HIDE);
     g_foregroundHook.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundChanged,
                                            0, 0, WINEVENT_OUTOFCONTEXT));
-    LayoutMainWindow(window);
     NoteSettingsInForce(settings.Rect);
     PostMessageW(window, WM_APP_UNREADABLE_FILES, 0, 0); // said once, when the loop runs
     return true;
@@ -183,7 +179,6 @@ void OnDestroy(HWND window) {
 
     DestroyToolbarImages();
     ReleaseListFont();
-    g_memoBrush.reset();
     KillTimer(window, TIMER_CAPTURE_RETRY);
     RemoveClipboardFormatListener(window);
     PostQuitMessage(0);
@@ -322,9 +317,7 @@ LRESULT OnNotify(HWND window, NMHDR* header) {
 // ---- quitting -----------------------------------------------------------------------
 
 BOOL CALLBACK CancelOwnDialog(HWND window, LPARAM found) {
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+    if (IsDialogOnScreen(window)) {
         // キャンセル: a dialog's edits are dropped; a question without that answer is left to
         // the user, and the quit waits for it.
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -412,9 +405,7 @@ LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, kContentBackground);
-    if (!g_memoBrush)
-        g_memoBrush.reset(CreateSolidBrush(kContentBackground));
-    return reinterpret_cast<LRESULT>(g_memoBrush.get());
+    return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
 }
 
 // A move or resize is noted as it goes and written once it ends (WM_EXITSIZEMOVE), a hide or
@@ -433,13 +424,19 @@ void OnSized(HWND window) {
     ShowTab(AppView().currentTab);
 }
 
-} // namespace
-
-void AddTrayIcon(HWND mainWindow) {
+// The icon's identity, to which each call adds what it changes.
+NOTIFYICONDATAW TrayIcon(HWND mainWindow) {
     NOTIFYICONDATAW icon = {};
     icon.cbSize = sizeof(icon);
     icon.hWnd = mainWindow;
     icon.uID = kTrayIconId;
+    return icon;
+}
+
+} // namespace
+
+void AddTrayIcon(HWND mainWindow) {
+    NOTIFYICONDATAW icon = TrayIcon(mainWindow);
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = WM_APP_TRAY;
     icon.hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDI_APP));
@@ -447,11 +444,17 @@ void AddTrayIcon(HWND mainWindow) {
     Shell_NotifyIconW(NIM_ADD, &icon); // without a notification area there is nothing to do about it
 }
 
+void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text) {
+    NOTIFYICONDATAW icon = TrayIcon(mainWindow);
+    icon.uFlags = NIF_INFO;
+    icon.dwInfoFlags = NIIF_INFO;
+    wcsncpy_s(icon.szInfoTitle, title, _TRUNCATE);
+    wcsncpy_s(icon.szInfo, text, _TRUNCATE);
+    Shell_NotifyIconW(NIM_MODIFY, &icon); // without a notification area there is nowhere to say it
+}
+
 void RemoveTrayIcon(HWND mainWindow) {
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon);
-    icon.hWnd = mainWindow;
-    icon.uID = kTrayIconId;
+    NOTIFYICONDATAW icon = TrayIcon(mainWindow);
     Shell_NotifyIconW(NIM_DELETE, &icon);
 }
 
@@ -460,7 +463,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
         if (!g_taskbarCreated)
             g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-        OnCreate(window);
+        if (const auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam); created->lpCreateParams)
+            OnCreate(window, *static_cast<const AppSettings*>(created->lpCreateParams));
+        else
+            OnCreate(window, LoadStartupSettings());
         break;
     case WM_DESTROY:
         OnDestroy(window);
@@ -528,6 +534,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         if (wParam == TIMER_QUIT) {
             RequestQuit(window);
+            return 0;
+        }
+        if (wParam == TIMER_PASTE) {
+            OnPasteTimer();
             return 0;
         }
         break;

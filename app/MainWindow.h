@@ -11,3 +11,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // The notification-area icon.
 void AddTrayIcon(HWND mainWindow);
 void RemoveTrayIcon(HWND mainWindow);
+// A balloon at the icon: for what the user must know although no window of ours is in view.
+void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text);

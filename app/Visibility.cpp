@@ -10,8 +10,6 @@
 #include "ui/ListActions.h"
 #include "ui/WindowPlacement.h"
 
-#include <cwchar>
-
 namespace {
 
 constexpr uint64_t kTrayClickAfterAutoHideMs = 250;
@@ -21,9 +19,7 @@ uint64_t g_lastAutoHide = 0; // when the window last hid because it lost activat
 // The dialog or message box of ours that has the keyboard (the enabled one when a message
 // box sits over a dialog); null when none is open.
 BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (IsWindowVisible(window) && IsWindowEnabled(window) && wcscmp(className, L"#32770") == 0) {
+    if (IsDialogOnScreen(window) && IsWindowEnabled(window)) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -59,6 +55,7 @@ void HideMainWindow() {
 
 void ShowToolWindow() {
     HWND main = MainWindowHandle();
+    CancelPaste();
     RememberPreviousWindow(GetForegroundWindow());
     const bool stayVisible = AppData().StayVisible;
     if (!IsWindowVisible(main))
@@ -101,6 +98,7 @@ void OnHotkey(HWND window) {
         HideMainWindow();
         return;
     }
+    CancelPaste();
     RememberPreviousWindow(GetForegroundWindow());
     ShowMainWindow(SW_SHOW);
     SetForegroundWindow(window);
@@ -108,10 +106,10 @@ void OnHotkey(HWND window) {
 }
 
 void OnEdgeShow(HWND window, HWND foreground) {
+    CancelPaste();
     RememberPreviousWindow(foreground); // in front when the edge was clicked
     if (!IsWindowVisible(window))
         ShowMainWindow(SW_SHOWNORMAL);
-    AllowSetForegroundWindow(ASFW_ANY);
     // A zero move counts as input, which lets this process take the foreground.
     INPUT input = {};
     input.type = INPUT_MOUSE;
@@ -138,9 +136,11 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
         CancelEncryptionSetup();
         ShowTab(AppView().currentTab);
     }
-    if (!AppData().StayVisible) {
-        FlushMemoSeal();
-        ShowWindow(window, SW_HIDE);
+    // A paste hands the front to its target and hides the window itself once the keys are sent:
+    // hidden now, while it is still the window being left, it would hand the front on to
+    // whatever lies next below it (a flyout, say) instead.
+    if (!AppData().StayVisible && !PasteUnderWay()) {
+        HideMainWindow();
         g_lastAutoHide = GetTickCount64();
     }
     return 0;
@@ -156,7 +156,7 @@ void OnShowWindow(BOOL shown) {
     HWND list = ListWindow();
     // The window itself is not visible yet: the list's own style tells whether it is in view.
     const bool listInView = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown && listInView && IsWindowEnabled(list) && ListRowCount(list) > 0)
+    if (listInView && IsWindowEnabled(list) && ListRowCount(list) > 0)
         SelectListRow(list, 0, true);
 }
 
@@ -167,7 +167,7 @@ void OnTrayClick(HWND window) {
     if (BringOwnDialogForward(window))
         return;
     if (IsWindowVisible(window))
-        ShowWindow(window, SW_HIDE);
+        HideMainWindow();
     else
         ShowToolWindow();
 }

@@ -1,4 +1,4 @@
-// Window-free rules of the tool window: edge areas, clipboard line ends, hook keys,
+// Window-free rules of the tool window: clipboard line ends, hook keys,
 // privacy marks, reachable placement and the toolbar.
 #include "app/Activation.h"
 #include "app/ClipboardCapture.h"
@@ -8,22 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(EdgeArea, FiveStripsSplitAtHalfTheScreen) {
-    const int w = 1920, h = 1080;
-    EXPECT_TRUE(InEdgeArea(0, 959, 4, w, h));
-    EXPECT_FALSE(InEdgeArea(0, 960, 4, w, h));
-    EXPECT_FALSE(InEdgeArea(0, 100, 5, w, h));
-    EXPECT_TRUE(InEdgeArea(1, 960, 0, w, h));
-    EXPECT_TRUE(InEdgeArea(2, 4, 539, w, h));
-    EXPECT_FALSE(InEdgeArea(2, 4, 540, w, h));
-    EXPECT_TRUE(InEdgeArea(3, 0, 540, w, h));
-    EXPECT_TRUE(InEdgeArea(4, 1915, 0, w, h));
-    EXPECT_FALSE(InEdgeArea(4, 1914, 0, w, h));
-    EXPECT_TRUE(InEdgeArea(5, 1919, 1079, w, h));
-    for (int area : {-1, 6, 100})
-        EXPECT_FALSE(InEdgeArea(area, 0, 0, w, h));
-}
 
 TEST(ClipboardLineEnds, LoneLfAndLoneCrBecomeCrLf) {
     EXPECT_EQ(ToClipboardLineEnds(L"a\nb"), L"a\r\nb");

@@ -2,6 +2,8 @@
 // history limit and the placeholder, column widths and row colours.
 #include "ui/ItemList.h"
 
+#include <imm.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -95,6 +97,32 @@ TEST(ClientWidthWithRows, ScrollBarAppearsOnlyWhenRowsOverflowThePage) {
     EXPECT_EQ(ClientWidthWithRows(359, true, 17, 31, 30), 359);
     EXPECT_EQ(ClientWidthWithRows(376, false, 17, 30, 30), 376);
     EXPECT_EQ(ClientWidthWithRows(359, true, 17, 0, 30), 376);
+}
+
+} // namespace
+
+namespace {
+
+// With a Japanese input method on, digits and letters typed in the list would start a
+// composition instead of choosing and finding rows: the list has no input context, while an
+// edit beside it keeps one.
+TEST(ItemListWindow, TakesKeysWithoutTheInputMethod) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Under a message-only window: the test needs no screen.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 300, 200, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 50, 20, parent, nullptr, nullptr, nullptr);
+    HWND list = CreateItemList(parent, nullptr);
+    ASSERT_NE(list, nullptr);
+    HIMC editContext = ImmGetContext(edit);
+    EXPECT_NE(editContext, nullptr) << "the check itself sees an input context where there is one";
+    ImmReleaseContext(edit, editContext);
+    HIMC listContext = ImmGetContext(list);
+    EXPECT_EQ(listContext, nullptr);
+    if (listContext)
+        ImmReleaseContext(list, listContext);
+    DestroyWindow(parent);
 }
 
 } // namespace

@@ -56,6 +56,7 @@ enum : UINT_PTR {
     TIMER_CAPTURE_RETRY = 4711, // a clipboard still held by another program is read again
     TIMER_MEMO_SEAL = 4712,     // a memo pad open for the run is sealed after a pause in typing
     TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
+    TIMER_PASTE = 4714,         // the automatic paste waits for its target without blocking
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -116,7 +117,8 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                LIST_NEW,
                                static_cast<int>(TIMER_CAPTURE_RETRY),
                                static_cast<int>(TIMER_MEMO_SEAL),
-                               static_cast<int>(TIMER_QUIT)};
+                               static_cast<int>(TIMER_QUIT),
+                               static_cast<int>(TIMER_PASTE)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)

@@ -8,6 +8,7 @@
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
+#include <imm.h>
 #include <windowsx.h>
 
 #include <cwchar>
@@ -32,7 +33,6 @@ ListBinding g_binding;
 constexpr UINT_PTR kListSubclass = 1;
 constexpr UINT_PTR kHeaderSubclass = 2;
 
-constexpr COLORREF kListBackground = RGB(243, 243, 243);
 constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
 constexpr COLORREF kDropMark = RGB(0, 120, 215);
 
@@ -289,13 +289,16 @@ HWND CreateItemList(HWND parent, HFONT font) {
 
     const LPARAM extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(extended), extended);
-    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kListBackground));
+    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kContentBackground));
     if (font)
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     InsertColumn(list, 0, L"再", FirstColumnWidth(LayoutDpi()));
     InsertColumn(list, 1, L"履歴", 300);
     SubclassHeaderOnce(ListView_GetHeader(list));
     Subclass(list, ItemListProc, kListSubclass);
+    // Digits choose rows and letters find them: with a Japanese input method on, they would
+    // start a composition instead. The filter box, the memo pad and the dialogs keep theirs.
+    ImmAssociateContextEx(list, nullptr, 0);
     return list;
 }
 
@@ -317,7 +320,8 @@ void SetItemListFilter(HWND list, std::wstring_view filter) {
 }
 
 void EndItemListFilter(HWND list) {
-    SetItemListFilter(list, L"");
+    if (!g_binding.query.Empty())
+        SetItemListFilter(list, L"");
     g_binding.folded.Clear();
 }
 

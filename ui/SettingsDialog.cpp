@@ -272,7 +272,7 @@ void ApplyHotkey(HWND dialog) {
     State().HotkeyKey = PropNumber(dialog, kPropHotkeyKey);
     if (!State().HotkeyMod || !State().HotkeyKey || !main)
         return;
-    if (!RegisterHotKey(main, kHotkeyId, State().HotkeyMod, State().HotkeyKey)) {
+    if (!RegisterToolHotkey(main, State().HotkeyMod, State().HotkeyKey)) {
         MessageBoxW(dialog, L"ホットキー登録に失敗しました", L"Error", MB_ICONERROR);
         State().HotkeyMod = 0;
         State().HotkeyKey = 0;

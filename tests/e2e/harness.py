@@ -725,6 +725,48 @@ class App:
         return code
 
 
+class StandIn:
+    """An ordinary program as the paste meets it: a frame window of any class with an edit
+    child, which takes the focus back into its edit only when it is activated (probe.exe
+    stand-in). It logs every key it receives, with the modifiers held, and can be made to stop
+    answering. exe_name: the name the program runs under (a copy of probe.exe)."""
+
+    WM_HANG = 0x8000 + 50
+
+    def __init__(self, session, window_class, exe_name="probe.exe"):
+        self.session = session
+        folder = os.path.join(session.work, "stand-ins")
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, exe_name)
+        if not os.path.exists(exe):
+            shutil.copy2(os.path.join(Config.helpers, "probe.exe"), exe)
+        self.log = os.path.join(folder, "%s-%d.log" % (window_class, time.monotonic_ns()))
+        with open(self.log, "wb") as out:
+            self.proc = session.spawn([exe, "stand-in", window_class], stdout=out)
+        ready = poll(lambda: ([e for e in self._lines() if e.get("ready")] or [None])[0], 30, 0.2,
+                     "the stand-in %s ready" % window_class)
+        self.hwnd, self.edit = ready["hwnd"], ready["edit"]
+
+    def _lines(self):
+        with open(self.log, "rb") as f:
+            return [json.loads(line) for line in f.read().decode("utf-8", "replace").splitlines() if line.strip()]
+
+    def keys(self):
+        """(window, chord) of every key press so far: ("edit", "Ctrl+V"), ("frame", "Ctrl+V")."""
+        return [(e["window"], e["key"]) for e in self._lines() if "key" in e]
+
+    def text(self):
+        """The edit's text ("" while the program does not answer)."""
+        for w in self.session.windows()["windows"]:
+            if w["hwnd"] == self.hwnd:
+                return ([c["text"] for c in w["children"] if c["hwnd"] == self.edit] or [None])[0]
+        return None
+
+    def hang(self, ms):
+        """The program stops answering for ms milliseconds, busy on its window's thread."""
+        self.session.post(self.hwnd, self.WM_HANG, ms)
+
+
 _KEY_NAMES = {0x56: "v", 0x4B: "k", 0x70: "F1", 0x78: "F9", 0x20: "space"}
 
 
@@ -843,6 +885,14 @@ class E2ETestCase(unittest.TestCase):
         app = App(self.session, folder, settings=settings, history=history, templates=templates)
         self.apps.append(app)
         return app.start() if start else app
+
+    def stand_in(self, window_class="StandInFrame", exe_name="probe.exe"):
+        """Starts a stand-in program (see StandIn) and waits until it is in front."""
+        program = StandIn(self.session, window_class, exe_name)
+        self.programs.append(program.proc)
+        poll(lambda: (self.session.state()["foreground"] or {}).get("hwnd") == program.hwnd, 30, 0.2,
+             "the stand-in %s in front" % window_class)
+        return program
 
     def notepad(self):
         """Starts Wine's notepad and waits until it is the foreground window."""

@@ -12,6 +12,10 @@
 //   probe hold-hotkey MOD VK         registers a global hotkey and keeps it until ended
 //   probe hotkey-free MOD VK         whether a global hotkey can be registered now (it is
 //                                    released again at once): false while a program holds it
+//   probe stand-in CLASS             a program as most are: a frame of window class CLASS with
+//                                    an edit child; prints one JSON line per key it receives
+//   probe ping-main MS               how long the tool window takes to answer, for MS ms
+//   probe hold-clipboard-on-enter MS holds the clipboard open for MS ms from the next Enter
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
@@ -20,7 +24,9 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -449,6 +455,197 @@ int DpiChanged(const char* dpiText) {
     return sent ? 0 : 1;
 }
 
+// ---- a stand-in for an ordinary program -----------------------------------------------
+
+constexpr UINT WM_STAND_IN_HANG = WM_APP + 50; // wParam: stop answering for this many ms
+
+struct StandIn {
+    HWND frame = nullptr;
+    HWND edit = nullptr;
+    WNDPROC editProc = nullptr;
+};
+StandIn g_standIn;
+
+std::string Chord(UINT vk) {
+    std::string chord;
+    if (GetKeyState(VK_CONTROL) < 0)
+        chord += "Ctrl+";
+    if (GetKeyState(VK_SHIFT) < 0)
+        chord += "Shift+";
+    if (GetKeyState(VK_MENU) < 0)
+        chord += "Alt+";
+    if (GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0)
+        chord += "Win+";
+    char name[16];
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        std::snprintf(name, sizeof name, "%c", static_cast<char>(vk));
+    else if (vk == VK_INSERT)
+        std::snprintf(name, sizeof name, "Insert");
+    else if (vk == VK_RETURN)
+        std::snprintf(name, sizeof name, "Enter");
+    else
+        std::snprintf(name, sizeof name, "0x%02X", vk);
+    return chord + name;
+}
+
+bool IsModifier(UINT vk) {
+    switch (vk) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One line per key press that is not a modifier: which window got it and with what held.
+void LogKey(const char* window, UINT message, WPARAM vk) {
+    if ((message != WM_KEYDOWN && message != WM_SYSKEYDOWN) || IsModifier(static_cast<UINT>(vk)))
+        return;
+    std::printf("{\"window\":\"%s\",\"key\":\"%s\"}\n", window, Chord(static_cast<UINT>(vk)).c_str());
+    std::fflush(stdout);
+}
+
+LRESULT CALLBACK StandInEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    LogKey("edit", message, wParam);
+    return CallWindowProcW(g_standIn.editProc, edit, message, wParam, lParam);
+}
+
+// The frame hands the focus to its edit when it is activated, as most programs do, and does
+// not forward WM_SETFOCUS: a focus set on the frame itself stays on the frame.
+LRESULT CALLBACK StandInFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && g_standIn.edit)
+            SetFocus(g_standIn.edit);
+        return 0;
+    case WM_SIZE:
+        if (g_standIn.edit)
+            MoveWindow(g_standIn.edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        LogKey("frame", message, wParam);
+        break;
+    case WM_STAND_IN_HANG:
+        Sleep(static_cast<DWORD>(wParam)); // a program busy on its window's thread
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(frame, message, wParam, lParam);
+}
+
+int StandInProgram(const char* className) {
+    std::wstring name(className, className + std::strlen(className));
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = StandInFrameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = name.c_str();
+    if (!RegisterClassW(&wc))
+        return 1;
+    g_standIn.frame = CreateWindowExW(0, name.c_str(), L"Stand-in", WS_OVERLAPPEDWINDOW, 420, 120, 520, 300, nullptr,
+                                      nullptr, wc.hInstance, nullptr);
+    g_standIn.edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 0, 0,
+                                     g_standIn.frame, nullptr, wc.hInstance, nullptr);
+    if (!g_standIn.frame || !g_standIn.edit)
+        return 1;
+    g_standIn.editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(g_standIn.edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StandInEditProc)));
+    ShowWindow(g_standIn.frame, SW_SHOW);
+    SetForegroundWindow(g_standIn.frame);
+    std::printf("{\"ready\":true,\"hwnd\":%s,\"edit\":%s}\n", Handle(g_standIn.frame).c_str(),
+                Handle(g_standIn.edit).c_str());
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// Sends the tool window WM_NULL again and again for `ms` milliseconds and prints the longest
+// it took to answer: a window whose thread waits on another program answers late.
+int PingMain(const char* msText) {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    if (!main)
+        return 1;
+    const ULONGLONG end = GetTickCount64() + ParseNumber(msText);
+    ULONGLONG longest = 0;
+    int answered = 0, asked = 0;
+    while (GetTickCount64() < end) {
+        const ULONGLONG start = GetTickCount64();
+        DWORD_PTR ignored = 0;
+        ++asked;
+        if (SendMessageTimeoutW(main, WM_NULL, 0, 0, 0, 5000, &ignored))
+            ++answered;
+        longest = std::max(longest, GetTickCount64() - start);
+        Sleep(20);
+    }
+    std::printf("{\"longest_ms\":%llu,\"answered\":%d,\"asked\":%d}\n", longest, answered, asked);
+    return 0;
+}
+
+// Holds the clipboard open for `ms` milliseconds from the moment Enter is pressed, as the
+// clipboard history service or a remote desktop does for a moment after each change: the
+// program that reacts to that Enter finds the clipboard taken.
+HANDLE g_enterPressed = nullptr;
+
+LRESULT CALLBACK EnterHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && wParam == WM_KEYDOWN && reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode == VK_RETURN &&
+        WaitForSingleObject(g_enterPressed, 0) == WAIT_TIMEOUT) {
+        SetEvent(g_enterPressed);
+        Sleep(20); // the key reaches its window after the clipboard has been taken
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD WINAPI HoldOnEnter(void* ms) {
+    WaitForSingleObject(g_enterPressed, INFINITE);
+    const bool held = OpenClipboard(nullptr) != FALSE;
+    const ULONGLONG start = GetTickCount64();
+    Sleep(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(ms)));
+    if (held)
+        CloseClipboard();
+    std::printf("{\"held\":%s,\"ms\":%llu}\n", held ? "true" : "false", GetTickCount64() - start);
+    std::fflush(stdout);
+    return 0;
+}
+
+int HoldClipboardOnEnter(const char* ms) {
+    g_enterPressed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, EnterHook, nullptr, 0);
+    HANDLE holder = CreateThread(nullptr, 0, HoldOnEnter,
+                                 reinterpret_cast<void*>(static_cast<UINT_PTR>(ParseNumber(ms))), 0, nullptr);
+    std::printf("{\"armed\":%s}\n", hook && holder ? "true" : "false");
+    std::fflush(stdout);
+    if (!hook || !holder)
+        return 1;
+    // The hook is called while this thread waits for messages.
+    while (MsgWaitForMultipleObjects(1, &holder, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+    UnhookWindowsHookEx(hook);
+    return 0;
+}
+
 } // namespace
 
 // Opens a file without sharing and keeps it so until the process is ended, as a program that
@@ -523,9 +720,17 @@ int main(int argc, char** argv) {
         return DpiChanged(argv[2]);
     if (cmd == "hold-file" && argc == 3)
         return HoldFile(argv[2]);
+    if (cmd == "stand-in" && argc == 3)
+        return StandInProgram(argv[2]);
+    if (cmd == "ping-main" && argc == 3)
+        return PingMain(argv[2]);
+    if (cmd == "hold-clipboard-on-enter" && argc == 3)
+        return HoldClipboardOnEnter(argv[2]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
-                         "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI\n");
+    std::fprintf(stderr,
+                 "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+                 "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
+                 "ping-main MS | hold-clipboard-on-enter MS\n");
     return 2;
 }

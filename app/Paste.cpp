@@ -1,0 +1,235 @@
+#include "app/Paste.h"
+
+#include "core/UniqueHandles.h"
+
+#include <dwmapi.h>
+#include <shobjidl.h>
+
+namespace {
+
+void Finish(PasteRun& run, PasteOutcome outcome) {
+    run.phase = PastePhase::Finished;
+    run.outcome = outcome;
+}
+
+void Enter(PasteRun& run, PastePhase phase, uint64_t now) {
+    run.phase = phase;
+    run.since = now;
+}
+
+// ---- facts from Windows ------------------------------------------------------------------
+
+// dwmapi.dll is no KnownDLL: loaded from the system folder only, never from beside the exe.
+using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+
+DwmGetWindowAttributeFn DwmAttributeReader() {
+    static const DwmGetWindowAttributeFn reader = [] {
+        const HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        const FARPROC address = dwm ? GetProcAddress(dwm, "DwmGetWindowAttribute") : nullptr;
+        return reinterpret_cast<DwmGetWindowAttributeFn>(reinterpret_cast<void (*)()>(address));
+    }();
+    return reader;
+}
+
+bool IsCloaked(HWND window) {
+    const DwmGetWindowAttributeFn read = DwmAttributeReader();
+    DWORD cloaked = 0;
+    return read && SUCCEEDED(read(window, DWMWA_CLOAKED, &cloaked, sizeof(cloaked))) && cloaked != 0;
+}
+
+// The mandatory integrity level of a process (its token's label RID); false when unreadable.
+bool IntegrityLevel(HANDLE process, DWORD& level) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return false;
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    if (size == 0)
+        return false;
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size))
+        return false;
+    const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+    const UCHAR count = *GetSidSubAuthorityCount(label->Label.Sid);
+    if (count == 0)
+        return false;
+    level = *GetSidSubAuthority(label->Label.Sid, count - 1u);
+    return true;
+}
+
+// Windows drops input sent to a process of a higher integrity level without a word (UIPI). A
+// process we may not even look into counts as higher.
+bool AboveOurIntegrity(DWORD processId) {
+    DWORD ours = 0, theirs = 0;
+    if (!IntegrityLevel(GetCurrentProcess(), ours))
+        return false; // nothing to compare with: Windows would tell the same about the target
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process || !IntegrityLevel(process.get(), theirs))
+        return true;
+    return theirs > ours;
+}
+
+// The virtual-desktop manager of the shell; the window counts as on this desktop when the
+// shell cannot tell (no such shell, as under Wine, or a window it does not track).
+bool OnCurrentVirtualDesktop(HWND window) {
+    static const CLSID kVirtualDesktopManager = {
+        0xaa509086, 0x5ca9, 0x4c25, {0x8f, 0x95, 0x58, 0x9d, 0x3c, 0x07, 0xb4, 0x8a}};
+    static const IID kIVirtualDesktopManager = {
+        0xa5cd92ff, 0x29be, 0x454c, {0x8d, 0x04, 0xd8, 0x28, 0x79, 0xfb, 0x3f, 0x1b}};
+    IVirtualDesktopManager* manager = nullptr;
+    if (FAILED(CoCreateInstance(kVirtualDesktopManager, nullptr, CLSCTX_ALL, kIVirtualDesktopManager,
+                                reinterpret_cast<void**>(&manager))) ||
+        !manager)
+        return true;
+    BOOL onCurrent = TRUE;
+    const HRESULT result = manager->IsWindowOnCurrentVirtualDesktop(window, &onCurrent);
+    manager->Release();
+    return FAILED(result) || onCurrent != FALSE;
+}
+
+class Win32Desktop final : public PasteDesktop {
+public:
+    TargetFacts Target(HWND window) override {
+        TargetFacts facts;
+        facts.exists = window && IsWindow(window);
+        if (!facts.exists)
+            return facts;
+        facts.window = ReadWindowFacts(window);
+        facts.hung = IsHungAppWindow(window) != FALSE;
+        facts.onCurrentDesktop = OnCurrentVirtualDesktop(window);
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        facts.aboveOurIntegrity = AboveOurIntegrity(processId);
+        return facts;
+    }
+
+    void BringForward(HWND window) override {
+        if (IsIconic(window))
+            ShowWindowAsync(window, SW_RESTORE); // posted: a target that stops answering holds up nothing
+        SetForegroundWindow(window);
+    }
+
+    HWND Foreground() override { return GetForegroundWindow(); }
+
+    std::vector<WORD> HeldModifiers() override {
+        std::vector<WORD> held;
+        for (WORD vk : {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LWIN, VK_RWIN})
+            if (GetAsyncKeyState(vk) < 0)
+                held.push_back(vk);
+        return held;
+    }
+
+    size_t Send(const KeyPlan& keys) override {
+        std::vector<INPUT> inputs;
+        for (const KeyStroke& stroke : keys) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = stroke.vk;
+            input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(stroke.vk, MAPVK_VK_TO_VSC));
+            input.ki.dwFlags =
+                (stroke.up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(stroke.vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+            inputs.push_back(input);
+        }
+        if (inputs.empty())
+            return 0;
+        return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+
+    uint64_t NowMs() override { return GetTickCount64(); }
+};
+
+} // namespace
+
+PasteDesktop& WindowsDesktop() {
+    static Win32Desktop desktop;
+    return desktop;
+}
+
+std::wstring ProcessFileName(DWORD processId) {
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process)
+        return std::wstring();
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD size = static_cast<DWORD>(std::size(path));
+    if (!QueryFullProcessImageNameW(process.get(), 0, path, &size))
+        return std::wstring();
+    const std::wstring full(path, size);
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+WindowFacts ReadWindowFacts(HWND window) {
+    WindowFacts facts;
+    wchar_t className[257] = {};
+    GetClassNameW(window, className, 256);
+    facts.className = className;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    facts.ownProcess = processId == 0 || processId == GetCurrentProcessId();
+    if (!facts.ownProcess)
+        facts.processName = ProcessFileName(processId);
+    facts.topLevel = GetAncestor(window, GA_ROOT) == window;
+    facts.visible = IsWindowVisible(window) != FALSE;
+    facts.enabled = IsWindowEnabled(window) != FALSE;
+    facts.cloaked = IsCloaked(window);
+    facts.exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    return facts;
+}
+
+// ---- the run -------------------------------------------------------------------------------
+
+PasteRun StartPaste(PasteDesktop& desktop, HWND target, const KeyChord& chord) {
+    PasteRun run;
+    run.target = target;
+    run.chord = chord;
+    const PasteOutcome verdict = JudgePasteTarget(desktop.Target(target));
+    if (verdict != PasteOutcome::Pasted) {
+        Finish(run, verdict);
+        return run;
+    }
+    desktop.BringForward(target);
+    Enter(run, PastePhase::AwaitForeground, desktop.NowMs());
+    AdvancePaste(desktop, run); // most often it is in front at once
+    return run;
+}
+
+void AdvancePaste(PasteDesktop& desktop, PasteRun& run) {
+    const uint64_t now = desktop.NowMs();
+    const uint64_t waited = now - run.since;
+    switch (run.phase) {
+    case PastePhase::Finished:
+        return;
+    case PastePhase::AwaitForeground:
+        if (desktop.Foreground() == run.target)
+            Enter(run, PastePhase::AwaitKeys, now);
+        else if (waited >= kForegroundWaitMs)
+            Finish(run, desktop.Target(run.target).exists ? PasteOutcome::NotInFront : PasteOutcome::NoTarget);
+        return;
+    case PastePhase::AwaitKeys: {
+        if (waited < kSettleMs)
+            return;
+        const std::vector<WORD> held = desktop.HeldModifiers();
+        if (!held.empty() && waited < kSettleMs + kModifierWaitMs)
+            return;
+        // The user may have clicked elsewhere meanwhile: the keys go nowhere but the target.
+        if (desktop.Foreground() != run.target) {
+            Finish(run, PasteOutcome::NotInFront);
+            return;
+        }
+        const KeyPlan keys = PasteKeys(run.chord, held);
+        const size_t sent = desktop.Send(keys);
+        if (sent != keys.size()) {
+            desktop.Send(ReleasesAfterPartialSend(keys, sent));
+            Finish(run, PasteOutcome::KeysRefused);
+            return;
+        }
+        Enter(run, PastePhase::AfterKeys, now);
+        return;
+    }
+    case PastePhase::AfterKeys:
+        if (waited >= kAfterKeysMs)
+            Finish(run, PasteOutcome::Pasted);
+        return;
+    }
+}

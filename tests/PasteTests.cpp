@@ -1,0 +1,368 @@
+// The automatic paste as a Windows desktop decides it: which window may take a paste (shell
+// surfaces, cloaked and tool windows), whether the remembered one can take it now (gone, hung,
+// on another virtual desktop, elevated), the keys sent with modifiers still held, the run
+// itself through a stand-in desktop, the screen-edge strips on several monitors and the hotkey's
+// registration.
+#include "app/EdgeStrip.h"
+#include "app/Paste.h"
+#include "app/PasteRules.h"
+#include "ui/Keys.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+WindowFacts OrdinaryWindow(std::wstring className = L"Notepad", std::wstring process = L"notepad.exe") {
+    WindowFacts w;
+    w.className = std::move(className);
+    w.processName = std::move(process);
+    w.topLevel = w.visible = w.enabled = true;
+    w.exStyle = WS_EX_WINDOWEDGE;
+    return w;
+}
+
+TEST(PasteTarget, ShellSurfacesNeverTakeThePaste) {
+    for (const wchar_t* shell :
+         {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd", L"Progman", L"WorkerW", L"NotifyIconOverflowWindow",
+          L"TopLevelWindowForOverflowXamlIsland", L"MultitaskingViewFrame", L"XamlExplorerHostIslandWindow"}) {
+        EXPECT_TRUE(IsShellSurface(shell, L"explorer.exe")) << shell;
+        EXPECT_FALSE(CanBePasteTarget(OrdinaryWindow(shell, L"explorer.exe"))) << shell;
+    }
+    // Class names compare whole and with their case.
+    EXPECT_FALSE(IsShellSurface(L"shell_traywnd", L"explorer.exe"));
+    EXPECT_FALSE(IsShellSurface(L"Shell_TrayWndX", L"explorer.exe"));
+    EXPECT_TRUE(CanBePasteTarget(OrdinaryWindow(L"CabinetWClass", L"explorer.exe"))); // a folder window
+
+    // Start, Search and Win+V are CoreWindows of the shell's hosts; a store app's are its own.
+    for (const wchar_t* host : {L"StartMenuExperienceHost.exe", L"SearchHost.exe", L"searchapp.exe",
+                                L"TextInputHost.exe", L"ShellExperienceHost.exe", L"explorer.exe", L""})
+        EXPECT_TRUE(IsShellSurface(L"Windows.UI.Core.CoreWindow", host)) << host;
+    EXPECT_FALSE(IsShellSurface(L"Windows.UI.Core.CoreWindow", L"CalculatorApp.exe"));
+}
+
+TEST(PasteTarget, OnlyAVisibleEnabledUncloakedTopLevelWindowOfAnotherProgram) {
+    EXPECT_TRUE(CanBePasteTarget(OrdinaryWindow()));
+    WindowFacts w = OrdinaryWindow();
+    w.ownProcess = true;
+    EXPECT_FALSE(CanBePasteTarget(w));
+    w = OrdinaryWindow();
+    w.topLevel = false;
+    EXPECT_FALSE(CanBePasteTarget(w));
+    w = OrdinaryWindow();
+    w.visible = false;
+    EXPECT_FALSE(CanBePasteTarget(w));
+    w = OrdinaryWindow();
+    w.enabled = false; // a modal dialog of its own is in front
+    EXPECT_FALSE(CanBePasteTarget(w));
+    w = OrdinaryWindow();
+    w.cloaked = true;
+    EXPECT_FALSE(CanBePasteTarget(w));
+    // A tool window (a palette, a flyout) only when it also asks for a taskbar button.
+    w = OrdinaryWindow();
+    w.exStyle |= WS_EX_TOOLWINDOW;
+    EXPECT_FALSE(CanBePasteTarget(w));
+    w.exStyle |= WS_EX_APPWINDOW;
+    EXPECT_TRUE(CanBePasteTarget(w));
+}
+
+TEST(PasteTarget, JudgedAgainAtPasteTime) {
+    TargetFacts target;
+    EXPECT_EQ(JudgePasteTarget(target), PasteOutcome::NoTarget); // never set, or gone
+    target.exists = true;
+    target.window = OrdinaryWindow();
+    EXPECT_EQ(JudgePasteTarget(target), PasteOutcome::Pasted);
+
+    TargetFacts hidden = target;
+    hidden.window.visible = false;
+    EXPECT_EQ(JudgePasteTarget(hidden), PasteOutcome::NoTarget);
+    TargetFacts hung = target;
+    hung.hung = true;
+    EXPECT_EQ(JudgePasteTarget(hung), PasteOutcome::Hung);
+    TargetFacts elevated = target;
+    elevated.aboveOurIntegrity = true;
+    EXPECT_EQ(JudgePasteTarget(elevated), PasteOutcome::Elevated);
+    // On another virtual desktop a window is also cloaked: it is said as what it is.
+    TargetFacts elsewhere = target;
+    elsewhere.onCurrentDesktop = false;
+    elsewhere.window.cloaked = true;
+    EXPECT_EQ(JudgePasteTarget(elsewhere), PasteOutcome::OtherDesktop);
+
+    for (PasteOutcome refused : {PasteOutcome::NoTarget, PasteOutcome::Hung, PasteOutcome::OtherDesktop,
+                                 PasteOutcome::Elevated, PasteOutcome::NotInFront, PasteOutcome::KeysRefused}) {
+        const std::wstring text = PasteRefusalText(refused);
+        EXPECT_NE(text.find(L"Ctrl+V"), std::wstring::npos) << static_cast<int>(refused);
+        EXPECT_LE(text.size(), 255u) << "a balloon holds 255 characters";
+    }
+}
+
+// ---- the keys ---------------------------------------------------------------------------------
+
+KeyStroke Down(WORD vk) {
+    return {vk, false};
+}
+KeyStroke Up(WORD vk) {
+    return {vk, true};
+}
+
+TEST(PasteKeys, CtrlVWithEveryHeldModifierLetGoFirst) {
+    const KeyPlan plain = {Down(VK_CONTROL), Down('V'), Up('V'), Up(VK_CONTROL)};
+    EXPECT_EQ(PasteKeys(kCtrlV, {}), plain);
+    // Shift+Enter chose the entry: Shift comes up first, or the target sees Ctrl+Shift+V.
+    KeyPlan shifted = {Up(VK_LSHIFT)};
+    shifted.insert(shifted.end(), plain.begin(), plain.end());
+    EXPECT_EQ(PasteKeys(kCtrlV, {VK_LSHIFT}), shifted);
+    // Ctrl still down from the hotkey: pressed and released all the same.
+    EXPECT_EQ(PasteKeys(kCtrlV, {VK_RCONTROL}), plain);
+    // Alt and Win: the mask key first, so that their release opens no menu bar and no Start.
+    EXPECT_EQ(PasteKeys(kCtrlV, {VK_LCONTROL, VK_LMENU, VK_RWIN}),
+              (KeyPlan{Down(kMaskKey), Up(kMaskKey), Up(VK_LMENU), Up(VK_RWIN), Down(VK_CONTROL), Down('V'), Up('V'),
+                       Up(VK_CONTROL)}));
+    EXPECT_EQ(PasteKeys(kCtrlV, {VK_LSHIFT, VK_LSHIFT}).front(), Up(VK_LSHIFT));
+    EXPECT_EQ(PasteKeys(kCtrlV, {VK_LSHIFT, VK_LSHIFT}).size(), plain.size() + 1);
+}
+
+TEST(PasteKeys, OtherChordsKeepTheModifiersTheyUse) {
+    const KeyChord shiftInsert = {false, true, false, VK_INSERT};
+    EXPECT_EQ(PasteKeys(shiftInsert, {VK_LCONTROL, VK_RSHIFT}),
+              (KeyPlan{Up(VK_LCONTROL), Down(VK_SHIFT), Down(VK_INSERT), Up(VK_INSERT), Up(VK_SHIFT)}));
+    const KeyChord altV = {false, false, true, 'V'};
+    EXPECT_EQ(PasteKeys(altV, {VK_LMENU}), (KeyPlan{Down(VK_MENU), Down('V'), Up('V'), Up(VK_MENU)}));
+    const KeyChord ctrlShiftV = {true, true, false, 'V'};
+    EXPECT_EQ(PasteKeys(ctrlShiftV, {}),
+              (KeyPlan{Down(VK_CONTROL), Down(VK_SHIFT), Down('V'), Up('V'), Up(VK_SHIFT), Up(VK_CONTROL)}));
+    EXPECT_TRUE(IsExtendedKey(VK_INSERT));
+    EXPECT_TRUE(IsExtendedKey(VK_RCONTROL));
+    EXPECT_FALSE(IsExtendedKey(VK_LCONTROL));
+    EXPECT_FALSE(IsExtendedKey('V'));
+}
+
+TEST(PasteKeys, APartialSendLetsGoOfWhatItPressed) {
+    const KeyPlan plan = PasteKeys(kCtrlV, {VK_LSHIFT}); // Shift up, Ctrl down, V down, V up, Ctrl up
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, 0), KeyPlan{});
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, 1), KeyPlan{});
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, 2), KeyPlan{Up(VK_CONTROL)});
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, 3), (KeyPlan{Up('V'), Up(VK_CONTROL)}));
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, 4), KeyPlan{Up(VK_CONTROL)});
+    EXPECT_EQ(ReleasesAfterPartialSend(plan, plan.size()), KeyPlan{});
+}
+
+// ---- the run, through a stand-in desktop -------------------------------------------------------
+
+const HWND kTarget = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1234));
+const HWND kToolWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x5678));
+
+// A desktop on which the target comes to the front `frontAfterMs` after it was asked to (never
+// when that is UINT64_MAX), and SendInput takes at most `accepts` keys.
+class StandInDesktop final : public PasteDesktop {
+public:
+    TargetFacts target;
+    uint64_t frontAfterMs = 0;
+    std::vector<WORD> held;
+    uint64_t heldUntil = UINT64_MAX; // the user lets go of the modifiers then
+    size_t accepts = SIZE_MAX;
+    HWND takenBy = nullptr; // another window comes to the front `takenAfterMs` after the ask
+    uint64_t takenAfterMs = UINT64_MAX;
+    uint64_t now = 1000;
+    int broughtForward = 0;
+    uint64_t askedAt = 0;
+    std::vector<KeyPlan> sent;
+    std::vector<uint64_t> sentAt;
+
+    StandInDesktop() {
+        target.exists = true;
+        target.window = OrdinaryWindow();
+    }
+    TargetFacts Target(HWND window) override { return window == kTarget ? target : TargetFacts{}; }
+    void BringForward(HWND) override {
+        ++broughtForward;
+        askedAt = now;
+    }
+    HWND Foreground() override {
+        if (broughtForward && takenAfterMs != UINT64_MAX && now >= askedAt + takenAfterMs)
+            return takenBy;
+        if (broughtForward && frontAfterMs != UINT64_MAX && now >= askedAt + frontAfterMs)
+            return kTarget;
+        return kToolWindow;
+    }
+    std::vector<WORD> HeldModifiers() override { return now < heldUntil ? held : std::vector<WORD>{}; }
+    size_t Send(const KeyPlan& keys) override {
+        sent.push_back(keys);
+        sentAt.push_back(now);
+        return std::min(keys.size(), accepts);
+    }
+    uint64_t NowMs() override { return now; }
+
+    PasteRun Run(HWND window = kTarget) {
+        PasteRun run = StartPaste(*this, window);
+        for (int tick = 0; run.phase != PastePhase::Finished && tick < 1000; ++tick) {
+            now += kPasteTickMs;
+            AdvancePaste(*this, run);
+        }
+        return run;
+    }
+};
+
+TEST(PasteRun, KeysGoOnlyOnceTheTargetIsInFrontAndHasSettled) {
+    StandInDesktop desktop;
+    desktop.frontAfterMs = 120;
+    const PasteRun run = desktop.Run();
+    EXPECT_EQ(run.outcome, PasteOutcome::Pasted);
+    EXPECT_EQ(desktop.broughtForward, 1);
+    ASSERT_EQ(desktop.sent.size(), 1u);
+    EXPECT_EQ(desktop.sent[0], PasteKeys(kCtrlV, {}));
+    EXPECT_GE(desktop.sentAt[0], desktop.askedAt + 120 + kSettleMs);
+}
+
+TEST(PasteRun, ATargetThatCannotTakeAPasteGetsNoKeys) {
+    for (PasteOutcome expected :
+         {PasteOutcome::NoTarget, PasteOutcome::Hung, PasteOutcome::OtherDesktop, PasteOutcome::Elevated}) {
+        StandInDesktop desktop;
+        desktop.target.exists = expected != PasteOutcome::NoTarget;
+        desktop.target.hung = expected == PasteOutcome::Hung;
+        desktop.target.onCurrentDesktop = expected != PasteOutcome::OtherDesktop;
+        desktop.target.aboveOurIntegrity = expected == PasteOutcome::Elevated;
+        const PasteRun run = desktop.Run();
+        EXPECT_EQ(run.outcome, expected);
+        EXPECT_EQ(desktop.broughtForward, 0) << "a hung target is not even asked to come forward";
+        EXPECT_TRUE(desktop.sent.empty());
+    }
+    StandInDesktop none;
+    EXPECT_EQ(none.Run(nullptr).outcome, PasteOutcome::NoTarget);
+    EXPECT_TRUE(none.sent.empty());
+}
+
+TEST(PasteRun, ATargetThatDoesNotComeForwardOrLosesTheFrontGetsNoKeys) {
+    StandInDesktop refused;
+    refused.frontAfterMs = UINT64_MAX;
+    const uint64_t start = refused.now;
+    EXPECT_EQ(refused.Run().outcome, PasteOutcome::NotInFront);
+    EXPECT_TRUE(refused.sent.empty());
+    EXPECT_LE(refused.now - start, kForegroundWaitMs + kPasteTickMs);
+
+    StandInDesktop late;
+    late.frontAfterMs = kForegroundWaitMs + 50;
+    EXPECT_EQ(late.Run().outcome, PasteOutcome::NotInFront);
+    EXPECT_TRUE(late.sent.empty());
+
+    StandInDesktop clickedAway; // the user clicked another window while the target settled
+    clickedAway.takenBy = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x9999));
+    clickedAway.takenAfterMs = kSettleMs / 2;
+    EXPECT_EQ(clickedAway.Run().outcome, PasteOutcome::NotInFront);
+    EXPECT_TRUE(clickedAway.sent.empty());
+}
+
+TEST(PasteRun, HeldModifiersAreWaitedForThenReleased) {
+    StandInDesktop letGo; // Shift let go 80 ms in: plain Ctrl+V, sent then
+    letGo.held = {VK_LSHIFT};
+    letGo.heldUntil = letGo.now + 80;
+    EXPECT_EQ(letGo.Run().outcome, PasteOutcome::Pasted);
+    ASSERT_EQ(letGo.sent.size(), 1u);
+    EXPECT_EQ(letGo.sent[0], PasteKeys(kCtrlV, {}));
+    EXPECT_GE(letGo.sentAt[0], letGo.askedAt + 80);
+
+    StandInDesktop stillDown; // never let go: released by the keys themselves, after the wait
+    stillDown.held = {VK_LSHIFT};
+    EXPECT_EQ(stillDown.Run().outcome, PasteOutcome::Pasted);
+    ASSERT_EQ(stillDown.sent.size(), 1u);
+    EXPECT_EQ(stillDown.sent[0], PasteKeys(kCtrlV, {VK_LSHIFT}));
+    EXPECT_GE(stillDown.sentAt[0], stillDown.askedAt + kSettleMs + kModifierWaitMs);
+}
+
+TEST(PasteRun, KeysTheSystemRefusedAreLetGoAndSaid) {
+    StandInDesktop desktop;
+    desktop.accepts = 2; // Ctrl down and V down went in
+    EXPECT_EQ(desktop.Run().outcome, PasteOutcome::KeysRefused);
+    ASSERT_EQ(desktop.sent.size(), 2u);
+    EXPECT_EQ(desktop.sent[1], (KeyPlan{Up('V'), Up(VK_CONTROL)}));
+}
+
+// ---- the screen-edge strips on several monitors --------------------------------------------------
+
+RECT Monitor(LONG left, LONG top, LONG right, LONG bottom) {
+    return RECT{left, top, right, bottom};
+}
+
+bool In(int area, LONG x, LONG y, const std::vector<RECT>& monitors) {
+    return InEdgeStrip(area, POINT{x, y}, monitors);
+}
+
+TEST(EdgeStrip, OneMonitorHasFiveStripsSplitAtHalfTheScreen) {
+    const std::vector<RECT> one = {Monitor(0, 0, 1920, 1080)};
+    EXPECT_TRUE(In(0, 959, 4, one));
+    EXPECT_FALSE(In(0, 960, 4, one));
+    EXPECT_FALSE(In(0, 100, 5, one));
+    EXPECT_TRUE(In(1, 960, 0, one));
+    EXPECT_TRUE(In(2, 4, 539, one));
+    EXPECT_FALSE(In(2, 4, 540, one));
+    EXPECT_TRUE(In(3, 0, 540, one));
+    EXPECT_TRUE(In(4, 1915, 0, one));
+    EXPECT_FALSE(In(4, 1914, 0, one));
+    EXPECT_TRUE(In(5, 1919, 1079, one));
+    for (int area : {-1, 6, 100, INT_MIN})
+        EXPECT_FALSE(In(area, 0, 0, one));
+    EXPECT_FALSE(In(0, 5000, 0, one)); // on no monitor
+}
+
+TEST(EdgeStrip, AnEdgeCountsOnlyWhereItStopsThePointer) {
+    // A second monitor on the right: the shared edge is no strip, and the far edge is the
+    // right monitor's, with its own halves.
+    const std::vector<RECT> right = {Monitor(0, 0, 1920, 1080), Monitor(1920, 0, 3840, 1080)};
+    EXPECT_FALSE(In(4, 1919, 10, right));
+    EXPECT_FALSE(In(2, 1920, 10, right));
+    EXPECT_FALSE(In(4, 2500, 10, right)) << "anywhere on the second monitor";
+    EXPECT_TRUE(In(4, 3839, 10, right));
+    EXPECT_TRUE(In(2, 0, 10, right));
+    EXPECT_TRUE(In(1, 2880, 0, right));
+    EXPECT_FALSE(In(1, 2879, 0, right));
+    EXPECT_TRUE(In(0, 2879, 0, right)) << "the second monitor's left half";
+
+    // On the left, at negative x.
+    const std::vector<RECT> left = {Monitor(0, 0, 1920, 1080), Monitor(-1280, 0, 0, 1024)};
+    EXPECT_FALSE(In(2, -600, 10, left)) << "anywhere on the left monitor";
+    EXPECT_FALSE(In(2, 0, 10, left));
+    EXPECT_TRUE(In(2, -1280, 10, left));
+    EXPECT_TRUE(In(3, -1276, 600, left));
+    EXPECT_FALSE(In(4, -1, 10, left));
+    EXPECT_TRUE(In(4, 1919, 10, left));
+
+    // Above, at negative y: the primary's top edge leads onto it.
+    const std::vector<RECT> above = {Monitor(0, 0, 1920, 1080), Monitor(0, -1080, 1920, 0)};
+    EXPECT_FALSE(In(0, 10, 0, above));
+    EXPECT_TRUE(In(0, 10, -1080, above));
+    EXPECT_TRUE(In(2, 0, -1000, above)) << "the upper monitor's upper half";
+    EXPECT_TRUE(In(2, 0, 10, above));
+    EXPECT_FALSE(In(3, 0, 10, above)) << "the primary's own halves";
+    EXPECT_TRUE(In(3, 0, 1000, above));
+}
+
+TEST(EdgeStrip, MonitorsOfAnotherHeightShareOnlyPartOfAnEdge) {
+    // A 1280 x 720 monitor beside the top of a 1920 x 1080 one: below 720 the primary's right
+    // edge stops the pointer again.
+    const std::vector<RECT> monitors = {Monitor(0, 0, 1920, 1080), Monitor(1920, 0, 3200, 720)};
+    EXPECT_FALSE(In(4, 1919, 100, monitors));
+    EXPECT_FALSE(In(5, 1919, 719, monitors));
+    EXPECT_TRUE(In(5, 1919, 720, monitors));
+    EXPECT_TRUE(In(5, 1917, 1079, monitors));
+    EXPECT_FALSE(In(3, 1920, 700, monitors)) << "the small monitor's left edge leads onto the primary";
+    EXPECT_TRUE(In(5, 3199, 360, monitors));
+    EXPECT_FALSE(In(4, 3199, 360, monitors)) << "halves are the small monitor's own";
+}
+
+// ---- the hotkey -------------------------------------------------------------------------------------
+
+TEST(Hotkey, RegisteredWithoutRepeatAndNeverWithoutAModifier) {
+    EXPECT_EQ(HotkeyRegistrationModifiers(MOD_CONTROL | MOD_ALT),
+              static_cast<UINT>(MOD_CONTROL | MOD_ALT | MOD_NOREPEAT));
+    EXPECT_EQ(HotkeyRegistrationModifiers(MOD_WIN | MOD_SHIFT), static_cast<UINT>(MOD_WIN | MOD_SHIFT | MOD_NOREPEAT));
+    EXPECT_EQ(HotkeyRegistrationModifiers(MOD_CONTROL | 0x10 | 0x8000), static_cast<UINT>(MOD_CONTROL | MOD_NOREPEAT));
+    // A hand-edited settings.ini with only unknown bits would otherwise take a bare key from
+    // every program.
+    EXPECT_EQ(HotkeyRegistrationModifiers(0x10), 0u);
+    EXPECT_EQ(HotkeyRegistrationModifiers(MOD_NOREPEAT), 0u);
+    EXPECT_FALSE(RegisterToolHotkey(nullptr, 0x10, 'V'));
+    EXPECT_FALSE(RegisterToolHotkey(nullptr, MOD_CONTROL, 0));
+}
+
+} // namespace
