@@ -6,6 +6,8 @@
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
+#include <wtsapi32.h>
+
 #include <atomic>
 #include <vector>
 
@@ -96,17 +98,45 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// A thread message: take the hooks out and install them again.
+constexpr UINT kReinstallHooks = WM_APP + 1;
+
+struct Hooks {
+    UniqueHook mouse;
+    UniqueHook keyboard;
+    bool Install() {
+        // The old ones go first: one press must never reach two hooks of ours.
+        keyboard.reset();
+        mouse.reset();
+        mouse.reset(SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0));
+        keyboard.reset(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0));
+        return mouse && keyboard;
+    }
+};
+
 DWORD WINAPI HookThread(void*) {
+    // Every key press and mouse event on the desktop waits for the hooks: they get the
+    // processor before the program's other work, so that they answer in time.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue the hooks are called through
-    const UniqueHook mouse(SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0));
-    const UniqueHook keyboard(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0));
-    g_installed = mouse && keyboard;
+    Hooks hooks;
+    g_installed = hooks.Install();
     SetEvent(g_ready);
     // Low-level hooks are called while this thread waits here for messages.
-    while (GetMessageW(&message, nullptr, 0, 0) > 0)
-        DispatchMessageW(&message);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!message.hwnd && message.message == kReinstallHooks)
+            hooks.Install();
+        else
+            DispatchMessageW(&message);
+    }
     return 0;
+}
+
+// wtsapi32.dll is no KnownDLL: loaded from the system folder only, never from beside the exe.
+FARPROC SessionFunction(const char* name) {
+    static const HMODULE wts = LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return wts ? GetProcAddress(wts, name) : nullptr;
 }
 
 } // namespace
@@ -139,4 +169,21 @@ void StopInputHooks() {
 void ShareHookOptions(int enabledArea, bool stayVisible) {
     g_enabledArea.store(enabledArea);
     g_stayVisible.store(stayVisible);
+}
+
+void ReinstallInputHooks() {
+    if (g_thread)
+        PostThreadMessageW(g_threadId, kReinstallHooks, 0, 0);
+}
+
+void WatchSessionForHooks(HWND mainWindow) {
+    using Register = BOOL(WINAPI*)(HWND, DWORD);
+    if (const FARPROC address = SessionFunction("WTSRegisterSessionNotification"))
+        reinterpret_cast<Register>(reinterpret_cast<void (*)()>(address))(mainWindow, NOTIFY_FOR_THIS_SESSION);
+}
+
+void StopWatchingSession(HWND mainWindow) {
+    using Unregister = BOOL(WINAPI*)(HWND);
+    if (const FARPROC address = SessionFunction("WTSUnRegisterSessionNotification"))
+        reinterpret_cast<Unregister>(reinterpret_cast<void (*)()>(address))(mainWindow);
 }

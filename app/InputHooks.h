@@ -14,3 +14,11 @@ void StopInputHooks();
 
 // The options the hooks act on, handed to their thread whenever they may have changed.
 void ShareHookOptions(int enabledArea, bool stayVisible);
+
+// Windows removes a low-level hook that answers too late, without telling (after a resume, when
+// the hook's memory was paged out, for instance). The hooks are installed anew on resume and
+// on unlocking the session (WM_POWERBROADCAST, WM_WTSSESSION_CHANGE of the main window).
+void ReinstallInputHooks();
+// Asks for the main window's WM_WTSSESSION_CHANGE, and stops asking (at its end).
+void WatchSessionForHooks(HWND mainWindow);
+void StopWatchingSession(HWND mainWindow);

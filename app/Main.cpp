@@ -10,6 +10,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/FilterBox.h"
+#include "ui/Ids.h"
 #include "ui/ListActions.h"
 
 #include <windows.h>
@@ -110,6 +111,23 @@ bool ForDialogManager(HWND active, const MSG& message) {
     return key && message.wParam == VK_TAB; // the character '\t' has the same value
 }
 
+// Started again while running: the user wants the window, so the running program shows it.
+// It may still be making its window; it gets a second and a half.
+void AskRunningInstanceToShow() {
+    const UINT showRequest = RegisterWindowMessageW(kShowWindowMessage);
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        if (HWND running = FindWindowW(kMainWindowClass, nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(running, &process);
+            // The user started this process; the front is ours to hand on to the one that shows.
+            AllowSetForegroundWindow(process);
+            PostMessageW(running, showRequest, 0, 0);
+            return;
+        }
+        Sleep(50);
+    }
+}
+
 int RunMessageLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -135,7 +153,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const ComSession com;
     const UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        MessageBoxW(nullptr, L"Nomaclip はすでに起動しています。", L"情報", MB_ICONINFORMATION);
+        AskRunningInstanceToShow();
         return 0;
     }
     const GdiplusSession gdiplus;
@@ -172,6 +190,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         StartInputHooks(window);
         ShowWindow(window, SW_HIDE);
         UpdateWindow(window);
+        // The folder checks and a first run's welcome, once the loop runs.
+        PostMessageW(window, WM_APP_STARTED, FirstRunInThisFolder() ? 1 : 0, 0);
         exitCode = RunMessageLoop();
         StopInputHooks();
         RemoveTrayIcon(window);

@@ -5,11 +5,13 @@
 #include "app/ClipboardCapture.h"
 #include "app/InputHooks.h"
 #include "app/Layout.h"
+#include "app/StartupChecks.h"
 #include "app/Visibility.h"
 #include "app/WindowSettings.h"
 #include "resources/resource.h"
 #include "storage/Backup.h"
 #include "storage/SlotFile.h"
+#include "storage/TextFile.h"
 #include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabSettingsDialog.h"
@@ -28,6 +30,8 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
+#include <wtsapi32.h>
 
 #include <algorithm>
 
@@ -37,6 +41,8 @@ constexpr UINT kQuitRetryMs = 100;
 
 UniqueWinEventHook g_foregroundHook;
 UINT g_taskbarCreated = 0;
+UINT g_showRequest = 0;      // a second start asks for the window (kShowWindowMessage)
+bool g_trayVersion4 = false; // the shell speaks NOTIFYICON_VERSION_4 with our icon
 
 // ---- the parts below, and what they get -------------------------------------------------
 
@@ -180,6 +186,7 @@ void OnDestroy(HWND window) {
     DestroyToolbarImages();
     ReleaseListFont();
     KillTimer(window, TIMER_CAPTURE_RETRY);
+    StopWatchingSession(window);
     RemoveClipboardFormatListener(window);
     PostQuitMessage(0);
 }
@@ -365,15 +372,13 @@ void OnEndSession() {
 
 // ---- the notification-area icon -------------------------------------------------------
 
-void OnTrayMenu(HWND window) {
+void OnTrayMenu(HWND window, POINT at) {
     UniqueMenu menu(CreatePopupMenu());
     AppendMenuW(menu.get(), MF_STRING, TRAY_SHOW, L"表示");
     AppendMenuW(menu.get(), MF_STRING, TRAY_SETTINGS, L"設定...");
     AppendMenuW(menu.get(), MF_STRING, TRAY_EXIT, L"終了");
-    POINT cursor;
-    GetCursorPos(&cursor);
     SetForegroundWindow(window); // otherwise the menu does not close when clicked away
-    const UINT chosen = TrackOwnPopupMenu(menu.get(), cursor, window);
+    const UINT chosen = TrackOwnPopupMenu(menu.get(), at, window);
     menu.reset();
     PostMessageW(window, WM_NULL, 0, 0);
     if (chosen == TRAY_SHOW)
@@ -384,11 +389,44 @@ void OnTrayMenu(HWND window) {
         OpenSettings(window);
 }
 
-void OnTray(HWND window, UINT mouseMessage) {
-    if (mouseMessage == WM_LBUTTONUP)
+// The icon's callback. With NOTIFYICON_VERSION_4 the event is the low word of lParam and the
+// icon's anchor point is in wParam; the shell then also says when the icon was chosen from the
+// keyboard (NIN_KEYSELECT, Enter or Space) or its menu asked for (WM_CONTEXTMENU, also by
+// Shift+F10 or the menu key), instead of a right button going up.
+void OnTray(HWND window, WPARAM wParam, LPARAM lParam) {
+    const UINT event = LOWORD(lParam);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    if (event == WM_LBUTTONUP)
         OnTrayClick(window);
-    else if (mouseMessage == WM_RBUTTONUP)
-        OnTrayMenu(window);
+    else if (event == NIN_KEYSELECT)
+        OnShowRequest(window); // Enter can come twice: it shows, never toggles
+    else if (event == WM_CONTEXTMENU && g_trayVersion4)
+        OnTrayMenu(window, POINT{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
+    else if (event == WM_RBUTTONUP && !g_trayVersion4)
+        OnTrayMenu(window, cursor);
+}
+
+// The loop runs: the folder is checked (said once, in a box, as the user's data is at stake),
+// and on a first run the window shows itself, as a tray click would, with a balloon at the
+// icon: Windows 11 puts a new icon out of sight, and there is no hotkey yet.
+void OnStarted(HWND window, bool firstRun) {
+    const std::wstring folder = GetAppDirectory();
+    wchar_t temporary[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temporary);
+    const FolderFacts facts = ReadFolderFacts(folder, temporary);
+    const std::wstring warning = FolderWarningText(facts, folder);
+    if (!warning.empty())
+        MessageBoxW(window, warning.c_str(), L"エラー", MB_ICONWARNING);
+    if (!firstRun)
+        return;
+    ShowToolWindow();
+    ShowTrayBalloon(window, L"Nomaclip",
+                    L"Nomaclip は通知領域のこのアイコンから使えます。クリックするとウィンドウを表示します。"
+                    L"F12 の設定でホットキーを登録できます。");
+    // settings.ini is there from now on: the next start is no first run.
+    if (facts.writable)
+        SaveSettingsWithWindowRect();
 }
 
 void OnTabKey(WPARAM key) {
@@ -439,9 +477,19 @@ void AddTrayIcon(HWND mainWindow) {
     NOTIFYICONDATAW icon = TrayIcon(mainWindow);
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = WM_APP_TRAY;
-    icon.hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDI_APP));
+    // The small icon at the scale the notification area draws it (16 px at 100 %, 20 at 125 %,
+    // 24 at 150 %), from its own frame: LoadIconW would give the 32 px one, shrunk by the shell.
+    HICON small = nullptr;
+    if (FAILED(LoadIconMetric(ProgramInstance(), MAKEINTRESOURCEW(IDI_APP), LIM_SMALL, &small)))
+        small = static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    icon.hIcon = small;
     wcsncpy_s(icon.szTip, L"Nomaclip", _TRUNCATE);
     Shell_NotifyIconW(NIM_ADD, &icon); // without a notification area there is nothing to do about it
+    if (small)
+        DestroyIcon(small); // the shell keeps its own copy
+    icon.uVersion = NOTIFYICON_VERSION_4;
+    g_trayVersion4 = Shell_NotifyIconW(NIM_SETVERSION, &icon) != FALSE;
 }
 
 void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text) {
@@ -463,6 +511,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
         if (!g_taskbarCreated)
             g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+        if (!g_showRequest)
+            g_showRequest = RegisterWindowMessageW(kShowWindowMessage);
+        // A second start without administrator rights may still ask an elevated run to show.
+        ChangeWindowMessageFilterEx(window, g_showRequest, MSGFLT_ALLOW, nullptr);
+        WatchSessionForHooks(window);
         if (const auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam); created->lpCreateParams)
             OnCreate(window, *static_cast<const AppSettings*>(created->lpCreateParams));
         else
@@ -542,8 +595,21 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         break;
     case WM_APP_TRAY:
-        OnTray(window, static_cast<UINT>(lParam));
+        OnTray(window, wParam, lParam);
         break;
+    case WM_APP_STARTED:
+        OnStarted(window, wParam != 0);
+        return 0;
+    case WM_POWERBROADCAST:
+        // Windows may have removed the hooks while the machine slept (a hook that answers late
+        // is dropped without a word, and memory paged out makes them late).
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            ReinstallInputHooks();
+        return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        if (wParam == WTS_SESSION_UNLOCK)
+            ReinstallInputHooks();
+        return 0;
     case WM_APP_SHOW:
         OnEdgeShow(window, reinterpret_cast<HWND>(wParam));
         return 0;
@@ -583,6 +649,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // A restarted Explorer has forgotten our icon.
         if (message == g_taskbarCreated && g_taskbarCreated != 0) {
             AddTrayIcon(window);
+            return 0;
+        }
+        if (message == g_showRequest && g_showRequest != 0) {
+            OnShowRequest(window);
             return 0;
         }
         break;

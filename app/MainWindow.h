@@ -5,6 +5,8 @@
 #include <windows.h>
 
 inline constexpr wchar_t kMainWindowClass[] = L"NomaclipWnd";
+// The registered message by which a second start asks the running program to show its window.
+inline constexpr wchar_t kShowWindowMessage[] = L"Nomaclip_ShowWindow";
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -91,6 +91,19 @@ void OnEscape(HWND window) {
         HideMainWindow();
 }
 
+namespace {
+
+// Shown and in front, over the window the user works in, which becomes the paste target.
+void ShowInFront(HWND window) {
+    CancelPaste();
+    RememberPreviousWindow(GetForegroundWindow());
+    ShowMainWindow(SW_SHOW);
+    SetForegroundWindow(window);
+    FocusContent();
+}
+
+} // namespace
+
 void OnHotkey(HWND window) {
     if (BringOwnDialogForward(window))
         return;
@@ -98,11 +111,12 @@ void OnHotkey(HWND window) {
         HideMainWindow();
         return;
     }
-    CancelPaste();
-    RememberPreviousWindow(GetForegroundWindow());
-    ShowMainWindow(SW_SHOW);
-    SetForegroundWindow(window);
-    FocusContent();
+    ShowInFront(window);
+}
+
+void OnShowRequest(HWND window) {
+    if (!BringOwnDialogForward(window))
+        ShowInFront(window);
 }
 
 void OnEdgeShow(HWND window, HWND foreground) {

@@ -32,3 +32,6 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam);
 // Shown: the first row selected. Hidden: the filter closed.
 void OnShowWindow(BOOL shown);
 void OnTrayClick(HWND window);
+// The program was started again, or its icon chosen from the keyboard: the window (or the open
+// dialog of ours) comes to the front; it never hides.
+void OnShowRequest(HWND window);

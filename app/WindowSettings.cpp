@@ -14,6 +14,7 @@ namespace {
 WindowRect g_savedRect{-1, -1, -1, -1}; // the rectangle settings.ini gets
 std::string g_lastWritten;              // settings.ini as last written, or as the run found it
 bool g_settingsLoaded = false;          // settings.ini was there and read at start-up
+bool g_settingsMissing = false;         // ... was not there at all: the first run in this folder
 
 HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
     LOGFONTW font = {};
@@ -24,6 +25,10 @@ HFONT MakeListFont(const std::wstring& faceName, int pointSize) {
 }
 
 } // namespace
+
+bool FirstRunInThisFolder() {
+    return g_settingsMissing;
+}
 
 int ScreenDpi() {
     UniqueWindowDC screen(nullptr);
@@ -37,6 +42,7 @@ AppSettings LoadStartupSettings() {
     const bool loaded = LoadSettings(settings, &read);
     NoteSettingsRead(read);
     g_settingsLoaded = loaded;
+    g_settingsMissing = read == FileRead::Missing;
     if (loaded) {
         ApplyLoadedSettings(settings);
         return settings;

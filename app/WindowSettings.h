@@ -12,6 +12,9 @@
 // to the screen's dots per inch. Notes whether settings.ini may be written this run.
 AppSettings LoadStartupSettings();
 
+// There was no settings.ini at start-up: the program runs in this folder for the first time.
+bool FirstRunInThisFolder();
+
 // Copies a loaded settings record into the live state (options, tab names and kinds, list font).
 void ApplyLoadedSettings(const AppSettings& settings);
 

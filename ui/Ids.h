@@ -25,6 +25,7 @@ enum : int {
     CTL_TOOLBAR = 100,
     CTL_MEMO_PAD = 998,
     CTL_LIST = 1004,
+    CTL_EMPTY_HINT = 1006, // the hint in the empty history list
     CTL_TAB_STRIP = 6001,
     CTL_PASSWORD = 8001,
     CTL_UNLOCK_FOR_RUN = 8002,
@@ -73,6 +74,7 @@ inline constexpr UINT WM_APP_SAVE_FAILED = WM_APP + 7;      // a file could not 
 inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was changed elsewhere; wParam = tab
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
+inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -95,6 +97,7 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                CTL_TOOLBAR,
                                CTL_MEMO_PAD,
                                CTL_LIST,
+                               CTL_EMPTY_HINT,
                                CTL_TAB_STRIP,
                                CTL_PASSWORD,
                                CTL_UNLOCK_FOR_RUN,
@@ -129,8 +132,8 @@ template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]
 }
 static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
-constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,         WM_APP_PASTE,         WM_APP_HIDE,
-                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED,  WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE,  WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
+constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,        WM_APP_PASTE,         WM_APP_HIDE,
+                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
+                              WM_APP_ESCAPE,  WM_APP_STARTED,     WM_APP_COME_FORWARD,  WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail

@@ -35,6 +35,7 @@ constexpr UINT_PTR kHeaderSubclass = 2;
 
 constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
 constexpr COLORREF kDropMark = RGB(0, 120, 215);
+constexpr COLORREF kHintText = RGB(96, 96, 96);
 
 // ---- Texts ---------------------------------------------------------------------------------
 
@@ -200,6 +201,10 @@ LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
         if (reinterpret_cast<HWND>(wParam) == list && OnListContextMenu(list, lParam))
             return 0;
         return CallPreviousListProc(list, msg, wParam, lParam);
+    case WM_CTLCOLORSTATIC: // the hint in the empty history
+        SetTextColor(reinterpret_cast<HDC>(wParam), kHintText);
+        SetBkColor(reinterpret_cast<HDC>(wParam), kContentBackground);
+        return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
     case WM_COMMAND:
         if (LOWORD(wParam) == CMD_UNLOCK_TAB) {
             OnListUnlockCommand();
@@ -241,6 +246,35 @@ void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
+// ---- The hint in the empty history ----------------------------------------------------------
+
+// A newcomer's first look at the program is an empty history: it says what will be there and
+// how the window comes back. A static child, so that screen readers read it too; clicks pass
+// through it to the list.
+void ShowEmptyHint(HWND list, bool shown) {
+    HWND hint = GetDlgItem(list, CTL_EMPTY_HINT);
+    if (!shown) {
+        if (hint)
+            ShowWindow(hint, SW_HIDE);
+        return;
+    }
+    if (!hint)
+        hint =
+            CreateWindowExW(0, L"STATIC", kEmptyHistoryHint, WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, list,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_EMPTY_HINT)), ProgramInstance(), nullptr);
+    if (!hint)
+        return;
+    RECT client{}, header{};
+    GetClientRect(list, &client);
+    GetWindowRect(ListView_GetHeader(list), &header);
+    const int margin = ScaleToLayout(12);
+    const int top = (header.bottom - header.top) + margin;
+    SendMessageW(hint, WM_SETFONT, SendMessageW(list, WM_GETFONT, 0, 0), FALSE);
+    SetWindowPos(hint, nullptr, margin, top, std::max(0, static_cast<int>(client.right) - 2 * margin),
+                 std::max(0, static_cast<int>(client.bottom) - top - margin), SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hint, SW_SHOWNA);
+}
+
 // Sets the list's rows from the binding: the entries and the filter.
 void ShowRows(HWND list) {
     ListBinding& b = g_binding;
@@ -273,6 +307,7 @@ void ShowRows(HWND list) {
         SetColumnWidths(list, actual);
     InvalidateRect(list, nullptr, TRUE);
     ShowFilterMatchCount(rows, b.rows.Filtered());
+    ShowEmptyHint(list, b.history && b.items && ItemListRowCount(*b.items, false, -1) == 0 && b.query.Empty());
 }
 
 } // namespace

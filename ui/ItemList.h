@@ -38,6 +38,12 @@ extern ListInteraction g_listInteraction;
 // FillItemList.
 HWND CreateItemList(HWND parent, HFONT font);
 
+// What the empty history list says (a static child of the list, id CTL_EMPTY_HINT).
+inline constexpr wchar_t kEmptyHistoryHint[] =
+    L"コピーしたテキストが、ここに新しい順に並びます。\n\n"
+    L"このウィンドウは、通知領域の Nomaclip のアイコンをクリックすると表示されます。"
+    L"F12 の設定でホットキーを登録すると、キーでも呼び出せます。";
+
 // Shows `items` in the list: the history (at most historyLimit rows when that is 0 or more),
 // or one row per entry of another tab; with a filter set, the entries that match it. `items`
 // must be one of the tab slots' vectors: the list reads it whenever it paints. No row is

@@ -872,6 +872,20 @@ class E2ETestCase(unittest.TestCase):
         self.session.click(*center(found[0]["rect"]))
         poll(lambda: box["hwnd"] not in [b["hwnd"] for b in self.message_boxes()], 20, 0.2, "the box closed")
 
+    def balloon_shown(self, words, timeout=8):
+        """Whether a balloon with these words comes up within timeout seconds."""
+        try:
+            poll(lambda: any(words in t for t in self.balloon_texts()), timeout, 0.2, "a balloon")
+            return True
+        except AssertionError:
+            return False
+
+    def balloon_texts(self):
+        """Texts of the notification-area balloons on screen (Wine's taskbar shows them as
+        tooltip windows of its explorer)."""
+        return [w["title"] for w in self.session.windows()["windows"]
+                if w["class"] == "tooltips_class32" and w["visible"] and w["title"]]
+
     def open_menus(self):
         return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
 

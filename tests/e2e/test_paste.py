@@ -28,20 +28,6 @@ class PasteTestCase(E2ETestCase):
     def notepad_text(self):
         return (self.session.state()["notepad"] or {}).get("text")
 
-    def balloon_shown(self, words, timeout=8):
-        """Whether a balloon with these words comes up within timeout seconds."""
-        try:
-            poll(lambda: any(words in t for t in self.balloon_texts()), timeout, 0.2, "a balloon")
-            return True
-        except AssertionError:
-            return False
-
-    def balloon_texts(self):
-        """Texts of the notification-area balloons on screen (Wine's taskbar shows them as
-        tooltip windows of its explorer)."""
-        return [w["title"] for w in self.session.windows()["windows"]
-                if w["class"] == "tooltips_class32" and w["visible"] and w["title"]]
-
 
 class PasteTests(PasteTestCase):
     def test_paste_lands_in_the_edit_of_a_program_that_restores_its_own_focus(self):

@@ -16,12 +16,14 @@
 //                                    an edit child; prints one JSON line per key it receives
 //   probe ping-main MS               how long the tool window takes to answer, for MS ms
 //   probe hold-clipboard-on-enter MS holds the clipboard open for MS ms from the next Enter
+//   probe thread-priorities          the priorities of the tool window's process's threads
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <algorithm>
@@ -646,6 +648,28 @@ int HoldClipboardOnEnter(const char* ms) {
     return 0;
 }
 
+// The scheduling priorities of every thread of the tool window's process.
+int ThreadPriorities() {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    const DWORD process = main ? PidOf(main) : 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (!process || snapshot == INVALID_HANDLE_VALUE)
+        return 1;
+    std::vector<std::string> priorities;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != process)
+            continue;
+        if (HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID)) {
+            priorities.push_back(Num(GetThreadPriority(thread)));
+            CloseHandle(thread);
+        }
+    }
+    CloseHandle(snapshot);
+    std::printf("{\"priorities\":%s}\n", Join(priorities).c_str());
+    return 0;
+}
 } // namespace
 
 // Opens a file without sharing and keeps it so until the process is ended, as a program that
@@ -726,11 +750,13 @@ int main(int argc, char** argv) {
         return PingMain(argv[2]);
     if (cmd == "hold-clipboard-on-enter" && argc == 3)
         return HoldClipboardOnEnter(argv[2]);
+    if (cmd == "thread-priorities")
+        return ThreadPriorities();
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
     std::fprintf(stderr,
                  "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
                  "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
-                 "ping-main MS | hold-clipboard-on-enter MS\n");
+                 "ping-main MS | hold-clipboard-on-enter MS | thread-priorities\n");
     return 2;
 }
