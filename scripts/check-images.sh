@@ -11,7 +11,7 @@
 #      creates them, and reads the version information and the manifest's effects;
 #   3. every icon image Windows loaded is pixel for pixel the image of that size in the file;
 #   4. the probe's picture of the program icon on the two taskbars becomes
-#      docs/screenshots/tray-icon.png (rewritten only when it changes).
+#      docs/screenshots/tray-icon.png (rewritten only when it changed and every check passed).
 #   check-images.sh [--sheet OUT.png]   also writes a contact sheet of the icons as Wine drew them
 # Needs the mingw-w64 cross compiler, Wine, Xvfb, rsvg-convert and ImageMagick
 # (scripts/install-deps.sh installs them).
@@ -109,15 +109,17 @@ done
 echo "ok   $compared loaded icon images equal the images in their files"
 
 # 4. The program icon on the light and the dark taskbar, as Wine drew it; without time stamps, so
-# the same drawing gives the same file.
+# the same drawing gives the same file. The README's copy changes only when everything passed.
 if [ -s dump/tray-icon.bmp ]; then
     convert dump/tray-icon.bmp -define png:exclude-chunks=date,time "png24:$work/tray-icon.png"
     picture="$root/docs/screenshots/tray-icon.png"
     if cmp -s "$work/tray-icon.png" "$picture"; then
         echo "ok   docs/screenshots/tray-icon.png is the icon as drawn"
-    else
+    elif [ "$failed" -eq 0 ]; then
         cp "$work/tray-icon.png" "$picture"
         echo "ok   docs/screenshots/tray-icon.png written anew: look at it and commit it"
+    else
+        echo "     the icon as drawn: $work/tray-icon.png (docs/screenshots/ left as it was)"
     fi
 else
     fail "the probe drew no picture of the program icon"
