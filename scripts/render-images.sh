@@ -2,9 +2,11 @@
 # Renders the program's pictures from their SVG sources:
 #   resources/img-src/<name>.svg  ->  img/<name>.ico  (toolbar icons: 16, 24, 32, 48 and 64 px)
 #   resources/img-src/lock-N.svg  ->  img/lock-N.png  (128 x 128; the program draws them scaled)
-#   resources/app-icon.svg (48 and 32 px) and resources/app-icon-16.svg  ->  resources/nomaclip.ico
-# Every icon image is 32-bit with alpha. The rendered files are committed, so a build needs no
-# converter; run this after changing an SVG and commit both.
+#   resources/app-icon-N.svg (N = 16, 20, 24, 32, 40, 48: each drawn for its own pixel grid) and
+#   resources/app-icon.svg (64 and 256 px)  ->  resources/nomaclip.ico, frames in that order
+# Every icon image is 32-bit with alpha; the 256 px one is stored as a PNG (RGBA), which Windows reads
+# since Vista. The rendered files are committed, so a build needs no converter; run this after
+# changing an SVG and commit both.
 #   render-images.sh [OUTPUT_ROOT]   writes below OUTPUT_ROOT instead of the source tree
 # Needs rsvg-convert (Debian: librsvg2-bin) and ImageMagick's convert (Debian: imagemagick).
 set -euo pipefail
@@ -31,11 +33,12 @@ render() {
     rsvg-convert --width "$2" --height "$2" --format png --output "$3" "$1"
 }
 
-# PNGs into an icon file; ImageMagick stores each image below 256 px as a 32-bit BMP with alpha.
+# PNGs into an icon file; ImageMagick stores each image below 256 px as a 32-bit BMP with alpha and a
+# 256 px one as a PNG, which it would otherwise write in grey and alpha for a grey picture.
 pack_icon() {
     local target="$1"
     shift
-    convert "$@" "$target"
+    convert "$@" -define png:color-type=6 -define png:bit-depth=8 "$target"
 }
 
 for name in "${toolbar[@]}"; do
@@ -51,9 +54,14 @@ for name in lock-1 lock-2; do
     render "$root/resources/img-src/$name.svg" 128 "$out/img/$name.png"
 done
 
-render "$root/resources/app-icon-16.svg" 16 "$work/app-16.png"
-render "$root/resources/app-icon.svg" 32 "$work/app-32.png"
-render "$root/resources/app-icon.svg" 48 "$work/app-48.png"
-pack_icon "$out/resources/nomaclip.ico" "$work/app-16.png" "$work/app-32.png" "$work/app-48.png"
+# The tray shows 16, 20, 24 or 32 px (100 to 200 %), Explorer 32, 40, 48, 64 or 256 px.
+app=()
+for size in 16 20 24 32 40 48 64 256; do
+    source="$root/resources/app-icon-$size.svg"
+    [ -e "$source" ] || source="$root/resources/app-icon.svg"
+    render "$source" "$size" "$work/app-$size.png"
+    app+=("$work/app-$size.png")
+done
+pack_icon "$out/resources/nomaclip.ico" "${app[@]}"
 
 echo "Rendered ${#toolbar[@]} toolbar icons, 2 lock pictures and the program icon into $out"

@@ -3,8 +3,10 @@
 //
 //   resource_probe.exe [DUMP_DIR]       checks everything; with DUMP_DIR it also writes the
 //                                       pixels of every loaded icon as raw top-down BGRA files
-//                                       (<name>-<size>.bgra) for comparison with the files, and
-//                                       what the image list drew (<name>-drawn-<size>.bgra)
+//                                       (<name>-<size>.bgra, "app" for icon 201) for comparison
+//                                       with the files, what the image list drew
+//                                       (<name>-drawn-<size>.bgra) and the program icon on a
+//                                       light and a dark taskbar (tray-icon.bmp)
 //   resource_probe.exe --show ID MS     shows dialog ID modally for MS milliseconds
 //
 // Prints one line per check ("ok ..." or "FAIL ...") and exits with the number of failures.
@@ -20,109 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "ProbeSupport.h"
+#include "ProgramIconProbe.h"
 #include "resource.h"
 
 namespace {
-
-int failures = 0;
-
-// One line to standard output in UTF-8, whatever the console's code page.
-void Print(const std::wstring& line) {
-    std::wstring text = line + L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], n, nullptr, nullptr);
-    fwrite(utf8.data(), 1, utf8.size(), stdout);
-    fflush(stdout);
-}
-
-void Report(bool ok, const wchar_t* what, const std::wstring& detail = std::wstring()) {
-    if (!ok) {
-        ++failures;
-    }
-    Print(std::wstring(ok ? L"ok   " : L"FAIL ") + what + (detail.empty() ? L"" : L": ") + detail);
-}
-
-std::wstring ExeDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L'\\'));
-}
-
-struct IconPixels {
-    int width = 0;
-    int height = 0;
-    int bitsPerPixel = 0;
-    std::vector<unsigned char> bgra; // top-down rows
-};
-
-IconPixels ReadIcon(HICON icon) {
-    IconPixels result;
-    ICONINFO info = {};
-    if (!GetIconInfo(icon, &info)) {
-        return result;
-    }
-    if (info.hbmColor) {
-        BITMAP bm = {};
-        GetObjectW(info.hbmColor, sizeof bm, &bm);
-        result.width = bm.bmWidth;
-        result.height = bm.bmHeight;
-        result.bitsPerPixel = bm.bmBitsPixel;
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = bm.bmWidth;
-        bi.bmiHeader.biHeight = -bm.bmHeight;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        result.bgra.resize(static_cast<size_t>(bm.bmWidth) * bm.bmHeight * 4);
-        HDC dc = GetDC(nullptr);
-        GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, result.bgra.data(), &bi, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, dc);
-        DeleteObject(info.hbmColor);
-    }
-    if (info.hbmMask) {
-        DeleteObject(info.hbmMask);
-    }
-    return result;
-}
-
-void Dump(const std::wstring& dumpDir, const std::wstring& name, int size, const IconPixels& px) {
-    if (dumpDir.empty()) {
-        return;
-    }
-    std::wstring path = dumpDir + L"\\" + name + L"-" + std::to_wstring(size) + L".bgra";
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    if (f) {
-        fwrite(px.bgra.data(), 1, px.bgra.size(), f);
-        fclose(f);
-    }
-}
-
-// The icon is S x S, 32 bits deep, and its alpha channel is really used: some pixels are fully
-// transparent and, for a smoothed drawing, some are partly transparent.
-void CheckIcon(HICON icon, const std::wstring& what, int size, const std::wstring& dumpDir,
-               const std::wstring& dumpName, bool smooth = true) {
-    if (!icon) {
-        Report(false, what.c_str(), L"not loaded");
-        return;
-    }
-    IconPixels px = ReadIcon(icon);
-    DestroyIcon(icon);
-    int clear = 0, partial = 0, solid = 0;
-    for (size_t i = 3; i < px.bgra.size(); i += 4) {
-        unsigned char a = px.bgra[i];
-        (a == 0 ? clear : a == 255 ? solid : partial)++;
-    }
-    wchar_t detail[160];
-    swprintf(detail, 160, L"%dx%d, %d bpp, alpha clear/partial/solid %d/%d/%d", px.width, px.height, px.bitsPerPixel,
-             clear, partial, solid);
-    bool ok = px.width == size && px.height == size && px.bitsPerPixel == 32 && clear > 0 && (partial > 0 || !smooth) &&
-              solid + partial > 0;
-    Report(ok, what.c_str(), detail);
-    Dump(dumpDir, dumpName, size, px);
-}
 
 // The toolbar's icon files in image-list order.
 const wchar_t* const kToolbarIcons[] = {L"top_on",    L"top_off",      L"pin_on",       L"pin_off",  L"pause_on",
@@ -196,17 +100,6 @@ void CheckImageListDrawing(int size, const std::wstring& dumpDir) {
     DeleteObject(dib);
     DeleteDC(dc);
     ImageList_Destroy(list);
-}
-
-void CheckProgramIcon(const std::wstring& dumpDir) {
-    for (int size : {16, 32, 48}) {
-        HICON icon = static_cast<HICON>(
-            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, 0));
-        // The 16 px image is set pixel by pixel, without smoothing.
-        CheckIcon(icon, L"icon 201 at " + std::to_wstring(size), size, dumpDir, L"app", size != 16);
-    }
-    HICON shared = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
-    Report(shared != nullptr, L"LoadIconW of icon 201");
 }
 
 // Lock pictures through GDI+, as the password panel loads them.
@@ -589,7 +482,8 @@ int wmain(int argc, wchar_t** argv) {
     CheckToolbarIcons(dumpDir);
     CheckImageListDrawing(32, dumpDir);
     CheckImageListDrawing(48, dumpDir);
-    CheckProgramIcon(dumpDir);
+    CheckProgramIconFrames(dumpDir);
+    CheckProgramIconOnTaskbars(dumpDir);
     CheckLockPictures();
     for (const ExpectedDialog& d : ExpectedDialogs()) {
         CheckTemplate(d);
@@ -597,6 +491,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     CheckVersionInfo();
     CheckManifest();
-    Print(std::to_wstring(failures) + L" failure(s)");
-    return failures;
+    Print(std::to_wstring(Failures()) + L" failure(s)");
+    return Failures();
 }
