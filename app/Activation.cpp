@@ -4,6 +4,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/MainWindow.h"
 #include "app/Paste.h"
+#include "app/Programs.h"
 #include "app/Visibility.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
@@ -11,6 +12,7 @@
 #include "ui/ItemList.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -21,6 +23,7 @@ uint64_t g_lastForegroundChange = 0; // GetTickCount64 milliseconds
 PasteRun g_paste;                    // the last paste
 bool g_pasteRunning = false;         // ... is under way, moved on by TIMER_PASTE
 int g_pasteRow = -1;                 // the row "stay visible" selects when it ends
+DWORD g_secretOnClipboard = 0;       // the clipboard's sequence number just after a secret went on it
 
 } // namespace
 
@@ -160,7 +163,32 @@ bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
     return written;
 }
 
+// The secret now on the clipboard goes again after ClearSecretSeconds; choosing another one starts
+// the time again.
+void KeepSecretForAWhile() {
+    HWND main = MainWindowHandle();
+    const int seconds = AppData().ClearSecretSeconds;
+    g_secretOnClipboard = seconds > 0 ? GetClipboardSequenceNumber() : 0;
+    if (g_secretOnClipboard)
+        SetTimer(main, TIMER_CLEAR_SECRET, static_cast<UINT>(seconds) * 1000u, nullptr);
+    else
+        KillTimer(main, TIMER_CLEAR_SECRET);
+}
+
 } // namespace
+
+void ClearSecretFromClipboard() {
+    HWND main = MainWindowHandle();
+    KillTimer(main, TIMER_CLEAR_SECRET);
+    const DWORD ours = std::exchange(g_secretOnClipboard, 0);
+    if (!ours || GetClipboardSequenceNumber() != ours)
+        return; // nothing of ours, or another copy came since: it is not ours to take away
+    if (!OpenClipboardPatiently(main))
+        return;
+    if (GetClipboardSequenceNumber() == ours)
+        EmptyClipboard();
+    CloseClipboard();
+}
 
 bool CopyEntryToClipboard(EntryId entry) {
     const std::vector<HistoryItem>& source = EntriesInView();
@@ -177,6 +205,8 @@ bool CopyEntryToClipboard(EntryId entry) {
         return false;
     }
     NoteSelfCopy();
+    if (sealedSource)
+        KeepSecretForAWhile();
 
     if (AppView().historyShown) {
         PromoteEntry(AppData().tabs[kHistoryTab].items, index, AppData().MoveToTopOnCopy);
@@ -188,6 +218,14 @@ bool CopyEntryToClipboard(EntryId entry) {
 }
 
 namespace {
+
+// The key the target's program pastes with: its PasteKeys rule (the built-in list while the
+// setting is not given), else Ctrl+V.
+KeyChord PasteChordFor(HWND target) {
+    const AppState& data = AppData();
+    const std::vector<PasteKeyRule>& rules = data.PasteKeysGiven ? data.PasteKeys : BuiltInPasteKeys();
+    return ChordFor(PasteKeyFor(rules, WindowProgram(target)));
+}
 
 // The paste has ended: a refusal is told, and the window comes back ("stay visible") or hides.
 void FinishPaste(PasteOutcome outcome, int row) {
@@ -219,7 +257,7 @@ void PasteToPreviousWindow(int row) {
     CancelPaste(); // a newer choice replaces one still waiting
     g_pasteRow = row;
     g_pasteRunning = true; // before the target is asked forward: the window's deactivation reads it
-    g_paste = StartPaste(WindowsDesktop(), g_previousWindow);
+    g_paste = StartPaste(WindowsDesktop(), g_previousWindow, PasteChordFor(g_previousWindow));
     if (g_paste.phase != PastePhase::Finished)
         SetTimer(MainWindowHandle(), TIMER_PASTE, kPasteTickMs, nullptr);
     EndPasteIfFinished();

@@ -48,6 +48,11 @@ void ChooseEntry(EntryId entry);
 // only beeps and changes nothing.
 bool CopyEntryToClipboard(EntryId entry);
 
+// An entry of a tab open for the run that went onto the clipboard is taken off again after
+// ClearSecretSeconds (TIMER_CLEAR_SECRET), at the quit and at the end of the session, but only
+// while the clipboard still holds it: a copy made since by any program is never touched.
+void ClearSecretFromClipboard();
+
 // Starts the paste into the remembered window (WM_APP_PASTE). When it ends, with "stay
 // visible" the window comes back with `row` selected (-1: none), else it hides; a paste that
 // could not be made is told in a notification-area balloon.

@@ -2,6 +2,7 @@
 
 #include "app/Activation.h"
 #include "app/App.h"
+#include "app/Programs.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
 #include "ui/Ids.h"
@@ -75,11 +76,12 @@ void StopRetrying(HWND mainWindow) {
     g_pending.active = false;
 }
 
-bool OwnedByThisProcess(HWND window) {
-    DWORD process = 0;
-    if (window)
-        GetWindowThreadProcessId(window, &process);
-    return process != 0 && process == GetCurrentProcessId();
+// The program that made a copy: the clipboard owner's, or, for a copy without an owner (or one
+// whose window is gone already), the program in front.
+std::wstring CopyingProgram(DWORD ownerProcess) {
+    if (ownerProcess)
+        return ProcessFileName(ownerProcess);
+    return WindowProgram(GetForegroundWindow());
 }
 
 // One attempt at the pending change; false when the clipboard could not be opened.
@@ -88,12 +90,18 @@ bool TryCapture(HWND mainWindow) {
         return false;
     const ClipboardPrivacyMarks marks = ReadPrivacyMarks();
     const std::wstring text = ClipboardAsksToBeSkipped(marks) ? std::wstring() : ReadOpenClipboardText();
-    const bool ownCopy = OwnedByThisProcess(GetClipboardOwner());
+    const HWND owner = GetClipboardOwner();
+    DWORD ownerProcess = 0;
+    if (owner)
+        GetWindowThreadProcessId(owner, &ownerProcess); // while the clipboard still holds the copy
+    const bool ownCopy = ownerProcess != 0 && ownerProcess == GetCurrentProcessId();
     CloseClipboard();
     g_handledSequence = g_pending.sequence;
 
     AppState& data = AppData();
     if (text.empty() || ContentUnavailable(data.tabs[kHistoryTab]))
+        return true;
+    if (!data.IgnorePrograms.empty() && IsListedProgram(data.IgnorePrograms, CopyingProgram(ownerProcess)))
         return true;
     // Ctrl+C in the memo pad or the edit dialog of a tab open for the run copies a sealed
     // text; none of our own windows' copies is recorded while any tab is open, so no such

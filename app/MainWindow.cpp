@@ -186,6 +186,7 @@ void OnDestroy(HWND window) {
     DestroyToolbarImages();
     ReleaseListFont();
     KillTimer(window, TIMER_CAPTURE_RETRY);
+    ClearSecretFromClipboard(); // a secret chosen in this run does not outlive it
     StopWatchingSession(window);
     RemoveClipboardFormatListener(window);
     PostQuitMessage(0);
@@ -368,6 +369,7 @@ void RequestQuit(HWND window) {
 void OnEndSession() {
     SaveUnsavedChanges(false);
     SaveSettingsWithWindowRect();
+    ClearSecretFromClipboard();
 }
 
 // ---- the notification-area icon -------------------------------------------------------
@@ -591,6 +593,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         if (wParam == TIMER_PASTE) {
             OnPasteTimer();
+            return 0;
+        }
+        if (wParam == TIMER_CLEAR_SECRET) {
+            ClearSecretFromClipboard();
             return 0;
         }
         break;

@@ -33,9 +33,6 @@ PasteDesktop& WindowsDesktop();
 // A window's facts as the paste-target rule reads them. Sends the window no message.
 WindowFacts ReadWindowFacts(HWND window);
 
-// The exe file name of a process ("notepad.exe"); empty when the process cannot be opened.
-std::wstring ProcessFileName(DWORD processId);
-
 // How long the run waits: for the target to be in front, then for it to take its own focus
 // back, for held modifiers to be let go (after that they are released by the paste keys), and
 // after the keys before "stay visible" takes the window back.

@@ -105,6 +105,20 @@ std::wstring PasteRefusalText(PasteOutcome outcome) {
     return std::wstring(why) + L"テキストはクリップボードにあります。Ctrl+V で貼り付けてください。";
 }
 
+KeyChord ChordFor(PasteKey key) {
+    switch (key) {
+    case PasteKey::CtrlV:
+        return kCtrlV;
+    case PasteKey::ShiftInsert:
+        return {false, true, false, VK_INSERT};
+    case PasteKey::CtrlShiftV:
+        return {true, true, false, 'V'};
+    case PasteKey::AltV:
+        return {false, false, true, 'V'};
+    }
+    return kCtrlV;
+}
+
 KeyPlan PasteKeys(const KeyChord& chord, const std::vector<WORD>& heldModifiers) {
     KeyPlan plan;
     std::vector<WORD> release;

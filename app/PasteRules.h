@@ -4,6 +4,8 @@
 // held), so the decisions live here as values in, values out; app/Paste.cpp gathers the facts.
 #pragma once
 
+#include "core/ProgramRules.h"
+
 #include <windows.h>
 
 #include <string>
@@ -75,6 +77,8 @@ struct KeyChord {
     WORD key = 0;
 };
 inline constexpr KeyChord kCtrlV = {true, false, false, 'V'};
+// The chord of a paste key named in the settings (PasteKeys).
+KeyChord ChordFor(PasteKey key);
 
 // A key that sends nothing an application acts on ("unassigned" in Windows' table). Pressed
 // before a held Alt or Windows key is released, so that the release opens neither the target's

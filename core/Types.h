@@ -2,6 +2,8 @@
 // slots, the settings record and the program-wide state.
 #pragma once
 
+#include "core/ProgramRules.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -105,6 +107,11 @@ struct AppOptions {
     bool AutoPaste = false;
     uint32_t HotkeyMod = 0; // RegisterHotKey modifier bits
     uint32_t HotkeyKey = 0; // virtual-key code; the hotkey exists only when both are non-zero
+    // Rules by program and for secrets (written to settings.ini only when set).
+    std::vector<std::wstring> IgnorePrograms; // copies made by these programs are never recorded
+    bool PasteKeysGiven = false;              // PasteKeys is set: its rules replace the built-in ones
+    std::vector<PasteKeyRule> PasteKeys;
+    int32_t ClearSecretSeconds = kDefaultClearSecretSeconds; // 0: a chosen secret stays on the clipboard
 };
 
 // The record written to and read from settings.ini.

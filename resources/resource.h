@@ -22,6 +22,10 @@
 #define IDC_HOTKEY_LABEL 1006
 #define IDC_FONT_LABEL 105
 #define IDC_AUTOSTART_LABEL 2004
+#define IDC_IGNORE_PROGRAMS_EDIT 1012
+#define IDC_PASTE_KEYS_EDIT 1013
+#define IDC_IGNORE_PROGRAMS_LABEL 2007
+#define IDC_PASTE_KEYS_LABEL 2008
 
 // Item edit dialog (its caption is replaced when it opens).
 #define IDD_ITEM_EDIT 2005

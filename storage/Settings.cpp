@@ -97,6 +97,13 @@ void ApplySetting(AppSettings& s, std::wstring_view key, std::wstring_view value
             s.*(option->number) = ParseLeadingInt(value);
         else
             s.*(option->code) = static_cast<uint32_t>(ParseLeadingInt(value));
+    } else if (key == L"IgnorePrograms") {
+        s.IgnorePrograms = ParseProgramList(value);
+    } else if (key == L"PasteKeys") {
+        s.PasteKeysGiven = true;
+        s.PasteKeys = ParsePasteKeys(value).rules; // a key that is none of the four is skipped
+    } else if (key == L"ClearSecretSeconds") {
+        s.ClearSecretSeconds = ParseClearSecretSeconds(value);
     } else if (key == L"FontSize") {
         s.FontSize = ParseLeadingInt(value);
     } else if (key == L"FontName") {
@@ -199,6 +206,17 @@ std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
     out += "\r\n";
     if (!s.FontName.empty())
         out += "[Font]\r\nFontName=" + ToUtf8(s.FontName) + "\r\nFontSize=" + number(s.FontSize) + "\r\n";
+    // The rules by program and for secrets only when they are set: without them the file is
+    // what it always was.
+    if (!s.IgnorePrograms.empty() || s.PasteKeysGiven) {
+        out += "\r\n[Programs]\r\n";
+        if (!s.IgnorePrograms.empty())
+            out += "IgnorePrograms=" + ToUtf8(ProgramListText(s.IgnorePrograms)) + "\r\n";
+        if (s.PasteKeysGiven)
+            out += "PasteKeys=" + ToUtf8(PasteKeysText(s.PasteKeys)) + "\r\n";
+    }
+    if (s.ClearSecretSeconds != kDefaultClearSecretSeconds)
+        out += "\r\n[Clipboard]\r\nClearSecretSeconds=" + number(s.ClearSecretSeconds) + "\r\n";
     return out;
 }
 

@@ -2,7 +2,6 @@
 // counts, the history cut and the click-area list.
 #include "ui/SettingsDialog.h"
 
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -108,6 +107,25 @@ TEST(AreaChoices, PositionsAndAreasMapBothWays) {
     EXPECT_EQ(AreaComboPosition(INT_MAX), 0);
     EXPECT_EQ(EnabledAreaFromComboPosition(CB_ERR), -1);
     EXPECT_EQ(EnabledAreaFromComboPosition(7), -1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SettingsDialogPasteKeys, TheBuiltInListLeftAsItWasAddsNoSetting) {
+    EXPECT_FALSE(PasteKeysFromDialog(BuiltInPasteKeys(), false).given);
+    EXPECT_TRUE(PasteKeysFromDialog(BuiltInPasteKeys(), true).given) << "given before: stays given";
+    const PasteKeysChoice none = PasteKeysFromDialog({}, false);
+    EXPECT_TRUE(none.given) << "an emptied box: Ctrl+V everywhere";
+    EXPECT_TRUE(none.rules.empty());
+    const std::vector<PasteKeyRule> own = {{L"editor.exe", PasteKey::CtrlShiftV}};
+    EXPECT_EQ(PasteKeysFromDialog(own, false).rules, own);
+
+    EXPECT_EQ(PasteKeysRefusalText({}), L"");
+    const std::wstring refusal = PasteKeysRefusalText({L"a.exe=Ctrl+X", L"b.exe"});
+    EXPECT_NE(refusal.find(L"  a.exe=Ctrl+X\n  b.exe\n"), std::wstring::npos);
+    EXPECT_NE(refusal.find(L"Shift+Insert"), std::wstring::npos);
 }
 
 } // namespace

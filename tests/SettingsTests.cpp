@@ -147,3 +147,44 @@ TEST(SettingsFile, NumbersReadLikeTheRuntime) {
 }
 
 } // namespace
+
+namespace {
+
+// The rules by program and for secrets: read from any section, written only when set, so that
+// a file without them stays what it was.
+TEST(SettingsFile, ProgramRulesAndSecretsAreWrittenOnlyWhenSet) {
+    const TabSlots tabs = MakeDefaultTabs();
+    const AppSettings plain;
+    const std::string without = AppLogic::SettingsFileContent(plain, tabs);
+    EXPECT_EQ(without.find("Programs"), std::string::npos);
+    EXPECT_EQ(without.find("ClearSecretSeconds"), std::string::npos);
+
+    AppSettings read = Parse(L"[Options]\r\nIgnorePrograms= C:\\x\\KeePass.exe;;editor.exe \r\n"
+                             L"[Whatever]\r\nPasteKeys=putty.exe=Ctrl+V;bad.exe=Ctrl+Q;ttermpro.exe=Alt+V\r\n"
+                             L"ClearSecretSeconds=abc\r\n");
+    EXPECT_EQ(read.IgnorePrograms, (std::vector<std::wstring>{L"KeePass.exe", L"editor.exe"}));
+    EXPECT_TRUE(read.PasteKeysGiven);
+    EXPECT_EQ(PasteKeysText(read.PasteKeys), L"putty.exe=Ctrl+V;ttermpro.exe=Alt+V") << "the unknown key skipped";
+    EXPECT_EQ(read.ClearSecretSeconds, kDefaultClearSecretSeconds);
+
+    read.ClearSecretSeconds = 5;
+    const std::string with = AppLogic::SettingsFileContent(read, tabs);
+    EXPECT_EQ(with.substr(0, without.size()), without) << "the new keys come after everything else";
+    EXPECT_EQ(with.substr(without.size()),
+              "\r\n[Programs]\r\nIgnorePrograms=KeePass.exe;editor.exe\r\nPasteKeys=putty.exe=Ctrl+V;ttermpro.exe=Alt+V"
+              "\r\n\r\n[Clipboard]\r\nClearSecretSeconds=5\r\n");
+    std::wstring text(with.begin(), with.end()); // ASCII here
+    AppSettings again;
+    ParseSettingsText(text, again);
+    EXPECT_EQ(again.IgnorePrograms, read.IgnorePrograms);
+    EXPECT_EQ(again.PasteKeys, read.PasteKeys);
+    EXPECT_EQ(again.ClearSecretSeconds, 5);
+
+    // An empty PasteKeys is a value: Ctrl+V everywhere, kept as such.
+    const AppSettings empty = Parse(L"PasteKeys=\r\n");
+    EXPECT_TRUE(empty.PasteKeysGiven);
+    EXPECT_TRUE(empty.PasteKeys.empty());
+    EXPECT_NE(AppLogic::SettingsFileContent(empty, tabs).find("\r\nPasteKeys=\r\n"), std::string::npos);
+}
+
+} // namespace

@@ -58,6 +58,7 @@ enum : UINT_PTR {
     TIMER_MEMO_SEAL = 4712,     // a memo pad open for the run is sealed after a pause in typing
     TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
     TIMER_PASTE = 4714,         // the automatic paste waits for its target without blocking
+    TIMER_CLEAR_SECRET = 4715,  // a secret put on the clipboard is taken off again (ClearSecretSeconds)
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -121,7 +122,8 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_CAPTURE_RETRY),
                                static_cast<int>(TIMER_MEMO_SEAL),
                                static_cast<int>(TIMER_QUIT),
-                               static_cast<int>(TIMER_PASTE)};
+                               static_cast<int>(TIMER_PASTE),
+                               static_cast<int>(TIMER_CLEAR_SECRET)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)

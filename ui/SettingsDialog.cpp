@@ -37,7 +37,11 @@ constexpr int kFontedControls[] = {IDC_HISTORY_LIMIT_EDIT,
                                    IDC_FONT_LABEL,
                                    IDC_FONT_BUTTON,
                                    IDC_AUTOSTART_LABEL,
-                                   IDC_AUTOSTART_CHECK};
+                                   IDC_AUTOSTART_CHECK,
+                                   IDC_IGNORE_PROGRAMS_LABEL,
+                                   IDC_IGNORE_PROGRAMS_EDIT,
+                                   IDC_PASTE_KEYS_LABEL,
+                                   IDC_PASTE_KEYS_EDIT};
 
 HWND g_openDialog = nullptr; // the settings dialog while it runs
 SettingsHost g_host;         // what it edits and whom it tells, while it runs
@@ -204,6 +208,38 @@ void SetUpCountEdit(HWND dialog, int id, int value) {
     ImmAssociateContext(edit, nullptr);
 }
 
+// The two boxes of rules by program show what is in force (the built-in paste keys while none
+// are given) and, on leaving them, what will be used of what was typed.
+void SetUpProgramEdits(HWND dialog) {
+    const AppState& state = State();
+    SetDlgItemTextW(dialog, IDC_IGNORE_PROGRAMS_EDIT, ProgramListText(state.IgnorePrograms).c_str());
+    SetDlgItemTextW(dialog, IDC_PASTE_KEYS_EDIT,
+                    PasteKeysText(state.PasteKeysGiven ? state.PasteKeys : BuiltInPasteKeys()).c_str());
+    for (int id : {IDC_IGNORE_PROGRAMS_EDIT, IDC_PASTE_KEYS_EDIT})
+        SendDlgItemMessageW(dialog, id, EM_SETLIMITTEXT, 2 * kProgramSettingMaxChars, 0);
+    SendDlgItemMessageW(dialog, IDC_IGNORE_PROGRAMS_EDIT, EM_SETCUEBANNER, TRUE,
+                        reinterpret_cast<LPARAM>(L"例: keepass.exe;1password.exe"));
+    SendDlgItemMessageW(dialog, IDC_PASTE_KEYS_EDIT, EM_SETCUEBANNER, TRUE,
+                        reinterpret_cast<LPARAM>(L"例: putty.exe=Shift+Insert;ttermpro.exe=Alt+V"));
+}
+
+std::wstring ControlText(HWND dialog, int id);
+
+void ShowWhatWillBeUsed(HWND dialog, int id) {
+    const std::wstring typed = ControlText(dialog, id);
+    std::wstring used;
+    if (id == IDC_IGNORE_PROGRAMS_EDIT) {
+        used = ProgramListText(ParseProgramList(typed));
+    } else {
+        const PasteKeysParse parse = ParsePasteKeys(typed);
+        if (!parse.refused.empty())
+            return; // left as typed: OK says what is wrong with it
+        used = PasteKeysText(parse.rules);
+    }
+    if (used != typed)
+        SetDlgItemTextW(dialog, id, used.c_str());
+}
+
 void OnInitDialog(HWND dialog) {
     g_openDialog = dialog;
     ApplyDialogFont(dialog);
@@ -216,6 +252,7 @@ void OnInitDialog(HWND dialog) {
                         static_cast<WPARAM>(AreaComboPosition(State().EnabledArea)), 0);
     SetUpHotkeyEdit(dialog);
     CheckDlgButton(dialog, IDC_DUPLICATE_CHECK, State().RemoveDuplicateHistory ? BST_CHECKED : BST_UNCHECKED);
+    SetUpProgramEdits(dialog);
 
     // The template has no position of its own: over the tool window, or mid-screen when the
     // dialog comes from the tray menu with the tool window hidden.
@@ -279,7 +316,24 @@ void ApplyHotkey(HWND dialog) {
     }
 }
 
+// False when the paste keys hold an item that names no known key: said, and nothing applied.
+bool ApplyProgramRules(HWND dialog) {
+    const PasteKeysParse keys = ParsePasteKeys(ControlText(dialog, IDC_PASTE_KEYS_EDIT));
+    if (!keys.refused.empty()) {
+        MessageBoxW(dialog, PasteKeysRefusalText(keys.refused).c_str(), L"設定エラー", MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, IDC_PASTE_KEYS_EDIT));
+        return false;
+    }
+    const PasteKeysChoice choice = PasteKeysFromDialog(keys.rules, State().PasteKeysGiven);
+    State().PasteKeysGiven = choice.given;
+    State().PasteKeys = choice.rules;
+    State().IgnorePrograms = ParseProgramList(ControlText(dialog, IDC_IGNORE_PROGRAMS_EDIT));
+    return true;
+}
+
 void OnOk(HWND dialog) {
+    if (!ApplyProgramRules(dialog))
+        return; // the dialog stays open on the box to mend
     ApplyHistoryCounts(dialog);
     State().RemoveDuplicateHistory = IsDlgButtonChecked(dialog, IDC_DUPLICATE_CHECK) == BST_CHECKED;
     State().EnabledArea =
@@ -304,7 +358,11 @@ void OnDestroy(HWND dialog) {
         g_openDialog = nullptr;
 }
 
-INT_PTR OnCommand(HWND dialog, int id) {
+INT_PTR OnCommand(HWND dialog, int id, int code) {
+    if ((id == IDC_IGNORE_PROGRAMS_EDIT || id == IDC_PASTE_KEYS_EDIT) && code == EN_KILLFOCUS) {
+        ShowWhatWillBeUsed(dialog, id);
+        return TRUE;
+    }
     switch (id) {
     case IDC_FONT_BUTTON:
         OnChooseFont(dialog);
@@ -336,7 +394,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         ApplyDialogFont(dialog);
         return TRUE;
     case WM_COMMAND:
-        return OnCommand(dialog, LOWORD(wParam));
+        return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
         OnDestroy(dialog);
         return FALSE;

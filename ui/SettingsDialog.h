@@ -40,6 +40,30 @@ std::wstring SystemKeyName(UINT virtualKey);
 
 // ---- Logic -------------------------------------------------------------------------------
 
+// The 貼り付けキー box at OK: items that name no known key are refused with this message (empty
+// when there are none), and nothing is applied.
+inline std::wstring PasteKeysRefusalText(const std::vector<std::wstring>& refused) {
+    if (refused.empty())
+        return std::wstring();
+    std::wstring text = L"次の貼り付けキーの指定は使えません。\n\n";
+    for (const std::wstring& item : refused)
+        text += L"  " + item + L"\n";
+    return text + L"\n「プログラム名=キー」を ; で区切って入力してください（例: putty.exe=Shift+Insert）。"
+                  L"キーは Ctrl+V、Shift+Insert、Ctrl+Shift+V、Alt+V のいずれかです。";
+}
+
+// What the box's rules make of the setting: the very list that is built in, left as it was when
+// the setting was not given, stays not given (settings.ini gains no line); anything else is given.
+struct PasteKeysChoice {
+    bool given = false;
+    std::vector<PasteKeyRule> rules;
+};
+inline PasteKeysChoice PasteKeysFromDialog(const std::vector<PasteKeyRule>& typed, bool wasGiven) {
+    if (!wasGiven && typed == BuiltInPasteKeys())
+        return {false, {}};
+    return {true, typed};
+}
+
 // RegisterHotKey's modifier bits, as "TempHotkeyMod" and settings.ini hold them.
 inline constexpr UINT kHotkeyAlt = 1;
 inline constexpr UINT kHotkeyCtrl = 2;
