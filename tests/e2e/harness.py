@@ -732,8 +732,9 @@ class StandIn:
     answering. exe_name: the name the program runs under (a copy of probe.exe)."""
 
     WM_HANG = 0x8000 + 50
+    WM_COPY_TEXT = 0x8000 + 51
 
-    def __init__(self, session, window_class, exe_name="probe.exe"):
+    def __init__(self, session, window_class, exe_name="probe.exe", at=None):
         self.session = session
         folder = os.path.join(session.work, "stand-ins")
         os.makedirs(folder, exist_ok=True)
@@ -742,7 +743,7 @@ class StandIn:
             shutil.copy2(os.path.join(Config.helpers, "probe.exe"), exe)
         self.log = os.path.join(folder, "%s-%d.log" % (window_class, time.monotonic_ns()))
         with open(self.log, "wb") as out:
-            self.proc = session.spawn([exe, "stand-in", window_class], stdout=out)
+            self.proc = session.spawn([exe, "stand-in", window_class] + [str(v) for v in (at or ())], stdout=out)
         ready = poll(lambda: ([e for e in self._lines() if e.get("ready")] or [None])[0], 30, 0.2,
                      "the stand-in %s ready" % window_class)
         self.hwnd, self.edit = ready["hwnd"], ready["edit"]
@@ -755,12 +756,21 @@ class StandIn:
         """(window, chord) of every key press so far: ("edit", "Ctrl+V"), ("frame", "Ctrl+V")."""
         return [(e["window"], e["key"]) for e in self._lines() if "key" in e]
 
+    def rect(self):
+        """The frame's screen rectangle."""
+        return [w for w in self.session.windows()["windows"] if w["hwnd"] == self.hwnd][0]["rect"]
+
     def text(self):
         """The edit's text ("" while the program does not answer)."""
         for w in self.session.windows()["windows"]:
             if w["hwnd"] == self.hwnd:
                 return ([c["text"] for c in w["children"] if c["hwnd"] == self.edit] or [None])[0]
         return None
+
+    def copy(self):
+        """The program copies its edit's whole text, whether or not it is in front; its edit
+        owns the clipboard then."""
+        self.session.post(self.hwnd, self.WM_COPY_TEXT)
 
     def hang(self, ms):
         """The program stops answering for ms milliseconds, busy on its window's thread."""
@@ -900,9 +910,10 @@ class E2ETestCase(unittest.TestCase):
         self.apps.append(app)
         return app.start() if start else app
 
-    def stand_in(self, window_class="StandInFrame", exe_name="probe.exe"):
-        """Starts a stand-in program (see StandIn) and waits until it is in front."""
-        program = StandIn(self.session, window_class, exe_name)
+    def stand_in(self, window_class="StandInFrame", exe_name="probe.exe", at=None):
+        """Starts a stand-in program (see StandIn), its frame at the screen point at, and waits
+        until it is in front."""
+        program = StandIn(self.session, window_class, exe_name, at)
         self.programs.append(program.proc)
         poll(lambda: (self.session.state()["foreground"] or {}).get("hwnd") == program.hwnd, 30, 0.2,
              "the stand-in %s in front" % window_class)

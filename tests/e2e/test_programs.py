@@ -56,9 +56,24 @@ class IgnoreProgramTests(ProgramTestCase):
         self.copy_in(keepass, "kp secret")
         time.sleep(1.5)  # time enough to (wrongly) record it
         self.assertEqual(app.history(), [Entry("older")])
-        editor = self.stand_in(exe_name="editor.exe")
+        editor = self.stand_in(exe_name="editor.exe", at=(700, 450))
         self.copy_in(editor, "editor text")
         app.wait_history(lambda h: h == [Entry("editor text"), Entry("older")], "the editor's copy recorded")
+
+        # The program that copied counts, not the one in front: KeePass copying behind the
+        # editor is not recorded; the editor copying behind KeePass is.
+        self.session.key("End")
+        self.session.type_text(" 2")
+        poll(lambda: editor.text() == "editor text 2", 20, 0.2, "typed into the editor")
+        keepass.copy()
+        poll(lambda: self.session.clipboard()["text"] == "kp secret", 20, 0.2, "KeePass's copy from behind")
+        time.sleep(1.5)
+        self.assertEqual(app.history(), [Entry("editor text"), Entry("older")])
+        left, top, _, _ = keepass.rect()
+        self.session.click(left + 60, top + 60)  # on KeePass, clear of the editor
+        poll(lambda: (self.session.state()["foreground"] or {}).get("hwnd") == keepass.hwnd, 20, 0.2, "KeePass in front")
+        editor.copy()
+        app.wait_history(lambda h: h[:1] == [Entry("editor text 2")], "the editor's copy from behind recorded")
 
 
 class PasteKeyTests(ProgramTestCase):

@@ -12,8 +12,9 @@
 //   probe hold-hotkey MOD VK         registers a global hotkey and keeps it until ended
 //   probe hotkey-free MOD VK         whether a global hotkey can be registered now (it is
 //                                    released again at once): false while a program holds it
-//   probe stand-in CLASS             a program as most are: a frame of window class CLASS with
-//                                    an edit child; prints one JSON line per key it receives
+//   probe stand-in CLASS [X Y]       a program as most are: a frame of window class CLASS with
+//                                    an edit child; prints one JSON line per key it receives;
+//                                    WM_APP+50 (wParam ms) makes it hang, WM_APP+51 copies its text
 //   probe ping-main MS               how long the tool window takes to answer, for MS ms
 //   probe hold-clipboard-on-enter MS holds the clipboard open for MS ms from the next Enter
 //   probe thread-priorities          the priorities of the tool window's process's threads
@@ -460,6 +461,7 @@ int DpiChanged(const char* dpiText) {
 // ---- a stand-in for an ordinary program -----------------------------------------------
 
 constexpr UINT WM_STAND_IN_HANG = WM_APP + 50; // wParam: stop answering for this many ms
+constexpr UINT WM_STAND_IN_COPY = WM_APP + 51; // copy the edit's whole text, as a program does in the background
 
 struct StandIn {
     HWND frame = nullptr;
@@ -541,6 +543,10 @@ LRESULT CALLBACK StandInFrameProc(HWND frame, UINT message, WPARAM wParam, LPARA
     case WM_STAND_IN_HANG:
         Sleep(static_cast<DWORD>(wParam)); // a program busy on its window's thread
         return 0;
+    case WM_STAND_IN_COPY: // the edit owns the clipboard afterwards, as after Ctrl+C in it
+        SendMessageW(g_standIn.edit, EM_SETSEL, 0, -1);
+        SendMessageW(g_standIn.edit, WM_COPY, 0, 0);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -550,7 +556,7 @@ LRESULT CALLBACK StandInFrameProc(HWND frame, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(frame, message, wParam, lParam);
 }
 
-int StandInProgram(const char* className) {
+int StandInProgram(const char* className, int x, int y) {
     std::wstring name(className, className + std::strlen(className));
     WNDCLASSW wc = {};
     wc.lpfnWndProc = StandInFrameProc;
@@ -560,7 +566,7 @@ int StandInProgram(const char* className) {
     wc.lpszClassName = name.c_str();
     if (!RegisterClassW(&wc))
         return 1;
-    g_standIn.frame = CreateWindowExW(0, name.c_str(), L"Stand-in", WS_OVERLAPPEDWINDOW, 420, 120, 520, 300, nullptr,
+    g_standIn.frame = CreateWindowExW(0, name.c_str(), L"Stand-in", WS_OVERLAPPEDWINDOW, x, y, 520, 300, nullptr,
                                       nullptr, wc.hInstance, nullptr);
     g_standIn.edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 0, 0,
                                      g_standIn.frame, nullptr, wc.hInstance, nullptr);
@@ -745,7 +751,9 @@ int main(int argc, char** argv) {
     if (cmd == "hold-file" && argc == 3)
         return HoldFile(argv[2]);
     if (cmd == "stand-in" && argc == 3)
-        return StandInProgram(argv[2]);
+        return StandInProgram(argv[2], 420, 120);
+    if (cmd == "stand-in" && argc == 5)
+        return StandInProgram(argv[2], static_cast<int>(ParseNumber(argv[3])), static_cast<int>(ParseNumber(argv[4])));
     if (cmd == "ping-main" && argc == 3)
         return PingMain(argv[2]);
     if (cmd == "hold-clipboard-on-enter" && argc == 3)
