@@ -2,22 +2,41 @@
 
 #include "app/Activation.h"
 #include "app/App.h"
+#include "app/MainWindow.h"
 #include "app/Programs.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
 #include "ui/Ids.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
 
 constexpr UINT kRetryIntervalMs = 25;
 constexpr int kRetryAttempts = 10;
+constexpr UINT kHungOwnerRetryMs = 1000;
 
+// What the reader thread found on the clipboard, handed to the main window.
+struct ClipboardRead {
+    DWORD sequence = 0;     // the change it saw
+    bool opened = false;    // the clipboard could be opened (another program may hold it)
+    bool ownerHung = false; // not even opened: its owner does not answer
+    bool skipped = false;   // the change asks to be left alone (privacy marks)
+    bool tooLong = false;   // longer than MaxEntryChars: not read
+    size_t length = 0;      // characters of the text
+    std::wstring text;
+    DWORD ownerProcess = 0; // the process of the clipboard owner's window; 0 for none
+};
+
+// The main window's side: the change being read and how often it may still be tried.
 struct PendingCapture {
-    bool active = false;
+    bool reading = false;  // a read is with the reader thread
+    bool again = false;    // another change came while it read
+    bool retrying = false; // TIMER_CAPTURE_RETRY runs
     int attemptsLeft = 0;
+    bool hungRetried = false;
     DWORD sequence = 0;   // clipboard sequence number of the change being read
     uint64_t arrival = 0; // when its notification came
 };
@@ -25,6 +44,18 @@ struct PendingCapture {
 PendingCapture g_pending;
 bool g_selfCopyPending = false; // the next clipboard change is the program's own write
 DWORD g_handledSequence = 0;
+bool g_toldTooLong = false; // a copy over MaxEntryChars is told once per run
+
+// ---- the reader thread --------------------------------------------------------------------
+
+constexpr UINT kReadNow = WM_APP + 1; // thread message; wParam: MaxEntryChars
+
+struct Reader {
+    HANDLE thread = nullptr;
+    DWORD id = 0;
+    HWND main = nullptr;
+};
+Reader g_reader;
 
 ClipboardPrivacyMarks ReadPrivacyMarks() {
     static const UINT exclude = RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
@@ -50,30 +81,101 @@ ClipboardPrivacyMarks ReadPrivacyMarks() {
     return marks;
 }
 
-// Reads the text of an open clipboard: up to the first NUL, "" when there is none.
-std::wstring ReadOpenClipboardText() {
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+// Reads the text of the open clipboard into `read`; a text over the cap is only measured.
+void ReadOpenClipboardText(ClipboardRead& read, int32_t maxEntryChars) {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT); // a late owner renders it now, on this thread
     if (!data)
-        return std::wstring();
+        return;
     const SIZE_T size = GlobalSize(data);
-    if (size <= 2)
-        return std::wstring();
-    std::wstring text;
-    if (const wchar_t* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-        const size_t units = size / sizeof(wchar_t);
-        size_t length = 0;
-        while (length < units && chars[length] != L'\0')
-            ++length;
-        text.assign(chars, length);
-        GlobalUnlock(data);
-    }
-    return text;
+    const auto* chars = static_cast<const wchar_t*>(GlobalLock(data));
+    if (!chars)
+        return;
+    const size_t units = size / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units && chars[length] != L'\0')
+        ++length;
+    read.length = length;
+    read.tooLong = TooLongToRecord(length, maxEntryChars);
+    if (!read.tooLong)
+        read.text.assign(chars, length);
+    GlobalUnlock(data);
 }
 
+ClipboardRead ReadClipboard(int32_t maxEntryChars) {
+    ClipboardRead read;
+    read.sequence = GetClipboardSequenceNumber();
+    // A delay-rendered text of an owner that does not answer would hold the clipboard open
+    // for as long as Windows waits for it: not now.
+    const HWND owner = GetClipboardOwner();
+    if (owner && IsHungAppWindow(owner)) {
+        read.ownerHung = true;
+        return read;
+    }
+    if (!OpenClipboard(nullptr))
+        return read;
+    read.opened = true;
+    read.sequence = GetClipboardSequenceNumber();
+    if (const HWND current = GetClipboardOwner())
+        GetWindowThreadProcessId(current, &read.ownerProcess); // while the clipboard still holds the copy
+    read.skipped = ClipboardAsksToBeSkipped(ReadPrivacyMarks());
+    if (!read.skipped)
+        ReadOpenClipboardText(read, maxEntryChars);
+    CloseClipboard();
+    return read;
+}
+
+DWORD WINAPI ReaderThread(void* ready) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue the requests come to
+    SetEvent(static_cast<HANDLE>(ready));
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message != kReadNow)
+            continue;
+        auto read = std::make_unique<ClipboardRead>(ReadClipboard(static_cast<int32_t>(message.wParam)));
+        if (PostMessageW(g_reader.main, WM_APP_CLIPBOARD_READ, 0, reinterpret_cast<LPARAM>(read.get())))
+            read.release(); // the main window owns it now
+    }
+    return 0;
+}
+
+void StartReader(HWND mainWindow) {
+    g_reader.main = mainWindow;
+    if (g_reader.thread)
+        return;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ready)
+        return;
+    g_reader.thread = CreateThread(nullptr, 0, ReaderThread, ready, 0, &g_reader.id);
+    if (g_reader.thread)
+        WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+}
+
+// ---- the main window's side --------------------------------------------------------------------
+
 void StopRetrying(HWND mainWindow) {
-    if (g_pending.active)
+    if (g_pending.retrying)
         KillTimer(mainWindow, TIMER_CAPTURE_RETRY);
-    g_pending.active = false;
+    g_pending.retrying = false;
+}
+
+void RetryAfter(HWND mainWindow, UINT milliseconds) {
+    g_pending.retrying = true;
+    SetTimer(mainWindow, TIMER_CAPTURE_RETRY, milliseconds, nullptr);
+}
+
+// Asks the reader for the clipboard; without a reader thread it is read here.
+void RequestRead(HWND mainWindow) {
+    if (g_pending.reading) {
+        g_pending.again = true;
+        return;
+    }
+    const int32_t cap = AppData().MaxEntryChars;
+    if (g_reader.thread && PostThreadMessageW(g_reader.id, kReadNow, static_cast<WPARAM>(cap), 0)) {
+        g_pending.reading = true;
+        return;
+    }
+    OnClipboardRead(mainWindow, reinterpret_cast<LPARAM>(new ClipboardRead(ReadClipboard(cap))));
 }
 
 // The program that made a copy: the clipboard owner's, or, for a copy without an owner (or one
@@ -84,45 +186,73 @@ std::wstring CopyingProgram(DWORD ownerProcess) {
     return WindowProgram(GetForegroundWindow());
 }
 
-// One attempt at the pending change; false when the clipboard could not be opened.
-bool TryCapture(HWND mainWindow) {
-    if (!OpenClipboard(mainWindow))
-        return false;
-    const ClipboardPrivacyMarks marks = ReadPrivacyMarks();
-    const std::wstring text = ClipboardAsksToBeSkipped(marks) ? std::wstring() : ReadOpenClipboardText();
-    const HWND owner = GetClipboardOwner();
-    DWORD ownerProcess = 0;
-    if (owner)
-        GetWindowThreadProcessId(owner, &ownerProcess); // while the clipboard still holds the copy
-    const bool ownCopy = ownerProcess != 0 && ownerProcess == GetCurrentProcessId();
-    CloseClipboard();
-    g_handledSequence = g_pending.sequence;
+void TellTooLong(HWND mainWindow, size_t length) {
+    if (g_toldTooLong)
+        return;
+    g_toldTooLong = true;
+    const std::wstring text =
+        L"コピーされたテキストが長すぎるため（" + std::to_wstring(length) +
+        L" 文字）、履歴に記録しませんでした。上限は settings.ini の MaxEntryChars で変えられます。";
+    ShowTrayBalloon(mainWindow, L"Nomaclip", text.c_str());
+}
 
+// The capture rules on what was read.
+void Capture(HWND mainWindow, const ClipboardRead& read) {
     AppState& data = AppData();
-    if (text.empty() || ContentUnavailable(data.tabs[kHistoryTab]))
-        return true;
-    if (!data.IgnorePrograms.empty() && IsListedProgram(data.IgnorePrograms, CopyingProgram(ownerProcess)))
-        return true;
+    if (read.skipped || ContentUnavailable(data.tabs[kHistoryTab]))
+        return;
     // Ctrl+C in the memo pad or the edit dialog of a tab open for the run copies a sealed
     // text; none of our own windows' copies is recorded while any tab is open, so no such
     // text reaches a history file that may be plain.
+    const bool ownCopy = read.ownerProcess != 0 && read.ownerProcess == GetCurrentProcessId();
     if (ownCopy && AnyTabOpenForRun(data.tabs))
-        return true;
+        return;
     if (TooSoonAfterWindowSwitch(g_pending.arrival, LastForegroundChange()))
-        return true;
-    CaptureClipboardText(data, text);
+        return;
+    if (!data.IgnorePrograms.empty() && IsListedProgram(data.IgnorePrograms, CopyingProgram(read.ownerProcess)))
+        return;
+    if (read.tooLong) {
+        TellTooLong(mainWindow, read.length);
+        return;
+    }
+    if (read.text.empty())
+        return;
+    CaptureClipboardText(data, read.text);
     if (AppView().historyShown)
         RefillList();
     SaveSlot(kHistoryTab);
-    return true;
 }
 
 } // namespace
+
+std::wstring ClipboardTextFrom(const void* memory, size_t bytes) {
+    if (!memory)
+        return std::wstring();
+    const size_t units = bytes / sizeof(wchar_t);
+    std::wstring text(units, L'\0');
+    if (units)
+        std::memcpy(&text[0], memory, units * sizeof(wchar_t));
+    const size_t end = text.find(L'\0');
+    if (end != std::wstring::npos)
+        text.resize(end);
+    return text;
+}
 
 void ResetClipboardCapture() {
     g_pending = PendingCapture{};
     g_handledSequence = 0;
     g_selfCopyPending = false;
+    StartReader(MainWindowHandle());
+}
+
+void StopClipboardCapture() {
+    if (!g_reader.thread)
+        return;
+    PostThreadMessageW(g_reader.id, WM_QUIT, 0, 0);
+    // A reader waiting on an owner that renders late is not waited for: the process ends anyway.
+    WaitForSingleObject(g_reader.thread, 500);
+    CloseHandle(g_reader.thread);
+    g_reader = Reader{};
 }
 
 void NoteSelfCopy() {
@@ -163,16 +293,35 @@ void OnClipboardUpdate(HWND mainWindow) {
     g_pending.sequence = sequence;
     g_pending.arrival = GetTickCount64();
     g_pending.attemptsLeft = kRetryAttempts;
-    if (!TryCapture(mainWindow)) {
-        g_pending.active = true;
-        SetTimer(mainWindow, TIMER_CAPTURE_RETRY, kRetryIntervalMs, nullptr);
+    g_pending.hungRetried = false;
+    RequestRead(mainWindow);
+}
+
+void OnClipboardRead(HWND mainWindow, LPARAM readParam) {
+    const std::unique_ptr<ClipboardRead> read(reinterpret_cast<ClipboardRead*>(readParam));
+    g_pending.reading = false;
+    if (!read->opened) {
+        if (read->ownerHung && !g_pending.hungRetried) {
+            g_pending.hungRetried = true; // one more try, and no more
+            RetryAfter(mainWindow, kHungOwnerRetryMs);
+        } else if (!read->ownerHung && --g_pending.attemptsLeft >= 0) {
+            RetryAfter(mainWindow, kRetryIntervalMs); // another program still holds it
+        }
+    } else if (read->sequence == 0 || read->sequence != g_handledSequence) {
+        g_handledSequence = read->sequence;
+        Capture(mainWindow, *read);
+    }
+    if (g_pending.again) {
+        g_pending.again = false;
+        RequestRead(mainWindow);
     }
 }
 
 void OnCaptureRetryTimer(HWND mainWindow) {
+    StopRetrying(mainWindow);
     const DWORD sequence = GetClipboardSequenceNumber();
     // A newer change brings its own notification; this one is stale.
     const bool stale = sequence != 0 && g_pending.sequence != 0 && sequence != g_pending.sequence;
-    if (!g_pending.active || stale || --g_pending.attemptsLeft < 0 || TryCapture(mainWindow))
-        StopRetrying(mainWindow);
+    if (!stale)
+        RequestRead(mainWindow);
 }

@@ -1,9 +1,13 @@
-// Turns clipboard changes made by other programs into history.
+// Turns clipboard changes made by other programs into history. The clipboard is read on a
+// thread of its own: a program that renders its text late (WM_RENDERFORMAT), or not at all,
+// holds up that thread, never the window. What was read comes back to the main window as
+// WM_APP_CLIPBOARD_READ, where the capture rules are applied.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Formats by which password managers and Windows' own clipboard history ask monitors to
@@ -19,14 +23,25 @@ struct ClipboardPrivacyMarks {
 // permission is present and is not a DWORD other than 0.
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
 
+// The text of CF_UNICODETEXT memory of `bytes` bytes: up to the first NUL, or all whole
+// characters when there is none; an odd last byte is no character.
+std::wstring ClipboardTextFrom(const void* memory, size_t bytes);
+
 // A copy that follows a change of the foreground window within half a second is most often
 // the switch's side effect and is not recorded. Times are GetTickCount64 milliseconds; the
 // difference is taken unsigned.
 inline constexpr uint64_t kAfterWindowSwitchMs = 500;
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange);
 
-// A new window starts with no change pending and none of its own writes outstanding.
+// A copy longer than MaxEntryChars is not recorded; 0 means no cap.
+inline bool TooLongToRecord(size_t characters, int32_t maxEntryChars) {
+    return maxEntryChars > 0 && characters > static_cast<size_t>(maxEntryChars);
+}
+
+// A new window starts with no change pending and none of its own writes outstanding; the reader
+// thread is started. StopClipboardCapture ends it (the window's end).
 void ResetClipboardCapture();
+void StopClipboardCapture();
 
 // The program writes the clipboard itself: the next change it hears of is its own and is not
 // recorded (cleared by that change).
@@ -36,6 +51,9 @@ bool SelfCopyPending();
 // WM_CLIPBOARDUPDATE of the main window.
 void OnClipboardUpdate(HWND mainWindow);
 
-// The retry timer (TIMER_CAPTURE_RETRY): a clipboard that another program still held open is read again, for
-// about a quarter of a second, without ever blocking the window.
+// WM_APP_CLIPBOARD_READ: what the reader thread found (lParam, owned by the handler).
+void OnClipboardRead(HWND mainWindow, LPARAM read);
+
+// The retry timer (TIMER_CAPTURE_RETRY): a clipboard that another program still held open is read
+// again, for about a quarter of a second; one whose owner did not answer, once more after a second.
 void OnCaptureRetryTimer(HWND mainWindow);

@@ -6,6 +6,7 @@
 #include "app/WindowSettings.h"
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
+#include "storage/DataFile.h"
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
@@ -156,6 +157,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         AskRunningInstanceToShow();
         return 0;
     }
+    // Only the one instance may: a second start must not touch a write under way.
+    RemoveLeftoverWrites();
     const GdiplusSession gdiplus;
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};

@@ -186,6 +186,7 @@ void OnDestroy(HWND window) {
     DestroyToolbarImages();
     ReleaseListFont();
     KillTimer(window, TIMER_CAPTURE_RETRY);
+    StopClipboardCapture();
     ClearSecretFromClipboard(); // a secret chosen in this run does not outlive it
     StopWatchingSession(window);
     RemoveClipboardFormatListener(window);
@@ -577,6 +578,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_CLIPBOARDUPDATE:
         OnClipboardUpdate(window);
+        return 0;
+    case WM_APP_CLIPBOARD_READ:
+        OnClipboardRead(window, lParam);
         return 0;
     case WM_TIMER:
         if (wParam == TIMER_CAPTURE_RETRY) {

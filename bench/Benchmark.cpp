@@ -528,10 +528,13 @@ Result PasteInputDelayCase() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // "nomaclip_bench paste-input-delay" and "nomaclip_bench filter" run those cases alone (the
-    // others depend on each other).
+    // "nomaclip_bench paste-input-delay", "nomaclip_bench filter" and "nomaclip_bench capture" run
+    // those cases alone (the others depend on each other).
     const std::string only = argc > 1 ? argv[1] : "";
     std::vector<Result> results;
+    if (only == "capture")
+        for (size_t count : {100u, 1000u, 10000u})
+            results.push_back(CaptureCase(count));
     if (only.empty()) {
         for (size_t count : {100u, 1000u, 10000u})
             results.push_back(CaptureCase(count));

@@ -112,6 +112,7 @@ struct AppOptions {
     bool PasteKeysGiven = false;              // PasteKeys is set: its rules replace the built-in ones
     std::vector<PasteKeyRule> PasteKeys;
     int32_t ClearSecretSeconds = kDefaultClearSecretSeconds; // 0: a chosen secret stays on the clipboard
+    int32_t MaxEntryChars = 5000000; // a longer copy is not recorded; 0: no cap
 };
 
 // The record written to and read from settings.ini.

@@ -1,7 +1,10 @@
 #include "storage/DataFile.h"
 
 #include "crypto/Envelope.h"
+#include "storage/Settings.h"
 #include "storage/TextFile.h"
+
+#include <windows.h>
 
 #include <algorithm>
 
@@ -70,4 +73,12 @@ DataFileText ReadDataFile(const std::wstring& fileName) {
     result.sealed = IsEnvelope(file.text);
     result.text = std::move(file.text);
     return result;
+}
+
+void RemoveLeftoverWrites() {
+    std::vector<std::wstring> names = {kSettingsFileName};
+    for (const TabSlot& slot : MakeDefaultTabs())
+        names.push_back(slot.fileName);
+    for (const std::wstring& name : names)
+        DeleteFileW(SafeWriteTemporaryPath(DataFilePath(name)).c_str()); // none there is the usual case
 }

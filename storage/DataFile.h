@@ -35,3 +35,7 @@ struct DataFileText {
 
 // Reads a data file with the trailing trim and tells whether it is sealed.
 DataFileText ReadDataFile(const std::wstring& fileName);
+
+// Deletes what a write cut short by a hard stop left beside the data files (the temporary
+// files of their safe writes). The data files themselves hold their old content then.
+void RemoveLeftoverWrites();

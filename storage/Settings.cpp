@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cwctype>
 
@@ -104,6 +105,8 @@ void ApplySetting(AppSettings& s, std::wstring_view key, std::wstring_view value
         s.PasteKeys = ParsePasteKeys(value).rules; // a key that is none of the four is skipped
     } else if (key == L"ClearSecretSeconds") {
         s.ClearSecretSeconds = ParseClearSecretSeconds(value);
+    } else if (key == L"MaxEntryChars") {
+        s.MaxEntryChars = ParseMaxEntryChars(value);
     } else if (key == L"FontSize") {
         s.FontSize = ParseLeadingInt(value);
     } else if (key == L"FontName") {
@@ -134,6 +137,14 @@ void ReadTabsWithProfileApi(const std::wstring& path, AppSettings& s) {
 }
 
 } // namespace
+
+int32_t ParseMaxEntryChars(std::wstring_view value) {
+    value = TrimValue(value);
+    const bool digits =
+        !value.empty() && std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    // Anything but a count (a sign, letters, nothing) keeps the default: a typo never lifts the cap.
+    return digits ? ParseLeadingInt(value) : AppOptions().MaxEntryChars;
+}
 
 int ParseLeadingInt(std::wstring_view text) {
     size_t i = 0;
@@ -215,8 +226,15 @@ std::string SettingsFileContent(const AppSettings& s, const TabSlots& tabs) {
         if (s.PasteKeysGiven)
             out += "PasteKeys=" + ToUtf8(PasteKeysText(s.PasteKeys)) + "\r\n";
     }
-    if (s.ClearSecretSeconds != kDefaultClearSecretSeconds)
-        out += "\r\n[Clipboard]\r\nClearSecretSeconds=" + number(s.ClearSecretSeconds) + "\r\n";
+    const bool clearChanged = s.ClearSecretSeconds != kDefaultClearSecretSeconds;
+    const bool capChanged = s.MaxEntryChars != AppOptions().MaxEntryChars;
+    if (clearChanged || capChanged) {
+        out += "\r\n[Clipboard]\r\n";
+        if (clearChanged)
+            out += "ClearSecretSeconds=" + number(s.ClearSecretSeconds) + "\r\n";
+        if (capChanged)
+            out += "MaxEntryChars=" + number(s.MaxEntryChars) + "\r\n";
+    }
     return out;
 }
 

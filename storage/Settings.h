@@ -19,6 +19,10 @@ void ParseSettingsText(std::wstring_view text, AppSettings& settings);
 // there are none), saturating instead of overflowing.
 int ParseLeadingInt(std::wstring_view text);
 
+// MaxEntryChars: a count of characters (0: no cap; more than INT_MAX is INT_MAX); anything else
+// keeps the default.
+int32_t ParseMaxEntryChars(std::wstring_view value);
+
 inline constexpr wchar_t kSettingsFileName[] = L"settings.ini";
 
 namespace AppLogic {

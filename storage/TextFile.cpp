@@ -134,7 +134,7 @@ bool SafeWriteFile(const std::wstring& path, const FileWriter& writer) {
 }
 
 bool SafeWriteFile(const std::wstring& path, const FileWriter& writer, const SafeWriteSteps& steps) {
-    const std::wstring temporary = path + L".tmp";
+    const std::wstring temporary = SafeWriteTemporaryPath(path);
     // Full sharing, so an editor holding the file open does not stop the write.
     UniqueHandle file = MakeUniqueFileHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE,
                                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -24,6 +24,11 @@ std::wstring DataFilePath(std::wstring_view name);
 // Writes the new content into the open binary stream and returns true to commit.
 using FileWriter = std::function<bool(std::ostream&)>;
 
+// The temporary file a safe write of `path` goes through before it is moved over it.
+inline std::wstring SafeWriteTemporaryPath(const std::wstring& path) {
+    return path + L".tmp";
+}
+
 // Replaces the file at path with what writer produces: the content goes to path + ".tmp",
 // is flushed to disk and then moved over the target. Returns true only when the new
 // content is in place. On any failure the old file stays and no temporary file remains.

@@ -3,16 +3,23 @@
 #include "app/Activation.h"
 #include "app/App.h"
 #include "app/ClipboardCapture.h"
+#include "app/MainWindow.h"
 #include "tabs/TabsHost.h"
 #include "ui/Ids.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace {
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == TIMER_CAPTURE_RETRY) {
         OnCaptureRetryTimer(window);
+        return 0;
+    }
+    if (message == WM_APP_CLIPBOARD_READ) {
+        OnClipboardRead(window, lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -28,15 +35,23 @@ HWND MakeWindow() {
     return CreateWindowExW(0, MAKEINTATOM(atom), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }
 
-bool PutText(HWND owner, const wchar_t* text, bool keepOpen = false) {
+void PutBytes(UINT format, const void* data, size_t bytes) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(memory), data, bytes);
+    GlobalUnlock(memory);
+    SetClipboardData(format, memory);
+}
+
+// Puts text on the clipboard for owner, with the marker format `mark` when given.
+bool PutText(HWND owner, const wchar_t* text, bool keepOpen = false, const wchar_t* mark = nullptr) {
     if (!OpenClipboard(owner))
         return false;
     EmptyClipboard();
-    const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    memcpy(GlobalLock(memory), text, bytes);
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
+    PutBytes(CF_UNICODETEXT, text, (wcslen(text) + 1) * sizeof(wchar_t));
+    if (mark) {
+        const DWORD zero = 0;
+        PutBytes(RegisterClipboardFormatW(mark), &zero, sizeof(zero));
+    }
     CloseClipboard();
     return !keepOpen || OpenClipboard(owner);
 }
@@ -77,6 +92,7 @@ struct ClipboardCaptureTest : testing::Test {
 TEST_F(ClipboardCaptureTest, AChangeIsCapturedAtOnce) {
     ASSERT_TRUE(PutText(other, L"first copy"));
     OnClipboardUpdate(main);
+    PumpFor(100);
     ASSERT_EQ(History().size(), 1u);
     EXPECT_EQ(History()[0].text, L"first copy");
 }
@@ -84,6 +100,7 @@ TEST_F(ClipboardCaptureTest, AChangeIsCapturedAtOnce) {
 TEST_F(ClipboardCaptureTest, ABusyClipboardIsReadAgainOnceItIsFree) {
     ASSERT_TRUE(PutText(other, L"held copy", true)); // another program still has it open
     OnClipboardUpdate(main);
+    PumpFor(10);
     EXPECT_TRUE(History().empty());
     PumpFor(60);
     CloseClipboard();
@@ -106,12 +123,14 @@ TEST_F(ClipboardCaptureTest, OwnCopiesPausesAndCopiesRightAfterAWindowSwitchAreN
     ASSERT_TRUE(PutText(other, L"after a switch"));
     NoteForegroundChange(GetTickCount64());
     OnClipboardUpdate(main);
+    PumpFor(100);
     EXPECT_TRUE(History().empty());
 
     // The same text copied again later is recorded.
     ASSERT_TRUE(PutText(other, L"after a switch"));
     NoteForegroundChange(GetTickCount64() - 600);
     OnClipboardUpdate(main);
+    PumpFor(100);
     ASSERT_EQ(History().size(), 1u);
 }
 
@@ -129,6 +148,7 @@ TEST_F(ClipboardCaptureTest, NothingIsRecordedWhileTheHistoryIsSealed) {
     AppData().tabs[0].encrypted = true;
     ASSERT_TRUE(PutText(other, L"secret"));
     OnClipboardUpdate(main);
+    PumpFor(100);
     EXPECT_TRUE(History().empty());
     EXPECT_EQ(GetFileAttributesW(L"history.ini"), INVALID_FILE_ATTRIBUTES);
 }
@@ -158,6 +178,150 @@ TEST_F(ClipboardCaptureTest, OnlyAWriteThatHappenedSwallowsTheNextChange) {
     EXPECT_STREQ(text, L"a\r\nb");
     GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
     CloseClipboard();
+}
+
+// Choosing: with "stay visible" the window stays; without, it is asked to close; with automatic
+// paste, the paste is asked for instead.
+TEST_F(ClipboardCaptureTest, ChoosingHidesTheWindowUnlessItStaysVisible) {
+    HistoryItem entry;
+    entry.text = L"chosen";
+    AppData().tabs[0].items = {entry};
+    MSG posted;
+    AppData().StayVisible = true;
+    ChooseEntry(entry.id);
+    EXPECT_FALSE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    AppData().StayVisible = false;
+    ChooseEntry(entry.id);
+    EXPECT_TRUE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    AppData().AutoPaste = true;
+    ChooseEntry(entry.id);
+    EXPECT_TRUE(PeekMessageW(&posted, main, WM_APP_PASTE, WM_APP_PASTE, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&posted, main, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+}
+
+// An entry of a tab open for the run goes onto the clipboard with the marks that keep Windows'
+// clipboard history, its cloud and other keepers away; a plain one without them.
+TEST_F(ClipboardCaptureTest, EntriesOfAnOpenedTabCarryThePrivacyMarks) {
+    HistoryItem entry;
+    entry.text = L"secret";
+    AppData().tabs[0].items = {entry};
+    const wchar_t* marks[] = {L"ExcludeClipboardContentFromMonitorProcessing", L"CanIncludeInClipboardHistory",
+                              L"CanUploadToCloudClipboard"};
+    for (bool opened : {true, false}) {
+        AppData().tabs[0].tempUnlocked = opened;
+        ASSERT_TRUE(CopyEntryToClipboard(entry.id));
+        ASSERT_TRUE(OpenClipboard(other));
+        for (const wchar_t* mark : marks) {
+            HANDLE data = GetClipboardData(RegisterClipboardFormatW(mark));
+            EXPECT_EQ(data != nullptr, opened) << (opened ? "opened" : "plain") << " tab";
+            if (data) {
+                ASSERT_EQ(GlobalSize(data), sizeof(DWORD));
+                EXPECT_EQ(*static_cast<const DWORD*>(GlobalLock(data)), 0u);
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        PumpFor(50);
+    }
+    AppData().tabs[0].tempUnlocked = false;
+}
+
+// The end of the session writes what waits, as the quit does.
+TEST_F(ClipboardCaptureTest, TheEndOfTheSessionWritesWhatWaits) {
+    HistoryItem entry;
+    entry.text = L"not saved yet";
+    AppData().tabs[0].items = {entry};
+    AppData().tabs[0].dirty = true;
+    MainWindowProc(main, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(AppData().tabs[0].dirty);
+    EXPECT_NE(GetFileAttributesW(L"history.ini"), INVALID_FILE_ATTRIBUTES);
+}
+
+// What password managers and our own sealed tabs ask of a clipboard keeper, and the cap.
+TEST_F(ClipboardCaptureTest, PrivateMarksOwnCopiesOfOpenTabsAndTooLongTextsAreNotRecorded) {
+    for (const wchar_t* mark : {L"Clipboard Viewer Ignore", L"ExcludeClipboardContentFromMonitorProcessing",
+                                L"CanIncludeInClipboardHistory"}) {
+        ASSERT_TRUE(PutText(other, L"marked", false, mark));
+        OnClipboardUpdate(main);
+        PumpFor(100);
+        EXPECT_TRUE(History().empty()) << "marked with " << static_cast<const void*>(mark);
+    }
+    // `other` is a window of this process, as the memo pad and the edit dialog are.
+    AppData().tabs[1].tempUnlocked = true;
+    ASSERT_TRUE(PutText(other, L"from an opened tab"));
+    OnClipboardUpdate(main);
+    PumpFor(100);
+    EXPECT_TRUE(History().empty());
+    AppData().tabs[1].tempUnlocked = false;
+
+    AppData().MaxEntryChars = 5;
+    ASSERT_TRUE(PutText(other, L"123456"));
+    OnClipboardUpdate(main);
+    PumpFor(100);
+    EXPECT_TRUE(History().empty());
+    ASSERT_TRUE(PutText(other, L"12345"));
+    OnClipboardUpdate(main);
+    PumpFor(100);
+    ASSERT_EQ(History().size(), 1u);
+    AppData().MaxEntryChars = 0; // no cap
+    ASSERT_TRUE(PutText(other, L"1234567890"));
+    OnClipboardUpdate(main);
+    PumpFor(100);
+    EXPECT_EQ(History().size(), 2u);
+}
+
+// An owner that renders its text late, on a thread of its own.
+struct LateOwner {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_RENDERFORMAT && wParam == CF_UNICODETEXT) {
+            Sleep(700);
+            PutBytes(CF_UNICODETEXT, L"rendered late", sizeof(L"rendered late"));
+            rendered = true;
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    static DWORD WINAPI Thread(void* ready) {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.lpszClassName = L"LateOwner";
+        RegisterClassW(&windowClass);
+        HWND owner = CreateWindowExW(0, L"LateOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        if (OpenClipboard(owner)) {
+            EmptyClipboard();
+            SetClipboardData(CF_UNICODETEXT, nullptr); // rendered when asked for
+            CloseClipboard();
+        }
+        SetEvent(static_cast<HANDLE>(ready));
+        MSG message;
+        const ULONGLONG end = GetTickCount64() + 3000;
+        while (GetTickCount64() < end) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            Sleep(5);
+        }
+        DestroyWindow(owner);
+        return 0;
+    }
+    static std::atomic<bool> rendered;
+};
+std::atomic<bool> LateOwner::rendered{false};
+
+// An owner that renders its text late holds up the reader, never the window: the change is
+// recorded once the text is there.
+TEST_F(ClipboardCaptureTest, AnOwnerThatRendersLateNeverHoldsUpTheWindow) {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, LateOwner::Thread, ready, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    OnClipboardUpdate(main);
+    EXPECT_FALSE(LateOwner::rendered) << "the window waited for the owner";
+    PumpFor(1500);
+    EXPECT_TRUE(LateOwner::rendered);
+    ASSERT_EQ(History().size(), 1u);
+    EXPECT_EQ(History()[0].text, L"rendered late");
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    CloseHandle(ready);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // history.ini and the template files on disk: plain, sealed, memo pads and the bare form.
+#include "storage/DataFile.h"
 #include "storage/HistoryFile.h"
 #include "storage/SlotFile.h"
 #include "storage/TemplateFiles.h"
@@ -30,6 +31,23 @@ struct DataFileTest : testing::Test {
         return LoadTemplate(name, type, slot);
     }
 };
+
+// A hard stop during a save leaves the temporary file beside the data file, which keeps its
+// old content; the next start deletes the leftover and nothing else.
+TEST_F(DataFileTest, LeftoversOfAWriteCutShortAreRemovedAndTheDataFilesKept) {
+    PutFile(DataFilePath(L"history.ini"), kBom + "kept\r\n");
+    for (const wchar_t* name :
+         {L"history.ini", L"templates.txt", L"templates2.txt", L"templates3.txt", L"settings.ini"})
+        PutFile(SafeWriteTemporaryPath(DataFilePath(name)), "half a wri");
+    PutFile(DataFilePath(L"notes.txt.tmp"), "not ours");
+    RemoveLeftoverWrites();
+    for (const wchar_t* name :
+         {L"history.ini", L"templates.txt", L"templates2.txt", L"templates3.txt", L"settings.ini"})
+        EXPECT_EQ(GetFileAttributesW(SafeWriteTemporaryPath(DataFilePath(name)).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")), kBom + "kept\r\n");
+    EXPECT_EQ(FileBytes(DataFilePath(L"notes.txt.tmp")), "not ours");
+    DeleteFileW(DataFilePath(L"notes.txt.tmp").c_str());
+}
 
 TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {
     const std::vector<HistoryItem> items = {MakeItem(L"コピー", L"", true), MakeItem(L"x\ny", L"L1", false, true)};

@@ -125,4 +125,22 @@ TEST(ItemListWindow, TakesKeysWithoutTheInputMethod) {
     DestroyWindow(parent);
 }
 
+// A filter open while a copy arrives: the new entry is found, the folded copies are made anew.
+TEST(ItemListWindow, AFilterFindsAnEntryThatArrivedWhileItWasOpen) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 300, 200, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND list = CreateItemList(parent, nullptr);
+    ASSERT_NE(list, nullptr);
+    std::vector<HistoryItem> items = {Item(L"apple"), Item(L"banana")};
+    FillItemList(list, items, true, -1);
+    SetItemListFilter(list, L"cherry");
+    EXPECT_EQ(ListRowCount(list), 0);
+    items.insert(items.begin(), Item(L"cherry pie"));
+    FillItemList(list, items, true, -1);
+    EXPECT_EQ(ListRowCount(list), 1);
+    EndItemListFilter(list);
+    DestroyWindow(parent);
+}
+
 } // namespace

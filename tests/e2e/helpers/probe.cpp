@@ -18,6 +18,8 @@
 //   probe ping-main MS               how long the tool window takes to answer, for MS ms
 //   probe hold-clipboard-on-enter MS holds the clipboard open for MS ms from the next Enter
 //   probe thread-priorities          the priorities of the tool window's process's threads
+//   probe copy-many N MS PREFIX      copies "PREFIX 1" ... "PREFIX N", one every MS ms
+//   probe late-owner MS TEXT         copies TEXT delay-rendered, and renders it MS ms after asked
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
@@ -676,6 +678,88 @@ int ThreadPriorities() {
     std::printf("{\"priorities\":%s}\n", Join(priorities).c_str());
     return 0;
 }
+
+// Copies texts one after the other, as a busy user does: "PREFIX 1", "PREFIX 2", ...
+int CopyMany(const char* countText, const char* msText, const char* prefix) {
+    const int count = static_cast<int>(ParseNumber(countText));
+    int copied = 0;
+    for (int i = 1; i <= count; ++i) {
+        // A window of its own for each copy: Wine tells the listeners of a change when the
+        // clipboard passes to another owner.
+        HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        bool open = false;
+        for (int attempt = 0; attempt < 100 && !open; ++attempt) {
+            open = OpenClipboard(owner) != FALSE;
+            if (!open)
+                Sleep(5);
+        }
+        if (open) {
+            char text[256];
+            std::snprintf(text, sizeof text, "%s %d", prefix, i);
+            std::wstring wide(text, text + std::strlen(text));
+            EmptyClipboard();
+            const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+            if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+                std::memcpy(GlobalLock(memory), wide.c_str(), bytes);
+                GlobalUnlock(memory);
+                if (SetClipboardData(CF_UNICODETEXT, memory))
+                    ++copied;
+                else
+                    GlobalFree(memory);
+            }
+            CloseClipboard();
+        }
+        DestroyWindow(owner);
+        Sleep(static_cast<DWORD>(ParseNumber(msText)));
+    }
+    std::printf("{\"copied\":%d}\n", copied);
+    return 0;
+}
+
+// A clipboard owner that renders its text late: it promises CF_UNICODETEXT and, asked for it
+// (WM_RENDERFORMAT), takes `g_lateMs` before it hands it over.
+DWORD g_lateMs = 0;
+std::wstring g_lateText;
+
+LRESULT CALLBACK LateOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_RENDERFORMAT && wParam == CF_UNICODETEXT) {
+        std::printf("{\"asked\":true}\n");
+        std::fflush(stdout);
+        Sleep(g_lateMs);
+        const size_t bytes = (g_lateText.size() + 1) * sizeof(wchar_t);
+        if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+            std::memcpy(GlobalLock(memory), g_lateText.c_str(), bytes);
+            GlobalUnlock(memory);
+            if (!SetClipboardData(CF_UNICODETEXT, memory))
+                GlobalFree(memory);
+        }
+        std::printf("{\"rendered\":true}\n");
+        std::fflush(stdout);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int LateOwner(const char* msText, const char* text) {
+    g_lateMs = static_cast<DWORD>(ParseNumber(msText));
+    g_lateText.assign(text, text + std::strlen(text));
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = LateOwnerProc;
+    windowClass.lpszClassName = L"LateClipboardOwner";
+    RegisterClassW(&windowClass);
+    HWND owner = CreateWindowExW(0, L"LateClipboardOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!owner || !OpenClipboard(owner))
+        return 1;
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, nullptr); // rendered when asked for
+    CloseClipboard();
+    std::printf("{\"promised\":true}\n");
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
 } // namespace
 
 // Opens a file without sharing and keeps it so until the process is ended, as a program that
@@ -758,13 +842,18 @@ int main(int argc, char** argv) {
         return PingMain(argv[2]);
     if (cmd == "hold-clipboard-on-enter" && argc == 3)
         return HoldClipboardOnEnter(argv[2]);
+    if (cmd == "late-owner" && argc == 4)
+        return LateOwner(argv[2], argv[3]);
+    if (cmd == "copy-many" && argc == 5)
+        return CopyMany(argv[2], argv[3], argv[4]);
     if (cmd == "thread-priorities")
         return ThreadPriorities();
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr,
-                 "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
-                 "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
-                 "ping-main MS | hold-clipboard-on-enter MS | thread-priorities\n");
+    std::fprintf(
+        stderr,
+        "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+        "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
+        "ping-main MS | hold-clipboard-on-enter MS | thread-priorities | copy-many N MS PREFIX | late-owner MS TEXT\n");
     return 2;
 }
