@@ -80,18 +80,60 @@ template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label
     sink.Put(L"\r\n");
 }
 
+// Whether the line of `text` starting at `start` needs the escape in front. Only a line that is
+// empty or starts with a backslash, "[", "-" or "N" can be misread; the others are passed at once.
+bool LineNeedsEscape(std::wstring_view text, size_t start, bool firstLine, const HistoryItem& item) {
+    if (start < text.size()) {
+        const wchar_t c = text[start];
+        if (c != kEscape && c != L'[' && c != L'-' && c != L'N' && c != L'\r' && c != L'\n')
+            return false;
+    }
+    size_t end = start;
+    while (end < text.size() && !IsLineBreak(text[end]))
+        ++end;
+    const std::wstring_view core = Core(text.substr(start, end - start));
+    if (!firstLine)
+        return OtherLineMisread(core);
+    return FirstLineMisread(core, FirstLineContext{item.locked || item.used, !item.label.empty(), end < text.size()});
+}
+
+// CR LF, a lone LF and a lone CR each end a line; every line is written with CR LF, and a
+// text that ends in a line break ends with an empty line.
 template <typename Sink> void PutText(Sink& sink, const HistoryItem& item) {
-    // CR LF, a lone LF and a lone CR each end a line; every line is written with CR LF.
-    const bool moreLines = item.text.find_first_of(L"\r\n") != std::wstring::npos;
-    const FirstLineContext first{item.locked || item.used, !item.label.empty(), moreLines};
-    bool firstLine = true;
-    ForEachLine(item.text, LineBreaks::Any, true, [&](std::wstring_view line) {
-        if (firstLine ? FirstLineMisread(Core(line), first) : OtherLineMisread(Core(line)))
+    const std::wstring_view text = item.text;
+    size_t start = 0;
+    for (bool firstLine = true;; firstLine = false) {
+        size_t end = start;
+        while (end < text.size() && !IsLineBreak(text[end]))
+            ++end;
+        if (LineNeedsEscape(text, start, firstLine, item))
             sink.Put(L"\\");
-        sink.Put(line);
+        sink.Put(text.substr(start, end - start));
         sink.Put(L"\r\n");
-        firstLine = false;
-    });
+        if (end >= text.size())
+            return;
+        start = end + (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n' ? 2 : 1);
+    }
+}
+
+// The same straight into UTF-8, in one pass over the text: the history is written on every
+// capture, and this is where its time goes.
+void PutText(Utf8Sink& sink, const HistoryItem& item) {
+    const std::wstring_view text = item.text;
+    // Every unit takes at most 3 bytes, a line break 2 (for 1 or 2 units), an escape 1 a line.
+    char* p = sink.out.Reserve(4 * text.size() + 3);
+    size_t i = 0;
+    for (bool firstLine = true;; firstLine = false) {
+        if (LineNeedsEscape(text, i, firstLine, item))
+            *p++ = '\\';
+        p = EncodeUtf8Line(text, i, p);
+        *p++ = '\r';
+        *p++ = '\n';
+        if (i >= text.size())
+            break;
+        i += text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n' ? 2 : 1;
+    }
+    sink.out.Commit(p);
 }
 
 // The reader trims blanks and control characters from the end of a file; a last block

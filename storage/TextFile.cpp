@@ -190,15 +190,19 @@ std::wstring FromUtf8(std::string_view bytes) {
     return Decode(CP_UTF8, 0, bytes);
 }
 
-char* EncodeUtf8(std::wstring_view text, char* p) {
-    // Written by hand: the system converter is several times slower under Wine, and the
-    // whole history goes through here on every capture. Output matches
-    // WideCharToMultiByte(CP_UTF8), a lone surrogate becoming U+FFFD.
-    // Japanese mixed with ASCII defeats branch prediction, so the common cases write all
-    // three candidate bytes and advance by the real length (the caller leaves that room).
+namespace {
+
+// Encodes text from `i` on; with StopAtLineBreak, up to the first CR or LF. Written by hand: the
+// system converter is several times slower under Wine, and the whole history goes through here
+// on every capture. Output matches WideCharToMultiByte(CP_UTF8), a lone surrogate becoming
+// U+FFFD. Japanese mixed with ASCII defeats branch prediction, so the common cases write all
+// three candidate bytes and advance by the real length (the caller leaves that room).
+template <bool StopAtLineBreak> char* EncodeRun(std::wstring_view text, size_t& i, char* p) {
     const size_t n = text.size();
-    for (size_t i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         const unsigned c = text[i];
+        if (StopAtLineBreak && c <= 13u && (c == 13u || c == 10u))
+            break;
         if ((c & 0xF800u) == 0xD800u) { // surrogates: rare
             const unsigned next = i + 1 < n ? static_cast<unsigned>(text[i + 1]) : 0u;
             if (c <= 0xDBFF && (next & 0xFC00u) == 0xDC00u) {
@@ -226,11 +230,26 @@ char* EncodeUtf8(std::wstring_view text, char* p) {
     return p;
 }
 
-void Utf8Buffer::Append(std::wstring_view text) {
-    const size_t needed = length + kMaxUtf8PerUnit * text.size();
+} // namespace
+
+char* EncodeUtf8(std::wstring_view text, char* p) {
+    size_t i = 0;
+    return EncodeRun<false>(text, i, p);
+}
+
+char* EncodeUtf8Line(std::wstring_view text, size_t& from, char* p) {
+    return EncodeRun<true>(text, from, p);
+}
+
+char* Utf8Buffer::Reserve(size_t extra) {
+    const size_t needed = length + extra;
     if (needed > bytes.size())
         bytes.resize(std::max(needed, bytes.size() * 2));
-    length = static_cast<size_t>(EncodeUtf8(text, &bytes[0] + length) - bytes.data());
+    return &bytes[0] + length;
+}
+
+void Utf8Buffer::Append(std::wstring_view text) {
+    Commit(EncodeUtf8(text, Reserve(kMaxUtf8PerUnit * text.size())));
 }
 
 std::string ToUtf8(std::wstring_view text) {

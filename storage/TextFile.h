@@ -91,6 +91,8 @@ inline constexpr size_t kMaxUtf8PerUnit = 3;
 
 // Encodes text as UTF-8 at dest (room for kMaxUtf8PerUnit bytes per unit); returns the end.
 char* EncodeUtf8(std::wstring_view text, char* dest);
+// The same for text[from...] up to the first CR or LF (or the end); `from` is left there.
+char* EncodeUtf8Line(std::wstring_view text, size_t& from, char* dest);
 
 // UTF-8 bytes built piece by piece in memory that is kept between uses: the bytes are the
 // first `length` of `bytes`; the rest is spare room that is never cleared again.
@@ -100,6 +102,10 @@ struct Utf8Buffer {
 
     void Clear() { length = 0; }
     void Append(std::wstring_view text);
+    // Room for `extra` more bytes, written at the pointer returned and then committed up to the
+    // end of what was written.
+    char* Reserve(size_t extra);
+    void Commit(const char* end) { length = static_cast<size_t>(end - bytes.data()); }
     std::string_view View() const { return std::string_view(bytes.data(), length); }
 };
 
