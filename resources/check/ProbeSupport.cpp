@@ -99,3 +99,15 @@ void CheckIcon(HICON icon, const std::wstring& what, int size, const std::wstrin
     Report(ok, what.c_str(), detail);
     Dump(dumpDir, dumpName, size, px);
 }
+
+HBITMAP MakeDib(HDC dc, int width, int height, void*& bits) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height; // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    bits = nullptr;
+    return dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+}

@@ -34,4 +34,8 @@ void Dump(const std::wstring& dumpDir, const std::wstring& name, int size, const
 void CheckIcon(HICON icon, const std::wstring& what, int size, const std::wstring& dumpDir,
                const std::wstring& dumpName, bool smooth = true);
 
+// A top-down 32-bit DIB section of width x height; null when it could not be made. `bits` gets
+// its pixels (BGRA rows).
+HBITMAP MakeDib(HDC dc, int width, int height, void*& bits);
+
 #endif

@@ -237,16 +237,9 @@ void CheckProgramIconFrames(const std::wstring& dumpDir) {
 void CheckProgramIconOnTaskbars(const std::wstring& dumpDir) {
     const int width = PictureWidth();
     const int height = kStripHeight * 2;
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = MakeDib(dc, width, height, bits);
     if (!dc || !dib) {
         Report(false, L"picture of icon 201 on the taskbars", L"no DIB section");
         if (dc) {

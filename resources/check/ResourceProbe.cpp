@@ -60,16 +60,9 @@ void CheckImageListDrawing(int size, const std::wstring& dumpDir) {
             DestroyIcon(icon);
         }
     }
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = size;
-    bi.bmiHeader.biHeight = -size;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = MakeDib(dc, size, size, bits);
     HGDIOBJ old = SelectObject(dc, dib);
     HBRUSH toolbar = CreateSolidBrush(RGB(43, 43, 43));
     const RECT all = {0, 0, size, size};

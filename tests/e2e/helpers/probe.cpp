@@ -23,6 +23,8 @@
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
+#include "ui/Keys.h" // the same modifier keys the program knows
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -494,28 +496,9 @@ std::string Chord(UINT vk) {
     return chord + name;
 }
 
-bool IsModifier(UINT vk) {
-    switch (vk) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-    case VK_LMENU:
-    case VK_RMENU:
-    case VK_LWIN:
-    case VK_RWIN:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // One line per key press that is not a modifier: which window got it and with what held.
 void LogKey(const char* window, UINT message, WPARAM vk) {
-    if ((message != WM_KEYDOWN && message != WM_SYSKEYDOWN) || IsModifier(static_cast<UINT>(vk)))
+    if ((message != WM_KEYDOWN && message != WM_SYSKEYDOWN) || IsModifierKey(static_cast<UINT>(vk)))
         return;
     std::printf("{\"window\":\"%s\",\"key\":\"%s\"}\n", window, Chord(static_cast<UINT>(vk)).c_str());
     std::fflush(stdout);
