@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 
 ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool sealed) {
     static const HistoryItem placeholder{kEmptyEncryptedTab, L"", false, false};
@@ -39,6 +40,15 @@ bool WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body)
     return ReplaceFile(fileName, kUtf8Bom, utf8Body);
 }
 
+bool WritePlainDataFile(const std::wstring& fileName, const std::vector<std::string_view>& utf8Pieces) {
+    return SafeWriteFile(DataFilePath(fileName), [&](std::ostream& out) {
+        out.write(kUtf8Bom, static_cast<std::streamsize>(sizeof(kUtf8Bom) - 1));
+        for (std::string_view piece : utf8Pieces)
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        return true;
+    });
+}
+
 bool WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password) {
     const std::wstring envelope = EncryptText(body, password);
     if (envelope.empty())
@@ -55,11 +65,11 @@ bool WriteTextFile(const std::wstring& fileName, const std::wstring& text, const
 bool WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password) {
     if (!password.empty())
         return WriteSealedDataFile(fileName, ItemsToText(items), password);
-    // The history is rewritten on every capture. Fresh memory for its bytes costs a page
-    // fault per page each time (dearly so under Wine); a buffer kept warm does not.
-    thread_local Utf8Buffer body;
-    ItemsToUtf8(items, body);
-    return WritePlainDataFile(fileName, body.View());
+    // The history is rewritten on every capture, which changes one entry: each file keeps its
+    // entries' bytes from its last write (in buffers kept warm: fresh memory costs a page fault
+    // per page each time, dearly so under Wine).
+    thread_local std::map<std::wstring, ReusingItemWriter> writers;
+    return WritePlainDataFile(fileName, writers[fileName].Write(items));
 }
 
 DataFileText ReadDataFile(const std::wstring& fileName) {

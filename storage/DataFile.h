@@ -17,6 +17,8 @@ ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool s
 // the body when password is non-empty. True only when the new file is in place; when
 // sealing or writing fails the previous file stays.
 bool WritePlainDataFile(const std::wstring& fileName, std::string_view utf8Body);
+// The same for a body given in pieces, written one after the other.
+bool WritePlainDataFile(const std::wstring& fileName, const std::vector<std::string_view>& utf8Pieces);
 bool WriteSealedDataFile(const std::wstring& fileName, const std::wstring& body, const std::wstring& password);
 
 // Writes a text as it is, sealed when password is non-empty.

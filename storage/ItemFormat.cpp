@@ -4,6 +4,11 @@
 #include "crypto/Envelope.h"
 #include "storage/TextFile.h"
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
 namespace {
 
 constexpr std::wstring_view kSeparator = L"---";
@@ -144,19 +149,24 @@ bool TrailingTrimWouldCut(const HistoryItem& item) {
     return !item.locked && !item.used && !item.label.empty() && item.label.back() < 33;
 }
 
+// One entry's block, without the separator that may follow it.
+template <typename Sink> void PutBlock(Sink& sink, const HistoryItem& item) {
+    if (!item.label.empty())
+        PutLabelLine(sink, item.label);
+    if (item.locked)
+        sink.Put(kLockedMarker);
+    if (item.used)
+        sink.Put(kUsedMarker);
+    PutText(sink, item);
+}
+
 template <typename Sink> void PutItems(Sink& sink, const ItemRefs& items) {
     for (size_t i = 0; i < items.size(); ++i) {
         const HistoryItem& item = *items[i];
         const bool last = i + 1 == items.size();
         if (item.text.empty() && item.label.empty())
             continue;
-        if (!item.label.empty())
-            PutLabelLine(sink, item.label);
-        if (item.locked)
-            sink.Put(kLockedMarker);
-        if (item.used)
-            sink.Put(kUsedMarker);
-        PutText(sink, item);
+        PutBlock(sink, item);
         if (!last || TrailingTrimWouldCut(item))
             sink.Put(L"---\r\n");
     }
@@ -177,6 +187,200 @@ ItemRefs RefsTo(const std::vector<HistoryItem>& items) {
     for (const HistoryItem& item : items)
         refs.push_back(&item);
     return refs;
+}
+
+namespace {
+
+// Two independent 64-bit lanes over the text's code units, four at a time.
+struct TextPrint {
+    uint64_t a = 0;
+    uint64_t b = 0;
+    bool operator==(const TextPrint& o) const { return a == o.a && b == o.b; }
+};
+
+uint64_t Mix(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDull;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ull;
+    return x ^ (x >> 33);
+}
+
+uint64_t Unit(const wchar_t* p) {
+    return static_cast<uint16_t>(*p);
+}
+
+uint64_t Word(const wchar_t* p) {
+    return Unit(p) | Unit(p + 1) << 16 | Unit(p + 2) << 32 | Unit(p + 3) << 48;
+}
+
+// Four lanes of 64 bits over sixteen units at a time, so that the multiplications do not wait
+// for each other; folded into 128 bits at the end.
+TextPrint Fingerprint(std::wstring_view text) {
+    constexpr uint64_t kPrime = 0x9FB21C651E98DF25ull;
+    uint64_t lane[4] = {0x9E3779B97F4A7C15ull ^ text.size(), 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                        0x27D4EB2F165667C5ull};
+    const wchar_t* p = text.data();
+    size_t n = text.size();
+    for (; n >= 16; n -= 16, p += 16)
+        for (int k = 0; k < 4; ++k)
+            lane[k] = (lane[k] ^ Word(p + 4 * k)) * kPrime;
+    for (int k = 0; n > 0; --n, ++p, k = (k + 1) & 3)
+        lane[k] = (lane[k] ^ Unit(p)) * kPrime;
+    return {Mix(lane[0] ^ Mix(lane[1])), Mix(lane[2] ^ Mix(lane[3] + text.size()))};
+}
+
+// What an entry held at the last write, and where its bytes are: its block followed by a separator
+// line, whether or not the file had one after it there.
+struct WrittenEntry {
+    EntryId id = kNoEntry;
+    TextPrint print;
+    size_t textSize = 0;
+    std::wstring label;
+    bool locked = false;
+    bool used = false;
+    const char* bytes = nullptr;
+    size_t length = 0; // of the block, without the separator
+};
+
+bool Unchanged(const WrittenEntry& written, const HistoryItem& item, const TextPrint& print) {
+    return written.id == item.id && written.textSize == item.text.size() && written.locked == item.locked &&
+           written.used == item.used && written.print == print && written.label == item.label;
+}
+
+constexpr std::string_view kSeparatorLine = "---\r\n";
+
+// The entries of the last write in their order, found by id. Most often an entry stands one
+// after the one found before (a capture adds one entry on top): that is tried first, and the
+// index by id is made only when it misses.
+class LastWrite {
+public:
+    explicit LastWrite(const std::vector<WrittenEntry>& entries) : entries_(entries) {}
+    const WrittenEntry* Find(EntryId id) {
+        if (next_ < entries_.size() && entries_[next_].id == id)
+            return &entries_[next_++];
+        if (!indexed_) {
+            for (size_t i = 0; i < entries_.size(); ++i)
+                index_.emplace(entries_[i].id, i); // entries sharing an id: the first is found
+            indexed_ = true;
+        }
+        const auto found = index_.find(id);
+        if (found == index_.end())
+            return nullptr;
+        next_ = found->second + 1;
+        return &entries_[found->second];
+    }
+
+private:
+    const std::vector<WrittenEntry>& entries_;
+    size_t next_ = 0;
+    bool indexed_ = false;
+    std::unordered_map<EntryId, size_t> index_;
+};
+
+// Blocks are written into chunks that never move, so that later writes can point at them.
+struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
+    size_t used = 0;
+};
+
+constexpr size_t kChunkSize = 1 << 20;
+
+} // namespace
+
+struct ReusingItemWriter::State {
+    std::vector<Chunk> chunks;
+    std::vector<WrittenEntry> written;
+    std::vector<std::string_view> pieces;
+    size_t fileBytes = 0; // of the last write
+    Utf8Buffer scratch;
+
+    // Room for `bound` bytes that stay where they are.
+    char* Room(size_t bound) {
+        if (chunks.empty() || chunks.back().size - chunks.back().used < bound) {
+            Chunk chunk;
+            chunk.size = std::max(kChunkSize, bound);
+            chunk.bytes.reset(new char[chunk.size]);
+            chunks.push_back(std::move(chunk));
+        }
+        return chunks.back().bytes.get() + chunks.back().used;
+    }
+
+    // Encodes the block and a separator line after it into a chunk.
+    const char* Store(const HistoryItem& item, size_t& length) {
+        scratch.Clear();
+        Utf8Sink sink{scratch};
+        PutBlock(sink, item);
+        length = scratch.length;
+        char* at = Room(length + kSeparatorLine.size());
+        std::memcpy(at, scratch.bytes.data(), length);
+        std::memcpy(at + length, kSeparatorLine.data(), kSeparatorLine.size());
+        chunks.back().used += length + kSeparatorLine.size();
+        return at;
+    }
+
+    void Add(const char* bytes, size_t length) {
+        if (!pieces.empty() && pieces.back().data() + pieces.back().size() == bytes)
+            pieces.back() = std::string_view(pieces.back().data(), pieces.back().size() + length);
+        else
+            pieces.emplace_back(bytes, length);
+    }
+
+    // Once the chunks hold much more than the file (the blocks of entries gone or changed), the
+    // file's blocks are copied together and the rest is given back.
+    void Compact() {
+        size_t held = 0;
+        for (const Chunk& chunk : chunks)
+            held += chunk.used;
+        if (held <= 2 * fileBytes + kChunkSize)
+            return;
+        std::vector<Chunk> old = std::move(chunks);
+        chunks.clear();
+        for (WrittenEntry& entry : written) {
+            char* at = Room(entry.length + kSeparatorLine.size());
+            std::memcpy(at, entry.bytes, entry.length + kSeparatorLine.size());
+            chunks.back().used += entry.length + kSeparatorLine.size();
+            entry.bytes = at;
+        }
+    }
+};
+
+ReusingItemWriter::ReusingItemWriter() : state_(new State) {}
+
+ReusingItemWriter::~ReusingItemWriter() {
+    delete state_;
+}
+
+const std::vector<std::string_view>& ReusingItemWriter::Write(const ItemRefs& items) {
+    State& s = *state_;
+    s.Compact(); // the last write's pieces are given up now
+    const std::vector<WrittenEntry> before = std::move(s.written);
+    LastWrite known(before);
+    s.written.clear();
+    s.written.reserve(items.size());
+    s.pieces.clear();
+    size_t fileBytes = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const HistoryItem& item = *items[i];
+        if (item.text.empty() && item.label.empty())
+            continue;
+        WrittenEntry entry{item.id, Fingerprint(item.text), item.text.size(), item.label, item.locked, item.used};
+        const WrittenEntry* found = known.Find(item.id);
+        if (found && Unchanged(*found, item, entry.print)) {
+            entry.bytes = found->bytes;
+            entry.length = found->length;
+        } else {
+            entry.bytes = s.Store(item, entry.length);
+        }
+        const bool separated = i + 1 < items.size() || TrailingTrimWouldCut(item);
+        const size_t length = entry.length + (separated ? kSeparatorLine.size() : 0);
+        s.Add(entry.bytes, length);
+        fileBytes += length;
+        s.written.push_back(std::move(entry));
+    }
+    s.fileBytes = fileBytes;
+    return s.pieces;
 }
 
 std::wstring ItemsToText(const ItemRefs& items) {

@@ -30,6 +30,27 @@ struct Utf8Buffer;
 // ItemsToText encoded as UTF-8 in one pass, into out (cleared first; its memory is reused).
 void ItemsToUtf8(const ItemRefs& items, Utf8Buffer& out);
 
+// ItemsToUtf8 for a file written again and again (the history, on every capture, which changes
+// one entry): an entry that is what it was at the last write keeps the bytes it had then, where
+// they are, and only the others are encoded. The file is given as pieces to write one after the
+// other; the entries that stayed in their order lie in one piece. An entry is known by its id and
+// recognised by its label, its flags, its text's length and a 128-bit fingerprint of the text.
+// The bytes are exactly ItemsToUtf8's.
+class ReusingItemWriter {
+public:
+    ReusingItemWriter();
+    ~ReusingItemWriter();
+    ReusingItemWriter(const ReusingItemWriter&) = delete;
+    ReusingItemWriter& operator=(const ReusingItemWriter&) = delete;
+
+    // The bytes for `items`, in pieces; valid until the next call.
+    const std::vector<std::string_view>& Write(const ItemRefs& items);
+
+private:
+    struct State;
+    State* state_;
+};
+
 // Never fails: any text gives some list (possibly empty).
 std::vector<HistoryItem> TextToItems(std::wstring_view text);
 
