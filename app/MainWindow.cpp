@@ -173,7 +173,7 @@ void OnDestroy(HWND window) {
     // already; another way of ending asks nothing.
     SaveUnsavedChanges(false);
     // The tabs open for the run end with the run; nothing after this can write them.
-    KillTimer(window, TIMER_MEMO_SEAL);
+    KillTimer(window, TIMER_MEMO_SAVE);
     KillTimer(window, TIMER_QUIT);
     ForgetOpenedTabs();
 
@@ -528,8 +528,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCaptureRetryTimer(window);
             return 0;
         }
-        if (wParam == TIMER_MEMO_SEAL) {
-            FlushMemoSeal();
+        if (wParam == TIMER_MEMO_SAVE) {
+            FlushMemoSave();
             return 0;
         }
         if (wParam == TIMER_QUIT) {

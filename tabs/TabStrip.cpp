@@ -2,11 +2,7 @@
 // hovered tab, switches tabs on a click and offers the tab's commands on a right click.
 #include "tabs/TabStrip.h"
 
-#include "tabs/TabLock.h"
-#include "tabs/TabSettingsDialog.h"
-#include "tabs/TabView.h"
-#include "tabs/TabsHost.h"
-#include "ui/ListActions.h"
+#include "tabs/TabContext.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
@@ -27,6 +23,12 @@ struct TabStripState {
 };
 
 TabStripState g_strip;
+TabStripCalls g_calls;
+
+void Call(const std::function<void(int)>& call, int tab) {
+    if (call)
+        call(tab);
+}
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     // The DC brush needs no object per fill.
@@ -111,21 +113,21 @@ LRESULT OnLButtonDown(HWND, POINT pt) {
     if (tab < 0)
         return 0;
     // A click on the tab already in view runs the same steps: it refreshes the view.
-    SwitchToTab(tab);
+    Call(g_calls.switchTo, tab);
     return 0;
 }
 
 void RunTabMenuCommand(UINT command, int tab, HWND strip) {
     switch (command) {
     case CMD_ENCRYPT_TAB:
-        EncryptTabFromMenu(tab);
+        Call(g_calls.beginSeal, tab);
         break;
     case CMD_RELOCK_TAB:
-        RelockTabFromMenu(tab);
+        Call(g_calls.relock, tab);
         break;
     case CMD_TAB_SETTINGS:
-        OpenTabSettingsFromMenu(tab, strip);
-        FocusTabView(FocusCause::Show);
+        if (g_calls.openSettings)
+            g_calls.openSettings(tab, strip);
         break;
     default: // dismissed
         break;
@@ -183,6 +185,10 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
 
 } // namespace
 
+void InitTabStrip(const TabStripCalls& calls) {
+    g_calls = calls;
+}
+
 std::wstring FitTextWithEllipsis(HDC dc, std::wstring_view text, int width) {
     const auto measure = [dc](std::wstring_view candidate) {
         SIZE size{};
@@ -222,31 +228,6 @@ void SelectTabInStrip(int t) {
         Repaint(g_strip.window);
 }
 
-void SwitchToTab(int t) {
-    if (t < 0 || t >= kTabCount)
-        return;
-    if (t != View().currentTab)
-        CloseFilter(); // a filter belongs to the list it was typed over
-    View().currentTab = t;
-    SelectTabInStrip(t);
-    EnableWindow(ViewWindows().memoPad, FALSE); // keeps the edit box from taking the key meanwhile
-    ShowTab(t);
-    EnableWindow(ViewWindows().memoPad, TRUE);
-    FocusTabView(FocusCause::TabSwitch);
-}
-
 void LayoutTabStrip(int width, int height) {
     g_strip.rects = TabRectangles(width, height);
-}
-
-void EncryptTabFromMenu(int tab) {
-    BeginTabEncryption(tab);
-}
-
-void RelockTabFromMenu(int tab) {
-    RelockTab(tab);
-}
-
-void OpenTabSettingsFromMenu(int tab, HWND owner) {
-    OpenTabSettings(tab, owner);
 }

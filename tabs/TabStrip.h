@@ -26,6 +26,15 @@ using TabVisuals = std::array<TabVisual, kTabCount>;
 
 // ---- Window side -------------------------------------------------------------------------
 
+// What the strip asks of the parts above it: handed over by InitTabs, before the strip exists.
+struct TabStripCalls {
+    std::function<void(int)> switchTo;           // a click on a tab
+    std::function<void(int)> beginSeal;          // "このタブを暗号化..."
+    std::function<void(int)> relock;             // "暗号化状態に戻す"
+    std::function<void(int, HWND)> openSettings; // "タブの設定", the dialog owned by the strip
+};
+void InitTabStrip(const TabStripCalls& calls);
+
 // Creates the strip as a child of the main window (a notifying STATIC, id 6001) at (0, y),
 // `width` wide and 24 high until the layout places it, subclasses it and gives it `font`.
 HWND CreateTabStrip(HWND parent, int y, int width, HFONT font);
@@ -34,18 +43,9 @@ HWND TabStripWindow();
 void ForgetTabStripFont();
 // Tab t selected, the others normal; repaints the strip at once when it exists.
 void SelectTabInStrip(int t);
-// Puts tab t on screen, from the keys or a click on the strip alike: the strip, the content
-// and the focus follow.
-void SwitchToTab(int t);
 // Recomputes the four tab rectangles for a strip of this size. The layout moves the window
 // itself (to y = toolbar height, TabStripHeight high) and then calls this.
 void LayoutTabStrip(int width, int height);
-
-// Menu commands of the strip. The sealing workflow and the tab settings dialog implement them;
-// until then they do nothing.
-void EncryptTabFromMenu(int tab);
-void RelockTabFromMenu(int tab);
-void OpenTabSettingsFromMenu(int tab, HWND owner);
 
 // ---- Logic -------------------------------------------------------------------------------
 

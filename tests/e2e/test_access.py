@@ -161,15 +161,17 @@ class MemoWriteTests(AccessTestCase):
         data = app.read("templates.txt") or b""
         return data[3:].decode("utf-8") if data.startswith(BOM) else None
 
-    def type_then(self, *actions):
-        """Types into the focused window and acts right after the last key, in one go; returns
-        when the last key was sent (time.monotonic())."""
-        self.session.xdo(*actions)
+    def type_then(self, text, *action):
+        """Types text into the focused window, then acts at once (xdotool's `type` takes every
+        word after it as text, so the action is a second command); returns when the action was
+        sent (time.monotonic())."""
+        self.session.xdo("type", "--delay", "40", text)
+        self.session.xdo(*action)
         return time.monotonic()
 
     def test_typing_is_written_once_it_pauses_and_at_once_when_the_memo_pad_is_left(self):
         settings = with_tabs(settings_text(StayVisible=1), Tab1="メモ", TabType1=2)
-        app = self.app(settings=settings, history=[Entry("h")], templates={"templates.txt": BOM + b"start "})
+        app = self.app(settings=settings, history=[Entry("h")], templates={"templates.txt": BOM + b"start:"})
         watch = self.session.watch_writes(app.dir)
         self.addCleanup(watch.stop)
         app.show_by_hotkey()
@@ -189,24 +191,24 @@ class MemoWriteTests(AccessTestCase):
         log("%d writes of templates.txt for %d keys typed in %.1f s" % (len(writes), len(self.TYPED), ended - started))
         self.assertLessEqual(len(writes), 8, "writes of templates.txt while typing for %.1f s" % (ended - started))
         self.assertGreaterEqual(len(writes), 1, "nothing written 2 s after the last key")
-        self.assertEqual(self.memo_text(app), "start " + self.TYPED)
-        self.assertEqual(self.file_text(app), "start " + self.TYPED)
+        self.assertEqual(self.memo_text(app), "start:" + self.TYPED)
+        self.assertEqual(self.file_text(app), "start:" + self.TYPED)
 
         # Esc leaves the memo pad for the strip, the next one hides the window: written at once.
         before = time.monotonic()
-        sent = self.type_then("type", "--delay", "40", "!?", "key", "--delay", "40", "Escape", "Escape")
+        sent = self.type_then("!?", "key", "--delay", "40", "Escape", "Escape")
         app.wait_visible(False)
         writes = watch.writes("templates.txt", since=before)
         self.assertTrue(writes and writes[0] - sent < 0.5, "written %.2f s after the window was left"
                         % ((writes or [float("nan")])[0] - sent))
-        self.assertEqual(self.file_text(app), "start " + self.TYPED + "!?")
+        self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?")
 
         # Shown again on the memo pad (the keys go into it), then a click on another tab.
         app.show_by_hotkey()
         self.wait_focus(app, MEMO)
         x, y = painted_tabs(app)[0][:2]
         before = time.monotonic()
-        sent = self.type_then("type", "--delay", "40", "#", "mousemove", str(x + 10), str(y + 10), "click", "1")
+        sent = self.type_then("#", "mousemove", str(x + 10), str(y + 10), "click", "1")
         self.wait_main(app, header_is("履歴"), "the history after the click")
         writes = watch.writes("templates.txt", since=before)
         self.assertTrue(writes and writes[0] - sent < 0.5, "written %.2f s after the tab switch"
@@ -224,4 +226,4 @@ class MemoWriteTests(AccessTestCase):
         self.session.post("main", WM_ENDSESSION, 1, 0)
         time.sleep(0.3)
         app.stop()  # the session ends the process, before any pause in typing could be waited out
-        self.assertEqual(self.file_text(app), "start " + self.TYPED + "!?# end")
+        self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?# end")
