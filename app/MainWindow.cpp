@@ -16,6 +16,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "tabs/TabsHost.h"
+#include "ui/Colours.h"
 #include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
@@ -403,8 +404,9 @@ LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!memoPad || reinterpret_cast<HWND>(lParam) != memoPad)
         return DefWindowProcW(window, message, wParam, lParam);
     HDC dc = reinterpret_cast<HDC>(wParam);
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkColor(dc, kContentBackground);
+    const ContentColours colours = ContentColoursFor(CurrentColourScheme());
+    SetTextColor(dc, colours.text);
+    SetBkColor(dc, colours.background);
     return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
 }
 
@@ -498,10 +500,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnShowWindow(static_cast<BOOL>(wParam));
         break;
     case WM_SETTINGCHANGE:
-        InvalidateRect(window, nullptr, TRUE);
-        UpdateWindow(window);
-        if (HWND strip = TabStripWindow())
-            RedrawWindow(strip, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+    case WM_SYSCOLORCHANGE:
+        ApplySystemColours(window); // high contrast on or off, another theme
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);

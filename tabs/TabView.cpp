@@ -5,6 +5,7 @@
 #include "tabs/TabContext.h"
 #include "tabs/TabFiles.h"
 #include "tabs/TabStrip.h"
+#include "ui/Colours.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
 #include "ui/ListActions.h"
@@ -53,7 +54,7 @@ bool SetupInView() {
 }
 
 void PaintLockPicture(HDC dc, const RECT& client) {
-    SetDCBrushColor(dc, kContentBackground);
+    SetDCBrushColor(dc, ContentColoursFor(CurrentColourScheme()).background);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
     Gdiplus::GpGraphics* raw = nullptr;
@@ -360,6 +361,7 @@ void ShowListTab(int t) {
 void CreateTabView(HWND parent) {
     TabViewWindows& w = g_controls;
     g_closing = false;
+    CreateAccessibleLabel(parent, L"メモ帳"); // its own text is the memo
     w.memoPad =
         CreatePanelChild(parent, L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                          CTL_MEMO_PAD, WS_EX_CLIENTEDGE);
