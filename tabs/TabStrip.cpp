@@ -243,6 +243,10 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
         if (OnContextMenu(strip, PointFromLParam(lParam)))
             return 0;
         return DefWindowProcW(strip, msg, wParam, lParam);
+    case WM_NCHITTEST:
+        // The control counts only its own idea of the tabs as its window and lets a click
+        // elsewhere through to the window below; every point of the strip is a tab here.
+        return DefWindowProcW(strip, msg, wParam, lParam);
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
