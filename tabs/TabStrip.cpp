@@ -258,6 +258,9 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
         // Not the control's: it would select and notify by itself. The right button's release
         // still becomes WM_CONTEXTMENU.
         return DefWindowProcW(strip, msg, wParam, lParam);

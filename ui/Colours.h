@@ -6,7 +6,8 @@
 
 #include <windows.h>
 
-// The system colours a high-contrast theme sets, as GetSysColor gives them.
+// The system colours a high-contrast theme sets, as GetSysColor gives them (read only while
+// high contrast is on; the defaults are the usual ones of Windows).
 struct SystemColours {
     COLORREF window = RGB(255, 255, 255);        // COLOR_WINDOW
     COLORREF windowText = RGB(0, 0, 0);          // COLOR_WINDOWTEXT
