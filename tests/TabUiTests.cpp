@@ -212,6 +212,7 @@ TEST(MemoSaveDelay, APauseInTypingButNoKeyWaitsLongerThanTheLongestWait) {
     EXPECT_EQ(MemoSaveDelay(3999, 1000, 5000), 1000u);
     EXPECT_EQ(MemoSaveDelay(4500, 1000, 5000), 500u); // typing on: cut short at the longest wait
     EXPECT_EQ(MemoSaveDelay(5000, 1000, 5000), 0u);   // now
+    EXPECT_EQ(MemoSaveDelay(6200, 1000, 5000), 0u);   // past it (a seal held the window up): now
     EXPECT_EQ(MemoSaveDelay(UINT64_MAX, 1000, 5000), 0u);
     EXPECT_EQ(MemoSaveDelay(0, 1000, 300), 300u); // a longest wait shorter than the pause wins
     // The program's own pause is at most a second, and typing never goes unwritten for long.
