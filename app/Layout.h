@@ -41,11 +41,16 @@ HWND CreateToolbar(HWND mainWindow);
 // Icons, buttons and spacing anew for the tool window's dots per inch.
 void RescaleToolbar(int dpi);
 
-// Gives a toggle button the image for its flag.
+// Gives a toggle button the image and the checked state for its flag.
 void UpdateToggleImage(int command, bool on);
 
-// Paints the dark toolbar (NM_CUSTOMDRAW forwarded by the main window).
+// Paints the toolbar, dark or in the high-contrast theme's colours (NM_CUSTOMDRAW forwarded by
+// the main window).
 LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw);
+
+// High contrast went on or off, or the system's colours changed (WM_SETTINGCHANGE,
+// WM_SYSCOLORCHANGE): the controls and the whole window are painted anew in the colours now.
+void ApplySystemColours(HWND mainWindow);
 
 // Places toolbar, tab strip, content and password panel for the current size and tab.
 void LayoutMainWindow(HWND mainWindow);

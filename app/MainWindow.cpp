@@ -18,6 +18,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "tabs/TabsHost.h"
+#include "ui/Colours.h"
 #include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
@@ -179,7 +180,7 @@ void OnDestroy(HWND window) {
     // already; another way of ending asks nothing.
     SaveUnsavedChanges(false);
     // The tabs open for the run end with the run; nothing after this can write them.
-    KillTimer(window, TIMER_MEMO_SEAL);
+    KillTimer(window, TIMER_MEMO_SAVE);
     KillTimer(window, TIMER_QUIT);
     ForgetOpenedTabs();
 
@@ -444,8 +445,9 @@ LRESULT OnCtlColor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!memoPad || reinterpret_cast<HWND>(lParam) != memoPad)
         return DefWindowProcW(window, message, wParam, lParam);
     HDC dc = reinterpret_cast<HDC>(wParam);
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkColor(dc, kContentBackground);
+    const ContentColours colours = ContentColoursFor(CurrentColourScheme());
+    SetTextColor(dc, colours.text);
+    SetBkColor(dc, colours.background);
     return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
 }
 
@@ -554,10 +556,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnShowWindow(static_cast<BOOL>(wParam));
         break;
     case WM_SETTINGCHANGE:
-        InvalidateRect(window, nullptr, TRUE);
-        UpdateWindow(window);
-        if (HWND strip = TabStripWindow())
-            RedrawWindow(strip, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+    case WM_SYSCOLORCHANGE:
+        ApplySystemColours(window); // high contrast on or off, another theme
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -587,8 +587,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCaptureRetryTimer(window);
             return 0;
         }
-        if (wParam == TIMER_MEMO_SEAL) {
-            FlushMemoSeal();
+        if (wParam == TIMER_MEMO_SAVE) {
+            FlushMemoSave();
             return 0;
         }
         if (wParam == TIMER_QUIT) {

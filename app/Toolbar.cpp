@@ -4,12 +4,16 @@
 #include "storage/TextFile.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
+#include "ui/Colours.h"
 #include "ui/FilterBox.h"
+#include "ui/ItemList.h"
 #include "ui/Ids.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 
 const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
     L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",       L"pin_off.ico",  L"pause_on.ico",
@@ -18,18 +22,28 @@ const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
 
 namespace {
 
-const COLORREF kToolbarBackground = RGB(43, 43, 43);
-const COLORREF kHotButton = RGB(0, 0, 0);
+constexpr wchar_t kToolbarName[] = L"ツールバー";
 
 int g_imageSize = 32; // S: icon and button size at the toolbar's dpi
 HWND g_toolbar = nullptr;
-UniqueImageList g_images; // the toolbar's icons; it only borrows them
+UniqueImageList g_images;   // the toolbar's icons; it only borrows them
+ColourScheme g_paintScheme; // of the paint under way
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     // ExtTextOut with ETO_OPAQUE fills without creating a brush.
     const COLORREF old = SetBkColor(dc, colour);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
     SetBkColor(dc, old);
+}
+
+// A frame `thickness` pixels wide just inside `rect`.
+void FrameSolid(HDC dc, const RECT& rect, int thickness, COLORREF colour) {
+    const RECT edges[] = {{rect.left, rect.top, rect.right, rect.top + thickness},
+                          {rect.left, rect.bottom - thickness, rect.right, rect.bottom},
+                          {rect.left, rect.top, rect.left + thickness, rect.bottom},
+                          {rect.right - thickness, rect.top, rect.right, rect.bottom}};
+    for (const RECT& edge : edges)
+        FillSolid(dc, edge, colour);
 }
 
 } // namespace
@@ -90,26 +104,33 @@ void SizeToolbar(HWND toolbar, int dpi) {
 
 } // namespace
 
+namespace {
+
+// A toggle is a check button, checked while its option is on: screen readers tell its state.
+// Its name is its tooltip, which the toolbar's tooltip control asks the main window for.
+TBBUTTON ToggleButton(int command, bool on) {
+    const BYTE state = static_cast<BYTE>(TBSTATE_ENABLED | (on ? TBSTATE_CHECKED : 0));
+    return TBBUTTON{ToggleImage(command, on), command, state, BTNS_AUTOSIZE | BTNS_CHECK, {}, 0, 0};
+}
+
+} // namespace
+
 HWND CreateToolbar(HWND mainWindow) {
+    CreateAccessibleLabel(mainWindow, kToolbarName);
     HWND toolbar = CreateWindowExW(
-        0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0, 0, mainWindow,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), ProgramInstance(), nullptr);
+        0, TOOLBARCLASSNAMEW, kToolbarName, WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0, 0, 0,
+        mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TOOLBAR)), ProgramInstance(), nullptr);
     if (!toolbar)
         return nullptr;
 
     const BYTE autosize = BTNS_AUTOSIZE;
+    const AppState& data = AppData();
     TBBUTTON buttons[] = {
-        {ToggleImage(CMD_ALWAYS_ON_TOP, AppData().AlwaysOnTop), CMD_ALWAYS_ON_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_STAY_VISIBLE, AppData().StayVisible), CMD_STAY_VISIBLE, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_PAUSE_HISTORY, AppData().PauseHistory),
-         CMD_PAUSE_HISTORY,
-         TBSTATE_ENABLED,
-         autosize,
-         {},
-         0,
-         0},
-        {ToggleImage(CMD_MOVE_TO_TOP, AppData().MoveToTopOnCopy), CMD_MOVE_TO_TOP, TBSTATE_ENABLED, autosize, {}, 0, 0},
-        {ToggleImage(CMD_AUTO_PASTE, AppData().AutoPaste), CMD_AUTO_PASTE, TBSTATE_ENABLED, autosize, {}, 0, 0},
+        ToggleButton(CMD_ALWAYS_ON_TOP, data.AlwaysOnTop),
+        ToggleButton(CMD_STAY_VISIBLE, data.StayVisible),
+        ToggleButton(CMD_PAUSE_HISTORY, data.PauseHistory),
+        ToggleButton(CMD_MOVE_TO_TOP, data.MoveToTopOnCopy),
+        ToggleButton(CMD_AUTO_PASTE, data.AutoPaste),
         {IMG_CLEAR_ALL, CMD_CLEAR_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
         {0, CMD_TOOLBAR_GAP, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
         {IMG_BACKUP, CMD_BACKUP, TBSTATE_ENABLED, autosize, {}, 0, 0},
@@ -138,14 +159,17 @@ void UpdateToggleImage(int command, bool on) {
     info.dwMask = TBIF_IMAGE;
     info.iImage = ToggleImage(command, on);
     SendMessageW(g_toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&info));
+    // A click has checked or unchecked the button itself already; F1 to F5 have not.
+    SendMessageW(g_toolbar, TB_CHECKBUTTON, static_cast<WPARAM>(command), MAKELPARAM(on ? TRUE : FALSE, 0));
 }
 
 LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
     switch (draw->dwDrawStage) {
     case CDDS_PREPAINT: {
+        g_paintScheme = CurrentColourScheme();
         RECT client;
         GetClientRect(draw->hdr.hwndFrom, &client);
-        FillSolid(draw->hdc, client, kToolbarBackground);
+        FillSolid(draw->hdc, client, ToolbarBackground(g_paintScheme));
         return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
     }
     case CDDS_POSTPAINT: {
@@ -153,7 +177,7 @@ LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
         RECT gap;
         if (SendMessageW(draw->hdr.hwndFrom, TB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&gap))) {
             gap.left -= 1;
-            FillSolid(draw->hdc, gap, kToolbarBackground);
+            FillSolid(draw->hdc, gap, ToolbarBackground(g_paintScheme));
         }
         return CDRF_DODEFAULT;
     }
@@ -161,10 +185,14 @@ LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
         RECT item = draw->rc;
         if (draw->dwItemSpec == CMD_TOOLBAR_GAP) {
             item.left -= 1; // the separator's own line sits just left of its rectangle
-            FillSolid(draw->hdc, item, kToolbarBackground);
+            FillSolid(draw->hdc, item, ToolbarBackground(g_paintScheme));
             return CDRF_SKIPDEFAULT;
         }
-        FillSolid(draw->hdc, item, (draw->uItemState & CDIS_HOT) ? kHotButton : kToolbarBackground);
+        const ToolbarButtonColours colours = ToolbarButtonColoursFor(g_paintScheme, (draw->uItemState & CDIS_HOT) != 0,
+                                                                     (draw->uItemState & CDIS_CHECKED) != 0);
+        FillSolid(draw->hdc, item, colours.background);
+        if (colours.frame)
+            FrameSolid(draw->hdc, item, std::max(1, g_imageSize / 16), colours.frameColour);
         TBBUTTONINFOW info = {};
         info.cbSize = sizeof(info);
         info.dwMask = TBIF_IMAGE;
@@ -255,4 +283,13 @@ void DestroyToolbarImages() {
     if (g_toolbar)
         SendMessageW(g_toolbar, TB_SETIMAGELIST, 0, 0);
     g_images.reset();
+}
+
+void ApplySystemColours(HWND mainWindow) {
+    // Common controls keep system colours of their own: Windows tells only top-level windows.
+    for (HWND control : {g_toolbar, ListWindow(), TabStripWindow()})
+        if (control)
+            SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+    ApplyListColours(ListWindow());
+    RedrawWindow(mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }

@@ -3,6 +3,7 @@
 #include "app/Activation.h"
 #include "app/App.h"
 #include "app/WindowSettings.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
@@ -48,7 +49,7 @@ void ShowMainWindow(int showCommand) {
 }
 
 void HideMainWindow() {
-    FlushMemoSeal();
+    FlushMemoSave();
     SaveSettingsWithWindowRect();
     ShowWindow(MainWindowHandle(), SW_HIDE);
 }

@@ -11,7 +11,7 @@ packages=(
     wine64 wine
     googletest
     python3 python3-cryptography openssl
-    xvfb xdotool xclip imagemagick fonts-noto-cjk fonts-wine
+    xvfb xdotool xclip imagemagick fonts-noto-cjk fonts-wine inotify-tools
     librsvg2-bin
 )
 

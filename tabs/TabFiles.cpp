@@ -1,9 +1,8 @@
 #include "tabs/TabFiles.h"
 
 #include "storage/Settings.h"
-#include "tabs/TabLock.h"
-#include "tabs/TabView.h"
-#include "tabs/TabsHost.h"
+#include "tabs/TabContext.h"
+#include "ui/Ids.h"
 
 #include <array>
 
@@ -13,6 +12,10 @@ namespace {
 std::array<bool, kTabCount + 1> g_failureTold{};
 std::array<bool, kTabCount> g_conflictPending{};
 bool g_settingsUnreadable = false;
+TabFilesCalls g_calls;
+
+int g_memoTab = -1;              // the memo pad whose typing waits for its write, -1 none
+uint64_t g_memoFirstUnsaved = 0; // GetTickCount64() at its first key not yet written
 
 bool ValidTab(int t) {
     return t >= 0 && t < kTabCount;
@@ -42,11 +45,25 @@ int AskAboutChangedFile(int t, UINT buttons, const std::wstring& choices) {
 
 // The tab was read again from its file: the view shows what is there now.
 void ShowReloadedTab(int t) {
-    if (View().currentTab == t || (t == kHistoryTab && View().historyShown))
-        ShowTab(View().currentTab);
+    if ((View().currentTab == t || (t == kHistoryTab && View().historyShown)) && g_calls.showTab)
+        g_calls.showTab(View().currentTab);
+}
+
+// The user chose to read tab t's file again: what its memo pad still waits to write is dropped
+// with the rest of the tab's changes.
+void DropMemoSave(int t) {
+    if (g_memoTab != t)
+        return;
+    g_memoTab = -1;
+    if (Host().main)
+        KillTimer(Host().main, TIMER_MEMO_SAVE);
 }
 
 } // namespace
+
+void InitTabFiles(const TabFilesCalls& calls) {
+    g_calls = calls;
+}
 
 std::wstring SaveTargetName(int target) {
     if (ValidTab(target))
@@ -131,7 +148,7 @@ void OnFileConflict(int t) {
         overwrite.overwriteChanges = true;
         NoteResult(t, SaveSlotFile(slot, State().MaxHistory, overwrite) == SlotSave::Saved);
     } else if (answer == IDNO) {
-        FlushMemoSeal();
+        DropMemoSave(t);
         LoadSlot(slot, State().MaxHistory);
         ShowReloadedTab(t);
     }
@@ -155,7 +172,7 @@ void OnUnreadableFiles() {
 }
 
 void SaveUnsavedChanges(bool ask) {
-    FlushMemoSeal();
+    FlushMemoSave();
     for (int t = 0; t < kTabCount; ++t) {
         TabSlot& slot = State().tabs[t];
         SlotSaveOptions options;
@@ -178,4 +195,33 @@ void SaveUnsavedChanges(bool ask) {
                 break;
         }
     }
+}
+
+void ScheduleMemoSave(int t) {
+    if (!ValidTab(t))
+        return;
+    if (g_memoTab != -1 && g_memoTab != t)
+        FlushMemoSave();
+    const uint64_t now = GetTickCount64();
+    if (g_memoTab == -1) {
+        g_memoTab = t;
+        g_memoFirstUnsaved = now;
+    }
+    State().tabs[t].dirty = true; // the exit and the end of the session write it too
+    const uint32_t delay = MemoSaveDelay(now - g_memoFirstUnsaved);
+    if (delay == 0 || !Host().main) {
+        FlushMemoSave();
+        return;
+    }
+    SetTimer(Host().main, TIMER_MEMO_SAVE, delay, nullptr); // each key starts the pause anew
+}
+
+void FlushMemoSave() {
+    if (g_memoTab == -1)
+        return;
+    const int t = g_memoTab;
+    g_memoTab = -1;
+    if (Host().main)
+        KillTimer(Host().main, TIMER_MEMO_SAVE);
+    SaveSlot(t);
 }

@@ -8,7 +8,15 @@
 #include "storage/SlotFile.h"
 #include "storage/TextFile.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
+
+// What the files ask of the parts above them; handed over by InitTabs.
+struct TabFilesCalls {
+    std::function<void(int)> showTab; // puts a tab on screen again once its file was read anew
+};
+void InitTabFiles(const TabFilesCalls& calls);
 
 // What a save can concern: the four tabs' files, then settings.ini.
 inline constexpr int kSettingsSaveTarget = kTabCount;
@@ -41,3 +49,32 @@ void OnUnreadableFiles();
 // changed elsewhere and may retry a write that fails; when the session ends (ask false) such
 // files are left as they are.
 void SaveUnsavedChanges(bool ask);
+
+// ---- The memo pad's writes -------------------------------------------------------------------
+
+// Typing in a memo pad changes its tab's entry at every key, but its file is written only once
+// typing pauses, and at the latest a few seconds after the first key not yet written: on a
+// slow disk, a network share or a synced folder a write per key would make typing stutter and
+// upload every key. FlushMemoSave writes at once whatever waits; it runs when the memo pad
+// loses the keyboard, before a tab switch, a hide, a relock, the tab settings, the exit and
+// the end of the session. A memo pad open for the run is sealed by each write, which costs two
+// key derivations. The timer is TIMER_MEMO_SAVE of the main window.
+inline constexpr uint32_t kMemoSavePauseMs = 1000;
+inline constexpr uint32_t kMemoSaveLongestWaitMs = 5000;
+
+// How long the write of a memo pad still waits, `waitedMs` after the first key it has not
+// written: the pause in typing, cut short so that no key waits longer than the longest wait;
+// 0: now.
+inline uint32_t MemoSaveDelay(uint64_t waitedMs, uint32_t pauseMs = kMemoSavePauseMs,
+                              uint32_t longestWaitMs = kMemoSaveLongestWaitMs) {
+    if (waitedMs >= longestWaitMs)
+        return 0;
+    const uint64_t left = longestWaitMs - waitedMs;
+    return static_cast<uint32_t>(left < pauseMs ? left : pauseMs);
+}
+
+// Memo pad t was typed in: its tab holds changes its file does not have yet (dirty), written
+// when typing pauses. A change of another tab's memo pad first writes what waits for that one.
+void ScheduleMemoSave(int t);
+// Writes what waits for a pause in typing, now.
+void FlushMemoSave();

@@ -1,12 +1,12 @@
 #include "tabs/TabLock.h"
 
-#include "tabs/TabFiles.h"
-#include "tabs/TabsHost.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
 #include "storage/ItemFormat.h"
 #include "storage/TemplateFiles.h"
 #include "storage/TextFile.h"
+#include "tabs/TabContext.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/Ids.h"
@@ -17,10 +17,7 @@
 
 namespace {
 
-constexpr UINT kMemoSealPauseMs = 600;
 constexpr int kPasswordBuffer = 256; // at most 255 characters of a password are used
-
-int g_pendingMemoSeal = -1;
 
 bool ValidTab(int t) {
     return t >= 0 && t < kTabCount;
@@ -106,16 +103,6 @@ OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::v
     items = ItemsFromOpenedText(text, slot.type);
     WipeString(text);
     return OpenResult::Opened;
-}
-
-void MemoTextIntoItems(TabSlot& slot) {
-    const std::wstring text = ViewWindows().memoPad ? WindowText(ViewWindows().memoPad) : std::wstring();
-    slot.items.clear();
-    if (!text.empty()) {
-        HistoryItem memo;
-        memo.text = text;
-        slot.items.push_back(memo);
-    }
 }
 
 std::wstring SealedFileText(std::string_view bytes) {
@@ -224,7 +211,7 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
 bool RelockTab(int t) {
     if (!ValidTab(t))
         return false;
-    FlushMemoSeal(); // the last keystrokes go into the sealed file before the text leaves memory
+    FlushMemoSave(); // the last keystrokes go into the sealed file before the text leaves memory
     TabSlot& slot = State().tabs[t];
     if (slot.dirty && !SaveSlot(t)) {
         // Its file does not hold every change yet: wiping the entries now would lose them.
@@ -251,6 +238,25 @@ void CancelEncryptionSetup() {
             ShowWindow(control, SW_HIDE);
     if (Host().list)
         ShowWindow(Host().list, SW_SHOW);
+}
+
+void OnPanelButton(int id) {
+    switch (id) {
+    case CTL_UNLOCK_FOR_RUN:
+        OnUnlockCommand(true);
+        break;
+    case CTL_UNLOCK_FOR_GOOD:
+        OnUnlockCommand(false);
+        break;
+    case CTL_SEAL:
+        OnSealCommand();
+        break;
+    case CTL_CANCEL_SEAL:
+        OnCancelSealCommand();
+        break;
+    default:
+        break;
+    }
 }
 
 void OnUnlockCommand(bool forRun) {
@@ -323,24 +329,6 @@ void OnSealKey() {
         return;
     }
     BeginTabEncryption(t);
-}
-
-void ScheduleMemoSeal(int t) {
-    if (g_pendingMemoSeal != -1 && g_pendingMemoSeal != t)
-        FlushMemoSeal();
-    g_pendingMemoSeal = t;
-    State().tabs[t].dirty = true; // written by the timer, or by the exit and the end of the session
-    SetTimer(Host().main, TIMER_MEMO_SEAL, kMemoSealPauseMs, nullptr); // restarts the pause
-}
-
-void FlushMemoSeal() {
-    if (g_pendingMemoSeal == -1)
-        return;
-    const int t = g_pendingMemoSeal;
-    g_pendingMemoSeal = -1;
-    if (Host().main)
-        KillTimer(Host().main, TIMER_MEMO_SEAL);
-    SaveSlot(t);
 }
 
 void ForgetOpenedTabs() {

@@ -10,10 +10,6 @@
 #include <string_view>
 #include <vector>
 
-// The memo pad's whole text becomes the slot's only entry (none when the text is empty). Done
-// on every change the user makes in it, so a memo pad tab's entries are always its text.
-void MemoTextIntoItems(TabSlot& slot);
-
 // Opens the password panel in setup mode for tab t (refused for a tab without entries).
 void BeginTabEncryption(int t);
 
@@ -30,6 +26,9 @@ bool RelockTab(int t);
 // Ends the encryption setup and hides the panel.
 void CancelEncryptionSetup();
 
+// A button of the password panel was pressed, or Enter in its edits (8002, 8003, 8005, 8006).
+void OnPanelButton(int id);
+
 // The password panel's buttons: 8002/8003 (open), 8005 (seal), 8006 (cancel the setup).
 void OnUnlockCommand(bool forRun);
 void OnSealCommand();
@@ -37,13 +36,6 @@ void OnCancelSealCommand();
 
 // F7: seal the current tab again when it is open for the run, else begin its setup.
 void OnSealKey();
-
-// A memo pad open for the run seals on every change, which costs two key derivations; the
-// seals are gathered and written after a short pause in typing, or at once by FlushMemoSeal
-// (before a tab switch, a hide, a relock, a settings change and the exit). The timer is
-// TIMER_MEMO_SEAL of the main window.
-void ScheduleMemoSeal(int t);
-void FlushMemoSeal();
 
 // Overwrites a secret's characters before the string lets go of them.
 void WipeString(std::wstring& secret);

@@ -2,11 +2,10 @@
 
 #include "resources/resource.h"
 #include "storage/ItemFormat.h"
+#include "tabs/TabContext.h"
 #include "tabs/TabFiles.h"
-#include "tabs/TabLock.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
-#include "tabs/TabsHost.h"
 #include "ui/Windowing.h"
 
 namespace {
@@ -101,7 +100,7 @@ std::vector<HistoryItem> ConvertEntries(const std::vector<HistoryItem>& items, T
 INT_PTR OpenTabSettings(int t, HWND owner) {
     if (t < 1 || t >= kTabCount)
         return IDCANCEL;
-    FlushMemoSeal();
+    FlushMemoSave();
     g_configuredTab = t;
     return DialogBoxParamW(ProgramInstance(), MAKEINTRESOURCEW(IDD_TAB_SETTINGS), owner, TabSettingsProc, 0);
 }

@@ -1,20 +1,21 @@
-// The tab strip window: a notifying STATIC whose procedure paints the four tabs, tracks the
-// hovered tab, switches tabs on a click and offers the tab's commands on a right click.
+// The tab strip window: a tab control that keeps the four tabs' captions and the selection for
+// screen readers, and whose subclass procedure does everything else: it paints the four tabs,
+// tracks the hovered tab, switches tabs on a click and offers the tab's commands on a right
+// click. Mouse and keys never reach the control's own procedure, so it neither draws nor
+// changes its selection by itself.
 #include "tabs/TabStrip.h"
 
-#include "tabs/TabLock.h"
-#include "tabs/TabSettingsDialog.h"
-#include "tabs/TabView.h"
-#include "tabs/TabsHost.h"
-#include "ui/ListActions.h"
+#include "tabs/TabContext.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 namespace {
 
 constexpr UINT_PTR kStripSubclass = 1;
+constexpr wchar_t kStripName[] = L"タブ";
 
 // View state of the one strip; the tabs' names and lock states come from the tabs themselves.
 struct TabStripState {
@@ -24,9 +25,17 @@ struct TabStripState {
     int hovered = -1;
     bool trackingLeave = false; // a WM_MOUSELEAVE has been requested and not yet delivered
     HFONT font = nullptr;
+    std::array<std::wstring, kTabCount> captions; // as the control's items hold them
+    bool selecting = false; // the strip sets the control's selection itself: no request from outside
 };
 
 TabStripState g_strip;
+TabStripCalls g_calls;
+
+void Call(const std::function<void(int)>& call, int tab) {
+    if (call)
+        call(tab);
+}
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     // The DC brush needs no object per fill.
@@ -44,14 +53,72 @@ POINT PointFromLParam(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
+// ---- What screen readers read: the control's items ---------------------------------------------
+
+// The items' texts follow the tabs' names and lock marks; a changed one is announced.
+void SyncCaptions(HWND strip) {
+    for (int k = 0; k < kTabCount; ++k) {
+        std::wstring caption = TabCaption(State().tabs[k]);
+        if (caption == g_strip.captions[k])
+            continue;
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption.data();
+        SendMessageW(strip, TCM_SETITEMW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&item));
+        g_strip.captions[k] = std::move(caption);
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, strip, OBJID_CLIENT, k + 1);
+    }
+}
+
+void SelectInControl(HWND strip, int t) {
+    if (SendMessageW(strip, TCM_GETCURSEL, 0, 0) == t)
+        return;
+    g_strip.selecting = true;
+    SendMessageW(strip, TCM_SETCURSEL, static_cast<WPARAM>(t), 0);
+    g_strip.selecting = false;
+    NotifyWinEvent(EVENT_OBJECT_SELECTION, strip, OBJID_CLIENT, t + 1);
+}
+
+// Another program (a screen reader, UI Automation) selects a tab: the program switches to it as
+// a click would. Answers as the control would have.
+LRESULT OnSelectionFromOutside(HWND strip, UINT msg, WPARAM wParam) {
+    const LRESULT previous = SendMessageW(strip, TCM_GETCURSEL, 0, 0);
+    const int tab = static_cast<int>(wParam);
+    if (wParam >= static_cast<WPARAM>(kTabCount))
+        return msg == TCM_SETCURSEL ? -1 : 0;
+    Call(g_calls.switchTo, tab);
+    return msg == TCM_SETCURSEL ? previous : 0;
+}
+
+// The tabs' places are the painted ones, not those the control would work out from its font.
+LRESULT OnGetItemRect(WPARAM index, LPARAM lParam) {
+    auto* rect = reinterpret_cast<RECT*>(lParam);
+    if (!rect || index >= static_cast<WPARAM>(kTabCount))
+        return FALSE;
+    *rect = g_strip.rects[index];
+    return TRUE;
+}
+
+LRESULT OnHitTest(LPARAM lParam) {
+    auto* hit = reinterpret_cast<TCHITTESTINFO*>(lParam);
+    if (!hit)
+        return -1;
+    const int tab = TabAtPoint(g_strip.rects, hit->pt);
+    hit->flags = tab < 0 ? TCHT_NOWHERE : TCHT_ONITEM;
+    return tab;
+}
+
+// ---- Painting ----------------------------------------------------------------------------------
+
 void PaintTabStrip(HDC dc, const RECT& client) {
-    FillSolid(dc, client, kStripBackground);
+    const ColourScheme scheme = CurrentColourScheme();
+    FillSolid(dc, client, StripBackground(scheme));
     UniqueSelectObject font(dc, g_strip.font);
     SetBkMode(dc, TRANSPARENT);
 
     for (int k = 0; k < kTabCount; ++k) {
         const RECT& tab = g_strip.rects[k];
-        const TabColours colours = ColoursForTab(g_strip.visuals[k]);
+        const TabColours colours = ColoursForTab(scheme, g_strip.visuals[k]);
         FillSolid(dc, tab, colours.background);
         SetTextColor(dc, colours.text);
 
@@ -61,11 +128,12 @@ void PaintTabStrip(HDC dc, const RECT& client) {
         DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &textRect, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
 
         if (colours.markBar)
-            FillSolid(dc, TabMarkBar(tab, client.bottom - client.top), kStripMark);
+            FillSolid(dc, TabMarkBar(tab, client.bottom - client.top), colours.mark);
     }
 }
 
 LRESULT OnPaint(HWND strip) {
+    SyncCaptions(strip); // a rename or a seal repaints the strip: the items follow first
     UniquePaintDC paint(strip);
     if (paint) {
         RECT client{};
@@ -111,21 +179,21 @@ LRESULT OnLButtonDown(HWND, POINT pt) {
     if (tab < 0)
         return 0;
     // A click on the tab already in view runs the same steps: it refreshes the view.
-    SwitchToTab(tab);
+    Call(g_calls.switchTo, tab);
     return 0;
 }
 
 void RunTabMenuCommand(UINT command, int tab, HWND strip) {
     switch (command) {
     case CMD_ENCRYPT_TAB:
-        EncryptTabFromMenu(tab);
+        Call(g_calls.beginSeal, tab);
         break;
     case CMD_RELOCK_TAB:
-        RelockTabFromMenu(tab);
+        Call(g_calls.relock, tab);
         break;
     case CMD_TAB_SETTINGS:
-        OpenTabSettingsFromMenu(tab, strip);
-        FocusTabView(FocusCause::Show);
+        if (g_calls.openSettings)
+            g_calls.openSettings(tab, strip);
         break;
     default: // dismissed
         break;
@@ -174,7 +242,37 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_CONTEXTMENU:
         if (OnContextMenu(strip, PointFromLParam(lParam)))
             return 0;
+        return DefWindowProcW(strip, msg, wParam, lParam);
+    case WM_NCHITTEST:
+        // The control counts only its own idea of the tabs as its window and lets a click
+        // elsewhere through to the window below; every point of the strip is a tab here.
+        return DefWindowProcW(strip, msg, wParam, lParam);
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        // Not the control's: it would select and notify by itself. The right button's release
+        // still becomes WM_CONTEXTMENU.
+        return DefWindowProcW(strip, msg, wParam, lParam);
+    case TCM_SETCURSEL:
+    case TCM_SETCURFOCUS:
+        if (!g_strip.selecting)
+            return OnSelectionFromOutside(strip, msg, wParam);
         break;
+    case TCM_GETITEMRECT:
+        return OnGetItemRect(wParam, lParam);
+    case TCM_HITTEST:
+        return OnHitTest(lParam);
     default:
         break;
     }
@@ -182,6 +280,10 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 } // namespace
+
+void InitTabStrip(const TabStripCalls& calls) {
+    g_calls = calls;
+}
 
 std::wstring FitTextWithEllipsis(HDC dc, std::wstring_view text, int width) {
     const auto measure = [dc](std::wstring_view candidate) {
@@ -195,13 +297,26 @@ std::wstring FitTextWithEllipsis(HDC dc, std::wstring_view text, int width) {
 }
 
 HWND CreateTabStrip(HWND parent, int y, int width, HFONT font) {
+    const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
+    InitCommonControlsEx(&classes); // registers the tab control's class, once is enough
+    CreateAccessibleLabel(parent, kStripName);
+    // Several rows rather than scroll arrows when the control's own idea of the tabs' widths is
+    // too wide: it never shows a child window of its own over the painting.
     HWND strip =
-        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, y, width, 24, parent,
+        CreateWindowExW(0, WC_TABCONTROLW, kStripName, WS_CHILD | WS_VISIBLE | TCS_MULTILINE, 0, y, width, 24, parent,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_TAB_STRIP)), ProgramInstance(), nullptr);
     g_strip.window = strip;
     if (!strip)
         return nullptr;
     g_strip.rects = TabRectangles(width, TabStripHeight(LayoutDpi()));
+    for (int k = 0; k < kTabCount; ++k) {
+        g_strip.captions[k] = TabCaption(State().tabs[k]);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = g_strip.captions[k].data();
+        SendMessageW(strip, TCM_INSERTITEMW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&item));
+    }
+    SelectInControl(strip, 0);
     Subclass(strip, TabStripProc, kStripSubclass);
     SendMessageW(strip, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     Repaint(strip);
@@ -218,35 +333,14 @@ void ForgetTabStripFont() {
 
 void SelectTabInStrip(int t) {
     g_strip.visuals = SelectedOnly(t);
-    if (g_strip.window)
-        Repaint(g_strip.window);
-}
-
-void SwitchToTab(int t) {
-    if (t < 0 || t >= kTabCount)
+    if (!g_strip.window)
         return;
-    if (t != View().currentTab)
-        CloseFilter(); // a filter belongs to the list it was typed over
-    View().currentTab = t;
-    SelectTabInStrip(t);
-    EnableWindow(ViewWindows().memoPad, FALSE); // keeps the edit box from taking the key meanwhile
-    ShowTab(t);
-    EnableWindow(ViewWindows().memoPad, TRUE);
-    FocusTabView(FocusCause::TabSwitch);
+    SyncCaptions(g_strip.window);
+    if (t >= 0 && t < kTabCount)
+        SelectInControl(g_strip.window, t);
+    Repaint(g_strip.window);
 }
 
 void LayoutTabStrip(int width, int height) {
     g_strip.rects = TabRectangles(width, height);
-}
-
-void EncryptTabFromMenu(int tab) {
-    BeginTabEncryption(tab);
-}
-
-void RelockTabFromMenu(int tab) {
-    RelockTab(tab);
-}
-
-void OpenTabSettingsFromMenu(int tab, HWND owner) {
-    OpenTabSettings(tab, owner);
 }

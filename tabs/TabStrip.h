@@ -1,9 +1,11 @@
-// The tab strip: the owner-drawn row of four equal tabs between the toolbar and the content
-// area. Its geometry, captions, hover rules and menu contents are plain functions below; the
-// window side (creation, painting, mouse, menu) lives in TabStrip.cpp.
+// The tab strip: the row of four equal tabs between the toolbar and the content area, which the
+// program paints itself. Its geometry, captions, hover rules, colours and menu contents are
+// plain functions below; the window side (creation, painting, mouse, menu) lives in
+// TabStrip.cpp.
 #pragma once
 
 #include "core/Types.h"
+#include "ui/Colours.h"
 #include "ui/Ids.h"
 
 #include <windows.h>
@@ -26,26 +28,31 @@ using TabVisuals = std::array<TabVisual, kTabCount>;
 
 // ---- Window side -------------------------------------------------------------------------
 
-// Creates the strip as a child of the main window (a notifying STATIC, id 6001) at (0, y),
-// `width` wide and 24 high until the layout places it, subclasses it and gives it `font`.
+// What the strip asks of the parts above it: handed over by InitTabs, before the strip exists.
+struct TabStripCalls {
+    std::function<void(int)> switchTo;           // a click on a tab
+    std::function<void(int)> beginSeal;          // "このタブを暗号化..."
+    std::function<void(int)> relock;             // "暗号化状態に戻す"
+    std::function<void(int, HWND)> openSettings; // "タブの設定", the dialog owned by the strip
+};
+void InitTabStrip(const TabStripCalls& calls);
+
+// Creates the strip as a child of the main window at (0, y), `width` wide and 24 high until the
+// layout places it, subclasses it and gives it `font`. It is a tab control (id 6001, named
+// "タブ"): its four items hold the tabs' captions and which one is selected, so that screen
+// readers find four named tabs and can switch them (a selection made from outside, as UI
+// Automation makes it, switches the tab; the tabs' places are the painted ones). The program
+// paints it and handles its mouse and keys; the control only keeps what the readers ask.
 HWND CreateTabStrip(HWND parent, int y, int width, HFONT font);
 HWND TabStripWindow();
 // Drops the font reference before the font itself is deleted.
 void ForgetTabStripFont();
-// Tab t selected, the others normal; repaints the strip at once when it exists.
+// Tab t selected, the others normal, the captions as the tabs are now; repaints the strip at
+// once when it exists.
 void SelectTabInStrip(int t);
-// Puts tab t on screen, from the keys or a click on the strip alike: the strip, the content
-// and the focus follow.
-void SwitchToTab(int t);
 // Recomputes the four tab rectangles for a strip of this size. The layout moves the window
 // itself (to y = toolbar height, TabStripHeight high) and then calls this.
 void LayoutTabStrip(int width, int height);
-
-// Menu commands of the strip. The sealing workflow and the tab settings dialog implement them;
-// until then they do nothing.
-void EncryptTabFromMenu(int tab);
-void RelockTabFromMenu(int tab);
-void OpenTabSettingsFromMenu(int tab, HWND owner);
 
 // ---- Logic -------------------------------------------------------------------------------
 
@@ -131,25 +138,9 @@ inline bool MoveTabHover(TabVisuals& visuals, int& hovered, int newHover) {
     return true;
 }
 
-struct TabColours {
-    COLORREF background;
-    COLORREF text;
-    bool markBar;
-};
-
-inline constexpr COLORREF kStripBackground = RGB(43, 43, 43);
-inline constexpr COLORREF kStripMark = RGB(245, 130, 32);
-
-inline TabColours ColoursForTab(TabVisual visual) {
-    switch (visual) {
-    case TabVisual::Selected:
-        return {kStripBackground, kStripMark, true};
-    case TabVisual::Hovered:
-        return {RGB(0, 0, 0), RGB(255, 255, 255), true};
-    case TabVisual::Normal:
-        break;
-    }
-    return {kStripBackground, RGB(255, 255, 255), false};
+// The colours of a tab in its visual state.
+inline TabColours ColoursForTab(const ColourScheme& scheme, TabVisual visual) {
+    return TabColoursFor(scheme, visual == TabVisual::Selected, visual == TabVisual::Hovered);
 }
 
 // Where the caption is drawn: the tab inset 4 pixels left and right and 2 from the top.

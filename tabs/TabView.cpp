@@ -2,10 +2,10 @@
 // the panel's modes and placement, the lock picture's painting and the password edits' keys.
 #include "tabs/TabView.h"
 
+#include "tabs/TabContext.h"
 #include "tabs/TabFiles.h"
-#include "tabs/TabLock.h"
 #include "tabs/TabStrip.h"
-#include "tabs/TabsHost.h"
+#include "ui/Colours.h"
 #include "ui/Ids.h"
 #include "ui/ItemList.h"
 #include "ui/ListActions.h"
@@ -36,6 +36,7 @@ const wchar_t kConfirmPrompt[] = L"確認としてもう一度入力して下さ
 
 constexpr UINT_PTR kLockPictureSubclass = 1;
 constexpr UINT_PTR kPasswordEditSubclass = 2;
+constexpr UINT_PTR kMemoPadSubclass = 3;
 
 TabViewWindows g_controls;  // the memo pad and the panel, made by CreateTabView
 bool g_fillingMemo = false; // the program itself puts text into the memo pad: no edit of the user's
@@ -53,7 +54,7 @@ bool SetupInView() {
 }
 
 void PaintLockPicture(HDC dc, const RECT& client) {
-    SetDCBrushColor(dc, kContentBackground);
+    SetDCBrushColor(dc, ContentColoursFor(CurrentColourScheme()).background);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
     Gdiplus::GpGraphics* raw = nullptr;
@@ -104,15 +105,21 @@ LRESULT OnPasswordGetDlgCode(HWND edit, WPARAM wParam, LPARAM lParam) {
     return DefSubclassProc(edit, WM_GETDLGCODE, wParam, lParam);
 }
 
+// The main window runs the panel's commands, whether a button was clicked or Enter pressed.
+void PressPanelButton(HWND button) {
+    const int id = GetDlgCtrlID(button);
+    SendMessageW(Host().main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
 // Enter opens the sealed tab for the run; in setup it walks from the password to its
 // confirmation and seals from there.
 void OnPasswordEnter(HWND edit) {
     if (View().encryptSetupTab == -1)
-        OnUnlockCommand(true);
+        PressPanelButton(g_controls.unlockForRun);
     else if (edit == g_controls.password)
         SetFocus(g_controls.passwordConfirm);
     else if (edit == g_controls.passwordConfirm)
-        OnSealCommand();
+        PressPanelButton(g_controls.seal);
 }
 
 LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -131,6 +138,23 @@ LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lPa
         break;
     }
     return DefSubclassProc(edit, msg, wParam, lParam);
+}
+
+// ---- Memo pad --------------------------------------------------------------------------------
+
+LRESULT CALLBACK MemoPadProc(HWND memo, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+    case WM_KILLFOCUS:
+        // The user has left the memo pad (Esc, a click elsewhere, another window, a message
+        // box, a dialog): what waits for a pause in typing is written now.
+        FlushMemoSave();
+        break;
+    case WM_NCDESTROY:
+        return EndSubclass(memo, MemoPadProc, kMemoPadSubclass, msg, wParam, lParam);
+    default:
+        break;
+    }
+    return DefSubclassProc(memo, msg, wParam, lParam);
 }
 
 // ---- Creation ------------------------------------------------------------------------------
@@ -337,11 +361,13 @@ void ShowListTab(int t) {
 void CreateTabView(HWND parent) {
     TabViewWindows& w = g_controls;
     g_closing = false;
+    CreateAccessibleLabel(parent, L"メモ帳"); // its own text is the memo
     w.memoPad =
         CreatePanelChild(parent, L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                          CTL_MEMO_PAD, WS_EX_CLIENTEDGE);
     if (HFONT font = Host().listFont ? Host().listFont() : nullptr)
         SendMessageW(w.memoPad, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    Subclass(w.memoPad, MemoPadProc, kMemoPadSubclass);
 
     w.lockImage = CreatePanelChild(parent, L"STATIC", L"", 0, 0);
     Subclass(w.lockImage, LockPictureProc, kLockPictureSubclass);
@@ -373,31 +399,19 @@ void OnMemoPadEdited() {
     if (!g_controls.memoPad || g_closing || g_fillingMemo || t < 1 || t >= kTabCount ||
         State().tabs[t].type != TabType::MemoPad || ContentUnavailable(State().tabs[t]))
         return;
-    TabSlot& slot = State().tabs[t];
-    MemoTextIntoItems(slot);
-    if (slot.tempUnlocked) {
-        ScheduleMemoSeal(t); // sealing costs two key derivations: not on every keystroke
-        return;
-    }
-    SaveSlot(t);
+    MemoTextIntoItems(State().tabs[t]);
+    // Not a write per key: on a slow disk or a synced folder typing would stutter, and a memo pad
+    // open for the run would cost two key derivations per key.
+    ScheduleMemoSave(t);
 }
 
-void OnPanelButton(int id) {
-    switch (id) {
-    case CTL_UNLOCK_FOR_RUN:
-        OnUnlockCommand(true);
-        break;
-    case CTL_UNLOCK_FOR_GOOD:
-        OnUnlockCommand(false);
-        break;
-    case CTL_SEAL:
-        OnSealCommand();
-        break;
-    case CTL_CANCEL_SEAL:
-        OnCancelSealCommand();
-        break;
-    default:
-        break;
+void MemoTextIntoItems(TabSlot& slot) {
+    const std::wstring text = g_controls.memoPad ? WindowText(g_controls.memoPad) : std::wstring();
+    slot.items.clear();
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = text;
+        slot.items.push_back(memo);
     }
 }
 
@@ -430,7 +444,7 @@ void FocusTabView(FocusCause cause) {
 }
 
 void ShowTab(int t) {
-    FlushMemoSeal(); // a pending seal belongs to the tab that was on screen
+    FlushMemoSave(); // what waits to be written belongs to the tab that was on screen
     // A tab without a list of entries in memory has no filter.
     if (!FilterAllowed(t))
         CloseFilter();
@@ -481,4 +495,17 @@ void LayoutPasswordPanel(HWND, int clientWidth, int clientHeight, int toolbarHei
                         w.passwordConfirm, w.seal, w.cancelSeal})
         if (window && IsWindowVisible(window))
             InvalidateRect(window, nullptr, TRUE);
+}
+
+void SwitchToTab(int t) {
+    if (t < 0 || t >= kTabCount)
+        return;
+    if (t != View().currentTab)
+        CloseFilter(); // a filter belongs to the list it was typed over
+    View().currentTab = t;
+    SelectTabInStrip(t);
+    EnableWindow(g_controls.memoPad, FALSE); // keeps the edit box from taking the key meanwhile
+    ShowTab(t);
+    EnableWindow(g_controls.memoPad, TRUE);
+    FocusTabView(FocusCause::TabSwitch);
 }

@@ -39,16 +39,21 @@ const TabViewWindows& ViewWindows();
 // The window is going: the memo pad's changes are no longer taken.
 void CloseTabView();
 
-// The memo pad's text changed (EN_CHANGE): it becomes the tab's entry and is saved (sealed after
-// a pause in typing while the tab is open for the run).
+// The memo pad's text changed (EN_CHANGE): it becomes the tab's entry at once, and its file is
+// written once typing pauses (ScheduleMemoSave), sealed while the tab is open for the run.
 void OnMemoPadEdited();
 
-// A button of the password panel was pressed (8002, 8003, 8005, 8006).
-void OnPanelButton(int id);
+// The memo pad's whole text becomes the slot's only entry (none when the text is empty). Done
+// on every change the user makes in it, so a memo pad tab's entries are always its text.
+void MemoTextIntoItems(TabSlot& slot);
 
 // Puts tab t on screen: the memo pad, the list or the password panel, the list's column
 // headers, the tab strip's states; then redraws the main window.
 void ShowTab(int t);
+
+// Puts tab t on screen, from the keys or a click on the strip alike: the strip, the content
+// and the focus follow.
+void SwitchToTab(int t);
 
 // Why the focus is being placed: the window came up (or a dialog over it closed), or a tab
 // was switched to with Left and Right or a click on the strip.

@@ -1,27 +1,26 @@
+// The tabs put together: each part gets what it asks of the parts above it.
 #include "tabs/TabsHost.h"
 
-namespace {
-
-TabsHost g_host;
-
-} // namespace
+#include "tabs/TabFiles.h"
+#include "tabs/TabLock.h"
+#include "tabs/TabSettingsDialog.h"
+#include "tabs/TabStrip.h"
+#include "tabs/TabView.h"
 
 void InitTabs(const TabsHost& host) {
-    g_host = host;
-}
+    SetTabsHost(host);
 
-const TabsHost& Host() {
-    return g_host;
-}
+    TabFilesCalls files;
+    files.showTab = ShowTab;
+    InitTabFiles(files);
 
-AppState& State() {
-    return *g_host.state;
-}
-
-ViewState& View() {
-    return *g_host.view;
-}
-
-bool IsSealed(int t) {
-    return t >= 0 && t < kTabCount && g_host.state && g_host.state->tabs[t].encrypted;
+    TabStripCalls strip;
+    strip.switchTo = SwitchToTab;
+    strip.beginSeal = BeginTabEncryption;
+    strip.relock = [](int t) { RelockTab(t); }; // a refusal has told the user itself
+    strip.openSettings = [](int t, HWND owner) {
+        OpenTabSettings(t, owner);
+        FocusTabView(FocusCause::Show);
+    };
+    InitTabStrip(strip);
 }

@@ -1,31 +1,10 @@
-// What the tab strip, the tab view and the sealing workflow work on, and what they ask of the
-// window they live in; handed over once, when the window is made.
+// The tabs as the window meets them: it hands them what they work on once, when it is made.
+// The top of the folder, which puts its parts together.
 #pragma once
 
-#include "core/Types.h"
+#include "tabs/TabContext.h"
 
-#include <windows.h>
-
-#include <functional>
-
-struct TabsHost {
-    HWND main = nullptr; // owner of every message box of the tabs
-    HWND list = nullptr; // the item list, which the tab view fills
-    AppState* state = nullptr;
-    ViewState* view = nullptr;
-    std::function<void()> layout;       // lays the main window out anew
-    std::function<void()> saveSettings; // settings.ini with the window's rectangle
-    std::function<HFONT()> listFont;    // the font of the list, the memo pad and the panel
-    void* lockSetupPicture = nullptr;   // GDI+ images "lock-1.png" and "lock-2.png"
-    void* lockUnlockPicture = nullptr;
-};
-
+// Keeps `host` for every part of the tabs and gives each part what it asks of the parts above
+// it (the strip its menu commands and its clicks, the files the view that shows a tab read
+// again). Called before the tab view and the strip are created.
 void InitTabs(const TabsHost& host);
-
-// For the files of the tabs: what InitTabs was given.
-const TabsHost& Host();
-AppState& State();
-ViewState& View();
-
-// Tab t (0..3) is sealed: its file is encrypted and not opened in this run.
-bool IsSealed(int t);

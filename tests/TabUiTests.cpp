@@ -1,5 +1,6 @@
 // The tab strip's geometry, ellipsis, hover rule and menu; the password panel's
-// geometry; the list header texts and the memo pad's line ends.
+// geometry; the list header texts, the memo pad's line ends and when its typing is written.
+#include "tabs/TabFiles.h"
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 
@@ -95,7 +96,6 @@ TEST(FitTextWithEllipsis, DotsAloneWhenNothingElseFits) {
     EXPECT_EQ(Fit(m, L"ABCDEFGH", -8), L"...");
 }
 
-
 TEST(TabHover, MarkFollowsTheMouseAndLeavesNormalTabsBehind) {
     TabVisuals v = SelectedOnly(0);
     int hovered = -1;
@@ -138,14 +138,12 @@ TEST(TabMenu, SealedTabGreysBoth) {
               (std::vector<MenuRow>{{7001, L"このタブを暗号化...", true}, {40010, L"タブの設定", true}}));
 }
 
-
 void ExpectBox(const ControlBox& box, int x, int y, int width, int height, const char* what) {
     EXPECT_EQ(box.x, x) << what;
     EXPECT_EQ(box.y, y) << what;
     EXPECT_EQ(box.width, width) << what;
     EXPECT_EQ(box.height, height) << what;
 }
-
 
 TEST(PanelGeometry, SetupModeInTheDefaultWindow) {
     const PanelGeometry g = ComputePanelGeometry(350, 480, 40, 96, true);
@@ -207,6 +205,19 @@ TEST(MemoTextForDisplay, LoneLineFeedsGainCarriageReturns) {
     EXPECT_EQ(MemoTextForDisplay(L"\n"), L"\r\n");
     EXPECT_EQ(MemoTextForDisplay(L"\n\n"), L"\r\n\r\n");
     EXPECT_EQ(MemoTextForDisplay(L"a\n\r"), L"a\r\n\r");
+}
+
+TEST(MemoSaveDelay, APauseInTypingButNoKeyWaitsLongerThanTheLongestWait) {
+    EXPECT_EQ(MemoSaveDelay(0, 1000, 5000), 1000u); // the first key not yet written: a whole pause
+    EXPECT_EQ(MemoSaveDelay(3999, 1000, 5000), 1000u);
+    EXPECT_EQ(MemoSaveDelay(4500, 1000, 5000), 500u); // typing on: cut short at the longest wait
+    EXPECT_EQ(MemoSaveDelay(5000, 1000, 5000), 0u);   // now
+    EXPECT_EQ(MemoSaveDelay(6200, 1000, 5000), 0u);   // past it (a seal held the window up): now
+    EXPECT_EQ(MemoSaveDelay(UINT64_MAX, 1000, 5000), 0u);
+    EXPECT_EQ(MemoSaveDelay(0, 1000, 300), 300u); // a longest wait shorter than the pause wins
+    // The program's own pause is at most a second, and typing never goes unwritten for long.
+    EXPECT_LE(MemoSaveDelay(0), 1000u);
+    EXPECT_EQ(MemoSaveDelay(kMemoSaveLongestWaitMs), 0u);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/FilterBox.h"
 
+#include "ui/Colours.h"
 #include "ui/Ids.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
@@ -10,7 +11,6 @@ namespace {
 
 constexpr wchar_t kBarClass[] = L"NomaclipFilterBar";
 constexpr UINT_PTR kBoxSubclass = 1;
-constexpr COLORREF kCountText = RGB(96, 96, 96);
 
 struct FilterBar {
     HWND bar = nullptr;
@@ -124,8 +124,9 @@ LRESULT CALLBACK BarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CTLCOLORSTATIC: {
         const HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, kCountText);
-        SetBkColor(dc, kContentBackground);
+        const ContentColours colours = ContentColoursFor(CurrentColourScheme());
+        SetTextColor(dc, colours.quietText);
+        SetBkColor(dc, colours.background);
         return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
     }
     default:
@@ -164,6 +165,7 @@ HWND CreateFilterBox(HWND parent, HFONT font, const FilterBoxHost& host) {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_FILTER_BAR)), ProgramInstance(), nullptr);
     if (!f.bar)
         return nullptr;
+    CreateAccessibleLabel(f.bar, L"絞り込み"); // the cue in the box is no name
     f.box = Child(f.bar, L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, CTL_FILTER);
     f.count = Child(f.bar, L"STATIC", SS_RIGHT | SS_CENTERIMAGE | SS_NOPREFIX, 0, CTL_FILTER_COUNT);
     SendMessageW(f.box, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(kFilterCue));

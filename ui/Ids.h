@@ -55,7 +55,7 @@ enum : int {
 // Timers of the main window.
 enum : UINT_PTR {
     TIMER_CAPTURE_RETRY = 4711, // a clipboard still held by another program is read again
-    TIMER_MEMO_SEAL = 4712,     // a memo pad open for the run is sealed after a pause in typing
+    TIMER_MEMO_SAVE = 4712,     // a memo pad is written after a pause in typing
     TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
     TIMER_PASTE = 4714,         // the automatic paste waits for its target without blocking
     TIMER_CLEAR_SECRET = 4715,  // a secret put on the clipboard is taken off again (ClearSecretSeconds)
@@ -121,7 +121,7 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                LIST_EDIT,
                                LIST_NEW,
                                static_cast<int>(TIMER_CAPTURE_RETRY),
-                               static_cast<int>(TIMER_MEMO_SEAL),
+                               static_cast<int>(TIMER_MEMO_SAVE),
                                static_cast<int>(TIMER_QUIT),
                                static_cast<int>(TIMER_PASTE),
                                static_cast<int>(TIMER_CLEAR_SECRET)};

@@ -2,6 +2,7 @@
 // hover highlight and the grey line under the column header.
 #include "ui/ItemList.h"
 
+#include "ui/Colours.h"
 #include "ui/FilterBox.h"
 #include "ui/Ids.h"
 #include "ui/ListActions.h"
@@ -33,9 +34,10 @@ ListBinding g_binding;
 constexpr UINT_PTR kListSubclass = 1;
 constexpr UINT_PTR kHeaderSubclass = 2;
 
-constexpr COLORREF kHeaderLine = RGB(160, 160, 160);
-constexpr COLORREF kDropMark = RGB(0, 120, 215);
-constexpr COLORREF kHintText = RGB(96, 96, 96);
+constexpr wchar_t kListName[] = L"項目の一覧";
+
+// The colours of the paint under way: asked once per paint, not once per cell.
+ColourScheme g_paintScheme;
 
 // ---- Texts ---------------------------------------------------------------------------------
 
@@ -50,7 +52,7 @@ void CopyCellText(std::wstring_view text, wchar_t* buffer, int capacity) {
 // ---- Header line ---------------------------------------------------------------------------
 
 void DrawGreyLine(HDC dc, int y, int right) {
-    UniquePen pen(CreatePen(PS_SOLID, 1, kHeaderLine));
+    UniquePen pen(CreatePen(PS_SOLID, 1, ContentColoursFor(CurrentColourScheme()).line));
     UniqueSelectObject selected(dc, pen.get());
     MoveToEx(dc, 0, y, nullptr);
     LineTo(dc, right, y);
@@ -119,7 +121,7 @@ void DrawDropMark(HWND list) {
     RECT client{};
     GetClientRect(list, &client);
     UniqueWindowDC dc(list);
-    UniqueBrush brush(CreateSolidBrush(kDropMark));
+    UniqueBrush brush(CreateSolidBrush(ContentColoursFor(CurrentColourScheme()).dropMark));
     if (!dc || !brush)
         return;
     const RECT line{client.left, y, client.right, y + thickness};
@@ -201,10 +203,12 @@ LRESULT CALLBACK ItemListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
         if (reinterpret_cast<HWND>(wParam) == list && OnListContextMenu(list, lParam))
             return 0;
         return CallPreviousListProc(list, msg, wParam, lParam);
-    case WM_CTLCOLORSTATIC: // the hint in the empty history
-        SetTextColor(reinterpret_cast<HDC>(wParam), kHintText);
-        SetBkColor(reinterpret_cast<HDC>(wParam), kContentBackground);
+    case WM_CTLCOLORSTATIC: { // the hint in the empty history
+        const ContentColours colours = ContentColoursFor(CurrentColourScheme());
+        SetTextColor(reinterpret_cast<HDC>(wParam), colours.quietText);
+        SetBkColor(reinterpret_cast<HDC>(wParam), colours.background);
         return reinterpret_cast<LRESULT>(ContentBackgroundBrush());
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == CMD_UNLOCK_TAB) {
             OnListUnlockCommand();
@@ -317,14 +321,15 @@ HWND CreateItemList(HWND parent, HFONT font) {
     GetClientRect(parent, &client);
     // Virtual (owner data): the rows are the entries themselves, read when painted.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA;
-    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, client.right, client.bottom, parent,
+    CreateAccessibleLabel(parent, kListName);
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, kListName, style, 0, 0, client.right, client.bottom, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(CTL_LIST)), ProgramInstance(), nullptr);
     if (!list)
         return nullptr;
 
     const LPARAM extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(extended), extended);
-    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(kContentBackground));
+    ApplyListColours(list);
     if (font)
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     InsertColumn(list, 0, L"再", FirstColumnWidth(LayoutDpi()));
@@ -335,6 +340,13 @@ HWND CreateItemList(HWND parent, HFONT font) {
     // start a composition instead. The filter box, the memo pad and the dialogs keep theirs.
     ImmAssociateContextEx(list, nullptr, 0);
     return list;
+}
+
+void ApplyListColours(HWND list) {
+    if (!list)
+        return;
+    // The rows' own colours come from the custom draw; this is the area below the last row.
+    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(ContentColoursFor(CurrentColourScheme()).background));
 }
 
 void FillItemList(HWND list, const std::vector<HistoryItem>& items, bool history, int historyLimit) {
@@ -421,6 +433,7 @@ LRESULT OnItemListFindItem(NMLVFINDITEMW* find) {
 LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw) {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
+        g_paintScheme = CurrentColourScheme();
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
         return CDRF_NOTIFYSUBITEMDRAW;
@@ -429,7 +442,7 @@ LRESULT OnItemListCustomDraw(NMLVCUSTOMDRAW* draw) {
         const bool selected =
             (SendMessageW(draw->nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
              LVIS_SELECTED) != 0;
-        const RowColours colours = RowColoursFor(selected, row == g_listInteraction.hoverRow);
+        const RowColours colours = RowColoursFor(g_paintScheme, selected, row == g_listInteraction.hoverRow);
         draw->clrText = colours.text;
         draw->clrTextBk = colours.background;
         return CDRF_NEWFONT;

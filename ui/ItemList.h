@@ -5,6 +5,7 @@
 
 #include "core/Filter.h"
 #include "core/Types.h"
+#include "ui/Colours.h"
 #include "ui/Windowing.h"
 
 #include <windows.h>
@@ -31,11 +32,11 @@ struct ListInteraction {
 };
 extern ListInteraction g_listInteraction;
 
-// Creates the list (control 1004, virtual, single selection) in the main window and sets it
-// up: full-row selection, double buffering, background RGB(243, 243, 243), `font`, the
-// columns "再" (30) and "履歴" (300), the header's separator line, and its subclass procedure
-// (hover highlight, header line, the user's keys, menu and drags). The rows come from
-// FillItemList.
+// Creates the list (control 1004, virtual, single selection, named "項目の一覧" for screen
+// readers) in the main window and sets it up: full-row selection, double buffering, the
+// content's background, `font`, the columns "再" (30) and "履歴" (300), the header's separator
+// line, and its subclass procedure (hover highlight, header line, the user's keys, menu and
+// drags). The rows come from FillItemList.
 HWND CreateItemList(HWND parent, HFONT font);
 
 // What the empty history list says (a static child of the list, id CTL_EMPTY_HINT).
@@ -43,6 +44,9 @@ inline constexpr wchar_t kEmptyHistoryHint[] =
     L"コピーしたテキストが、ここに新しい順に並びます。\n\n"
     L"このウィンドウは、通知領域の Nomaclip のアイコンをクリックすると表示されます。"
     L"F12 の設定でホットキーを登録すると、キーでも呼び出せます。";
+
+// Gives the list the content's background of the colour scheme now (high contrast or not).
+void ApplyListColours(HWND list);
 
 // Shows `items` in the list: the history (at most historyLimit rows when that is 0 or more),
 // or one row per entry of another tab; with a filter set, the entries that match it. `items`
@@ -159,15 +163,4 @@ inline int SecondColumnWidth(int clientWidth, int dpi) {
 inline int ClientWidthWithRows(int clientWidth, bool barShown, int barWidth, int rows, int rowsPerPage) {
     const int withoutBar = barShown ? clientWidth + barWidth : clientWidth;
     return rows > rowsPerPage ? withoutBar - barWidth : withoutBar;
-}
-
-struct RowColours {
-    COLORREF text;
-    COLORREF background;
-};
-
-inline RowColours RowColoursFor(bool selected, bool hovered) {
-    if (selected)
-        return {RGB(255, 255, 255), RGB(0, 120, 215)};
-    return {RGB(0, 0, 0), hovered ? RGB(217, 235, 249) : kContentBackground};
 }

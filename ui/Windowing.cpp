@@ -84,7 +84,7 @@ bool IsDialogOnScreen(HWND window) {
     return IsWindowVisible(window) && wcscmp(className, L"#32770") == 0;
 }
 
-HBRUSH ContentBackgroundBrush() {
-    static const UniqueBrush brush(CreateSolidBrush(kContentBackground));
-    return brush.get();
+HWND CreateAccessibleLabel(HWND parent, const wchar_t* name) {
+    // WS_CHILD without WS_VISIBLE: never drawn, never in the way of the mouse.
+    return CreateWindowExW(0, L"STATIC", name, WS_CHILD, 0, 0, 0, 0, parent, nullptr, ProgramInstance(), nullptr);
 }

@@ -32,10 +32,11 @@ bool Subclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data =
 // What a subclass procedure does with WM_NCDESTROY: removes itself and passes the message on.
 LRESULT EndSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The light grey behind the list, the memo pad, the filter line and the password panel.
-inline constexpr COLORREF kContentBackground = RGB(243, 243, 243);
-// A brush of that colour, made at the first call and kept for the run.
-HBRUSH ContentBackgroundBrush();
+// A hidden static whose text names the control created next, for screen readers: Windows'
+// accessibility names a control whose own text is no name (an edit, a list, a tab control)
+// after the static just before it in the z-order, shown or not. Create it right before that
+// control.
+HWND CreateAccessibleLabel(HWND parent, const wchar_t* name);
 
 // True for a dialog or message box (class "#32770") on screen.
 bool IsDialogOnScreen(HWND window);

@@ -19,6 +19,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SCREEN_W, SCREEN_H = 1280, 800
@@ -371,6 +372,17 @@ class Session:
     def post(self, target, msg, wparam=0, lparam=0):
         return self.probe("post", target, hex(msg), hex(wparam), hex(lparam))
 
+    def access(self):
+        """What a screen reader finds in the tool window (probe access): every child control
+        with its text and its label, the tab strip's tabs, the toolbar's buttons."""
+        return self.probe("access")
+
+    def watch_writes(self, folder):
+        """Starts counting the completed safe writes of files in folder (see WriteWatch)."""
+        watch = WriteWatch(folder)
+        self.children.append(watch.proc)
+        return watch
+
     # -- the user: keyboard and mouse (screen coordinates: the desktop fills the screen) --
 
     def xdo(self, *args):
@@ -440,6 +452,39 @@ class Session:
         env = dict(os.environ)
         env["DISPLAY"] = ":%d" % self.display
         return env
+
+
+class WriteWatch:
+    """The completed safe writes in one folder, as inotifywait sees them: every save ends with
+    its temporary file moved over the data file (moved_to). Each write is noted with the
+    monotonic time its line arrived, so a test can tell when a file was written, not only that
+    it was."""
+
+    def __init__(self, folder):
+        self.events = []  # (time.monotonic(), file name)
+        self.lock = threading.Lock()
+        self.proc = subprocess.Popen(["inotifywait", "-m", "-e", "moved_to", "--format", "%f", folder],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # It says on standard error when the watch is in place; writes before that are not seen.
+        for line in self.proc.stderr:
+            if b"Watches established" in line:
+                break
+        else:
+            raise AssertionError("inotifywait did not start watching %s" % folder)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            with self.lock:
+                self.events.append((time.monotonic(), line.decode("utf-8", "replace").strip()))
+
+    def writes(self, name, since=None):
+        """Arrival times of the writes of file name (after since, when given)."""
+        with self.lock:
+            return [t for t, n in self.events if n == name and (since is None or t > since)]
+
+    def stop(self):
+        kill(self.proc)
 
 
 def kill(p):

@@ -20,6 +20,12 @@
 //   probe thread-priorities          the priorities of the tool window's process's threads
 //   probe copy-many N MS PREFIX      copies "PREFIX 1" ... "PREFIX N", one every MS ms
 //   probe late-owner MS TEXT         copies TEXT delay-rendered, and renders it MS ms after asked
+//   probe access                     what a screen reader finds in the tool window: each child
+//                                    control's name (its text, or the static label before it),
+//                                    the tab strip's tabs (TCM_*), the toolbar's buttons with
+//                                    their kind, checked state and tooltip (TB_*, TTM_GETTEXTW)
+//   probe tab-select N               selects tab N of the strip as UI Automation does
+//                                    (TCM_SETCURFOCUS)
 //
 // Lists and toolbars of another process hold their texts in that process, so their
 // structures are passed through memory allocated there (VirtualAllocEx).
@@ -462,6 +468,170 @@ int DpiChanged(const char* dpiText) {
     return sent ? 0 : 1;
 }
 
+// ---- what a screen reader finds ------------------------------------------------------
+
+constexpr int kStripId = 6001;
+
+// The static label that names a control whose text is its content (an edit): the nearest
+// static before it in the z-order, as Windows' accessibility proxies look for it. Hidden
+// statics count (the usual way to name a control without showing a label); the search stops
+// at a visible window that is a tab stop or starts a group.
+std::wstring LabelOf(HWND h) {
+    for (HWND prev = GetWindow(h, GW_HWNDPREV); prev; prev = GetWindow(prev, GW_HWNDPREV)) {
+        DWORD_PTR code = 0;
+        SendMessageTimeoutW(prev, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &code);
+        if (code & DLGC_STATIC)
+            return TextOf(prev);
+        const LONG_PTR style = GetWindowLongPtrW(prev, GWL_STYLE);
+        if (!(style & WS_VISIBLE))
+            continue;
+        if (style & (WS_GROUP | WS_TABSTOP))
+            break;
+    }
+    return {};
+}
+
+BOOL CALLBACK CollectNamed(HWND h, LPARAM param) {
+    auto* out = reinterpret_cast<std::vector<std::string>*>(param);
+    if (GetParent(h) == nullptr)
+        return TRUE;
+    out->push_back("{\"hwnd\":" + Handle(h) + ",\"class\":" + Quote(ClassOf(h)) + ",\"id\":" + Num(GetDlgCtrlID(h)) +
+                   ",\"visible\":" + Bool(IsWindowVisible(h) != FALSE) + ",\"text\":" + Quote(TextOf(h)) +
+                   ",\"label\":" + Quote(LabelOf(h)) + "}");
+    return TRUE;
+}
+
+std::string ScreenRect(HWND h, RECT r) {
+    MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return RectJson(r);
+}
+
+// The strip as a tab control: its tabs' texts and places, which one is selected.
+std::string StripJson(HWND strip) {
+    DWORD_PTR count = 0, selected = static_cast<DWORD_PTR>(-1), focused = static_cast<DWORD_PTR>(-1);
+    SendMessageTimeoutW(strip, TCM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
+    SendMessageTimeoutW(strip, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &selected);
+    SendMessageTimeoutW(strip, TCM_GETCURFOCUS, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &focused);
+    constexpr size_t kChars = 512;
+    const size_t textOffset = (sizeof(TCITEMW) + 15) & ~size_t(15);
+    RemoteBuffer remote(strip, textOffset + kChars * sizeof(wchar_t));
+    std::vector<std::string> tabs;
+    for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 16; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
+        item.cchTextMax = static_cast<int>(kChars);
+        std::vector<wchar_t> text(kChars, L'\0');
+        DWORD_PTR ok = 0;
+        remote.write(textOffset, text.data(), sizeof(wchar_t));
+        remote.write(0, &item, sizeof item);
+        SendMessageTimeoutW(strip, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
+        if (ok)
+            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
+        text[kChars - 1] = L'\0';
+        RECT r{};
+        DWORD_PTR gotRect = 0;
+        remote.write(0, &r, sizeof r);
+        SendMessageTimeoutW(strip, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &gotRect);
+        if (!gotRect || !remote.read(0, &r, sizeof r))
+            r = RECT{};
+        tabs.push_back("{\"text\":" + Quote(ok ? text.data() : L"") + ",\"rect\":" + ScreenRect(strip, r) + "}");
+    }
+    return "{\"hwnd\":" + Handle(strip) + ",\"class\":" + Quote(ClassOf(strip)) +
+           ",\"count\":" + Num(static_cast<long long>(count)) +
+           ",\"selected\":" + Num(static_cast<int>(selected)) + ",\"focused\":" + Num(static_cast<int>(focused)) +
+           ",\"tabs\":" + Join(tabs) + "}";
+}
+
+// The text the toolbar's tooltip gives a button: what a screen reader names a button without
+// text by.
+std::wstring TipOf(HWND toolbar, HWND tips, int command) {
+    if (!tips)
+        return {};
+    constexpr size_t kChars = 256;
+    const size_t textOffset = (sizeof(TOOLINFOW) + 15) & ~size_t(15);
+    RemoteBuffer remote(tips, textOffset + kChars * sizeof(wchar_t));
+    if (!remote.ok())
+        return {};
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = toolbar;
+    info.uId = static_cast<UINT_PTR>(command);
+    info.lpszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
+    std::vector<wchar_t> text(kChars, L'\0');
+    remote.write(textOffset, text.data(), sizeof(wchar_t));
+    remote.write(0, &info, sizeof info);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(tips, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote.base), SMTO_ABORTIFHUNG,
+                        kTimeoutMs, &ignored);
+    remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
+    text[kChars - 1] = L'\0';
+    return text.data();
+}
+
+std::string ToolbarAccessJson(HWND toolbar) {
+    DWORD_PTR count = 0, tipsHandle = 0;
+    SendMessageTimeoutW(toolbar, TB_BUTTONCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
+    SendMessageTimeoutW(toolbar, TB_GETTOOLTIPS, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &tipsHandle);
+    HWND tips = reinterpret_cast<HWND>(tipsHandle);
+    RemoteBuffer remote(toolbar, std::max(sizeof(TBBUTTON), sizeof(RECT)));
+    std::vector<std::string> buttons;
+    for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 64; ++i) {
+        TBBUTTON b{};
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
+        if (!ok || !remote.read(0, &b, sizeof b))
+            continue;
+        DWORD_PTR state = 0;
+        SendMessageTimeoutW(toolbar, TB_GETSTATE, static_cast<WPARAM>(b.idCommand), 0, SMTO_ABORTIFHUNG, kTimeoutMs,
+                            &state);
+        RECT r{};
+        DWORD_PTR gotRect = 0;
+        remote.write(0, &r, sizeof r);
+        SendMessageTimeoutW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
+                            SMTO_ABORTIFHUNG, kTimeoutMs, &gotRect);
+        if (!gotRect || !remote.read(0, &r, sizeof r))
+            r = RECT{};
+        buttons.push_back("{\"id\":" + Num(b.idCommand) + ",\"check\":" + Bool((b.fsStyle & BTNS_CHECK) != 0) +
+                          ",\"rect\":" + ScreenRect(toolbar, r) +
+                          ",\"separator\":" + Bool((b.fsStyle & BTNS_SEP) != 0) +
+                          ",\"checked\":" + Bool((state & TBSTATE_CHECKED) != 0) +
+                          ",\"tip\":" + Quote(b.fsStyle & BTNS_SEP ? L"" : TipOf(toolbar, tips, b.idCommand)) + "}");
+    }
+    return "{\"hwnd\":" + Handle(toolbar) + ",\"buttons\":" + Join(buttons) + "}";
+}
+
+int Access() {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    if (!main) {
+        std::printf("{\"main\":null}\n");
+        return 1;
+    }
+    std::vector<std::string> controls;
+    EnumChildWindows(main, CollectNamed, reinterpret_cast<LPARAM>(&controls));
+    HWND strip = GetDlgItem(main, kStripId);
+    HWND toolbar = GetDlgItem(main, kToolbarId);
+    std::printf("{\"main\":%s,\"controls\":%s,\"strip\":%s,\"toolbar\":%s}\n", Handle(main).c_str(),
+                Join(controls).c_str(), strip ? StripJson(strip).c_str() : "null",
+                toolbar ? ToolbarAccessJson(toolbar).c_str() : "null");
+    return 0;
+}
+
+// Selects a tab of the strip from outside, as UI Automation's SelectionItem.Select does with a
+// tab control.
+int TabSelect(const char* index) {
+    HWND main = FindWindowW(kMainClass, nullptr);
+    HWND strip = main ? GetDlgItem(main, kStripId) : nullptr;
+    DWORD_PTR result = 0;
+    const bool sent = strip && SendMessageTimeoutW(strip, TCM_SETCURFOCUS, static_cast<WPARAM>(ParseNumber(index)), 0,
+                                                   SMTO_ABORTIFHUNG, 10000, &result) != 0;
+    std::printf("{\"sent\":%s}\n", Bool(sent).c_str());
+    return sent ? 0 : 1;
+}
+
 // ---- a stand-in for an ordinary program -----------------------------------------------
 
 constexpr UINT WM_STAND_IN_HANG = WM_APP + 50; // wParam: stop answering for this many ms
@@ -831,12 +1001,16 @@ int main(int argc, char** argv) {
         return CopyMany(argv[2], argv[3], argv[4]);
     if (cmd == "thread-priorities")
         return ThreadPriorities();
+    if (cmd == "access")
+        return Access();
+    if (cmd == "tab-select" && argc == 3)
+        return TabSelect(argv[2]);
     if (cmd == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(
-        stderr,
-        "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
-        "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
-        "ping-main MS | hold-clipboard-on-enter MS | thread-priorities | copy-many N MS PREFIX | late-owner MS TEXT\n");
+    std::fprintf(stderr,
+                 "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+                 "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
+                 "ping-main MS | hold-clipboard-on-enter MS | thread-priorities | copy-many N MS PREFIX | "
+                 "late-owner MS TEXT | access | tab-select N\n");
     return 2;
 }
