@@ -420,21 +420,19 @@ void FocusTabView(FocusCause cause) {
     const int t = View().currentTab;
     if (t < 0 || t >= kTabCount)
         return;
-    switch (PanelModeOf(t)) {
-    case PanelMode::Unlock:
-    case PanelMode::Setup:
+    switch (FocusTargetFor(PanelModeOf(t), t, State().tabs[t].type, cause)) {
+    case FocusTarget::Password:
         SetFocus(w.password);
         return;
-    case PanelMode::Unreadable:
+    case FocusTarget::Strip:
         SetFocus(TabStripWindow());
         return;
-    case PanelMode::Hidden:
-        break;
-    }
-    if (State().tabs[t].type == TabType::MemoPad && t != kHistoryTab && w.memoPad) {
-        // Right after Left or Right the strip keeps the keys, so the next arrow switches on.
-        SetFocus(cause == FocusCause::TabSwitch ? TabStripWindow() : w.memoPad);
+    case FocusTarget::MemoPad:
+        if (w.memoPad)
+            SetFocus(w.memoPad);
         return;
+    case FocusTarget::List:
+        break;
     }
     if (!Host().list)
         return;

@@ -62,7 +62,7 @@ enum class FocusCause { Show, TabSwitch };
 // The one focus rule: the password box when the panel asks for one; the strip on a tab whose
 // file could not be read, and right after switching to a memo pad (so Left and Right go on
 // switching); the memo pad when the window comes up on one; else the list, its first row
-// selected when none is. A hidden control never gets the focus.
+// selected when none is. A hidden control never gets the focus: on a memo pad the list is.
 void FocusTabView(FocusCause cause);
 
 // Places the panel (part of the main window's layout): setup geometry while the current tab is
@@ -84,6 +84,23 @@ inline PanelMode PanelModeFor(int tab, bool sealed, int encryptSetupTab, bool un
     if (tab >= 0 && tab == encryptSetupTab)
         return PanelMode::Setup;
     return PanelMode::Hidden;
+}
+
+// Where FocusTabView puts the keys (the rule above).
+enum class FocusTarget { Password, Strip, MemoPad, List };
+inline FocusTarget FocusTargetFor(PanelMode panel, int tab, TabType type, FocusCause cause) {
+    switch (panel) {
+    case PanelMode::Unlock:
+    case PanelMode::Setup:
+        return FocusTarget::Password;
+    case PanelMode::Unreadable:
+        return FocusTarget::Strip;
+    case PanelMode::Hidden:
+        break;
+    }
+    if (type == TabType::MemoPad && tab != kHistoryTab)
+        return cause == FocusCause::TabSwitch ? FocusTarget::Strip : FocusTarget::MemoPad;
+    return FocusTarget::List;
 }
 
 struct ControlBox {

@@ -221,3 +221,22 @@ TEST(MemoSaveDelay, APauseInTypingButNoKeyWaitsLongerThanTheLongestWait) {
 }
 
 } // namespace
+
+namespace {
+
+// Where the keys go when the window comes up or a tab is switched to: never to a hidden control.
+TEST(FocusRule, TheMemoPadOnShowTheStripAfterASwitchThePasswordWhenAsked) {
+    using P = PanelMode;
+    EXPECT_EQ(FocusTargetFor(P::Hidden, 1, TabType::MemoPad, FocusCause::Show), FocusTarget::MemoPad)
+        << "the list is hidden on a memo pad";
+    EXPECT_EQ(FocusTargetFor(P::Hidden, 1, TabType::MemoPad, FocusCause::TabSwitch), FocusTarget::Strip);
+    EXPECT_EQ(FocusTargetFor(P::Hidden, 2, TabType::MemoList, FocusCause::Show), FocusTarget::List);
+    EXPECT_EQ(FocusTargetFor(P::Hidden, 3, TabType::Template, FocusCause::TabSwitch), FocusTarget::List);
+    EXPECT_EQ(FocusTargetFor(P::Hidden, 0, TabType::MemoPad, FocusCause::Show), FocusTarget::List)
+        << "the history is always a list";
+    for (P panel : {P::Unlock, P::Setup})
+        EXPECT_EQ(FocusTargetFor(panel, 1, TabType::MemoPad, FocusCause::Show), FocusTarget::Password);
+    EXPECT_EQ(FocusTargetFor(P::Unreadable, 1, TabType::MemoPad, FocusCause::Show), FocusTarget::Strip);
+}
+
+} // namespace

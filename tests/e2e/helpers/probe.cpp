@@ -540,9 +540,8 @@ std::string StripJson(HWND strip) {
         tabs.push_back("{\"text\":" + Quote(ok ? text.data() : L"") + ",\"rect\":" + ScreenRect(strip, r) + "}");
     }
     return "{\"hwnd\":" + Handle(strip) + ",\"class\":" + Quote(ClassOf(strip)) +
-           ",\"count\":" + Num(static_cast<long long>(count)) +
-           ",\"selected\":" + Num(static_cast<int>(selected)) + ",\"focused\":" + Num(static_cast<int>(focused)) +
-           ",\"tabs\":" + Join(tabs) + "}";
+           ",\"count\":" + Num(static_cast<long long>(count)) + ",\"selected\":" + Num(static_cast<int>(selected)) +
+           ",\"focused\":" + Num(static_cast<int>(focused)) + ",\"tabs\":" + Join(tabs) + "}";
 }
 
 // The text the toolbar's tooltip gives a button: what a screen reader names a button without
@@ -564,8 +563,8 @@ std::wstring TipOf(HWND toolbar, HWND tips, int command) {
     remote.write(textOffset, text.data(), sizeof(wchar_t));
     remote.write(0, &info, sizeof info);
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(tips, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote.base), SMTO_ABORTIFHUNG,
-                        kTimeoutMs, &ignored);
+    SendMessageTimeoutW(tips, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote.base), SMTO_ABORTIFHUNG, kTimeoutMs,
+                        &ignored);
     remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
     text[kChars - 1] = L'\0';
     return text.data();
@@ -596,9 +595,8 @@ std::string ToolbarAccessJson(HWND toolbar) {
         if (!gotRect || !remote.read(0, &r, sizeof r))
             r = RECT{};
         buttons.push_back("{\"id\":" + Num(b.idCommand) + ",\"check\":" + Bool((b.fsStyle & BTNS_CHECK) != 0) +
-                          ",\"rect\":" + ScreenRect(toolbar, r) +
-                          ",\"separator\":" + Bool((b.fsStyle & BTNS_SEP) != 0) +
-                          ",\"checked\":" + Bool((state & TBSTATE_CHECKED) != 0) +
+                          ",\"rect\":" + ScreenRect(toolbar, r) + ",\"separator\":" +
+                          Bool((b.fsStyle & BTNS_SEP) != 0) + ",\"checked\":" + Bool((state & TBSTATE_CHECKED) != 0) +
                           ",\"tip\":" + Quote(b.fsStyle & BTNS_SEP ? L"" : TipOf(toolbar, tips, b.idCommand)) + "}");
     }
     return "{\"hwnd\":" + Handle(toolbar) + ",\"buttons\":" + Join(buttons) + "}";
