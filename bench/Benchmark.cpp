@@ -146,7 +146,7 @@ Result CaptureCase(size_t count) {
     int serial = 0;
     const int runs = count >= 10000 ? 9 : 21;
     Result r = Measure(
-        "capture-" + std::to_string(count), runs, 1.5,
+        "capture-" + std::to_string(count), runs, 1.3,
         [&] {
             CaptureClipboardText(state, L"新しいコピー " + std::to_wstring(++serial));
             AppLogic::SaveHistory(state.tabs[0].items, state.MaxHistory, false, L"");

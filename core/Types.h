@@ -15,7 +15,7 @@
 using EntryId = uint64_t;
 inline constexpr EntryId kNoEntry = 0;
 
-// A fresh id for each entry that comes into being; never kNoEntry.
+// A fresh id for each entry that comes into being, larger than every one before; never kNoEntry.
 EntryId NewEntryId();
 
 // One entry of the history or of a template, memo-list or memo-pad tab.
@@ -112,7 +112,7 @@ struct AppOptions {
     bool PasteKeysGiven = false;              // PasteKeys is set: its rules replace the built-in ones
     std::vector<PasteKeyRule> PasteKeys;
     int32_t ClearSecretSeconds = kDefaultClearSecretSeconds; // 0: a chosen secret stays on the clipboard
-    int32_t MaxEntryChars = 5000000; // a longer copy is not recorded; 0: no cap
+    int32_t MaxEntryChars = 5000000;                         // a longer copy is not recorded; 0: no cap
 };
 
 // The record written to and read from settings.ini.

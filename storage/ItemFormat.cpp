@@ -210,8 +210,12 @@ uint64_t Unit(const wchar_t* p) {
     return static_cast<uint16_t>(*p);
 }
 
+// Four UTF-16 units as they lie in memory.
 uint64_t Word(const wchar_t* p) {
-    return Unit(p) | Unit(p + 1) << 16 | Unit(p + 2) << 32 | Unit(p + 3) << 48;
+    static_assert(sizeof(wchar_t) == 2, "texts are UTF-16");
+    uint64_t word;
+    std::memcpy(&word, p, sizeof(word));
+    return word;
 }
 
 // Four lanes of 64 bits over sixteen units at a time, so that the multiplications do not wait
@@ -255,10 +259,17 @@ constexpr std::string_view kSeparatorLine = "---\r\n";
 // index by id is made only when it misses.
 class LastWrite {
 public:
-    explicit LastWrite(const std::vector<WrittenEntry>& entries) : entries_(entries) {}
+    explicit LastWrite(const std::vector<WrittenEntry>& entries) : entries_(entries) {
+        for (const WrittenEntry& entry : entries_)
+            newest_ = std::max(newest_, entry.id);
+    }
     const WrittenEntry* Find(EntryId id) {
         if (next_ < entries_.size() && entries_[next_].id == id)
             return &entries_[next_++];
+        if (id > newest_)
+            return nullptr; // ids only grow: an entry made since (a capture) was not there, and a
+                            // miss only means encoding the entry anew
+
         if (!indexed_) {
             for (size_t i = 0; i < entries_.size(); ++i)
                 index_.emplace(entries_[i].id, i); // entries sharing an id: the first is found
@@ -273,6 +284,7 @@ public:
 
 private:
     const std::vector<WrittenEntry>& entries_;
+    EntryId newest_ = kNoEntry;
     size_t next_ = 0;
     bool indexed_ = false;
     std::unordered_map<EntryId, size_t> index_;
@@ -291,7 +303,8 @@ constexpr size_t kChunkSize = 1 << 20;
 
 struct ReusingItemWriter::State {
     std::vector<Chunk> chunks;
-    std::vector<WrittenEntry> written;
+    std::vector<WrittenEntry> written; // the last write's entries (while writing: the new ones)
+    std::vector<WrittenEntry> before;  // while writing: the last write's
     std::vector<std::string_view> pieces;
     size_t fileBytes = 0; // of the last write
     Utf8Buffer scratch;
@@ -355,8 +368,10 @@ ReusingItemWriter::~ReusingItemWriter() {
 const std::vector<std::string_view>& ReusingItemWriter::Write(const ItemRefs& items) {
     State& s = *state_;
     s.Compact(); // the last write's pieces are given up now
-    const std::vector<WrittenEntry> before = std::move(s.written);
-    LastWrite known(before);
+    // The two lists take turns, keeping their memory: fresh memory costs a page fault per page
+    // each time, dearly so under Wine.
+    std::swap(s.written, s.before);
+    LastWrite known(s.before);
     s.written.clear();
     s.written.reserve(items.size());
     s.pieces.clear();
