@@ -56,15 +56,11 @@ std::wstring ReadOpenClipboardText() {
     if (!data)
         return std::wstring();
     const SIZE_T size = GlobalSize(data);
-    if (size <= 2)
+    if (size <= sizeof(wchar_t))
         return std::wstring();
     std::wstring text;
-    if (const wchar_t* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-        const size_t units = size / sizeof(wchar_t);
-        size_t length = 0;
-        while (length < units && chars[length] != L'\0')
-            ++length;
-        text.assign(chars, length);
+    if (const void* block = GlobalLock(data)) {
+        text = ClipboardTextFromBlock(block, size);
         GlobalUnlock(data);
     }
     return text;
@@ -135,6 +131,26 @@ bool SelfCopyPending() {
 
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange) {
     return arrival - lastForegroundChange < kAfterWindowSwitchMs;
+}
+
+std::wstring ClipboardTextFromBlock(const void* block, size_t size) {
+    if (!block || size <= sizeof(wchar_t))
+        return std::wstring();
+    // Units are copied out rather than read in place, so a block at any address will do.
+    const char* bytes = static_cast<const char*>(block);
+    const size_t units = size / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units) {
+        wchar_t unit;
+        std::memcpy(&unit, bytes + length * sizeof(wchar_t), sizeof(wchar_t));
+        if (unit == L'\0')
+            break;
+        ++length;
+    }
+    std::wstring text(length, L'\0');
+    if (length > 0)
+        std::memcpy(&text[0], bytes, length * sizeof(wchar_t));
+    return text;
 }
 
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Formats by which password managers and Windows' own clipboard history ask monitors to
@@ -24,6 +26,11 @@ bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
 // difference is taken unsigned.
 inline constexpr uint64_t kAfterWindowSwitchMs = 500;
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange);
+
+// The text of a CF_UNICODETEXT block of `size` bytes: its UTF-16 units up to the first NUL, or
+// all of them when another program left out the terminating NUL; an odd last byte is no unit.
+// A block of one unit or less gives "". Reads nothing beyond `size` bytes, at any alignment.
+std::wstring ClipboardTextFromBlock(const void* block, size_t size);
 
 // A new window starts with no change pending and none of its own writes outstanding.
 void ResetClipboardCapture();
