@@ -65,18 +65,20 @@ struct Utf8Sink {
 
 template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label) {
     sink.Put(kLabelTag);
-    // The reader drops one space after the tag, so a label that starts with one gets another.
-    if (label.front() == L' ')
-        sink.Put(L" ");
     // A label is a single line; a line break in it would break the block apart.
-    if (label.find_first_of(L"\r\n") == std::wstring::npos) {
-        sink.Put(label);
-    } else {
-        std::wstring single = label;
+    std::wstring single;
+    std::wstring_view line = label;
+    if (label.find_first_of(L"\r\n") != std::wstring::npos) {
+        single = label;
         for (wchar_t& c : single)
             c = IsLineBreak(c) ? L' ' : c;
-        sink.Put(single);
+        line = single;
     }
+    // The reader drops one space after the tag, so a label that starts with one (a line break
+    // turned into one too) gets another.
+    if (line.front() == L' ')
+        sink.Put(L" ");
+    sink.Put(line);
     sink.Put(L"\r\n");
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 std::wstring TrimmedLikeAFile(std::wstring text) {
@@ -93,6 +95,21 @@ TEST(ItemFormat, LabelsKeepLeadingSpacesAndStayOnOneLine) {
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].text, L"t");
     EXPECT_EQ(back[0].label, L"a  b");
+}
+
+// Found by the fuzzer: a label read with a CR in front ("[LABEL]\rname" in a file with LF line
+// ends) lost its first character: the extra space went only to labels that began with one.
+TEST(ItemFormat, ALabelBeginningWithALineBreakKeepsItAsASpace) {
+    for (const std::wstring label : {L"\rname", L"\nname", L"\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(label));
+        const std::vector<HistoryItem> back = TextToItems(ItemsToText({MakeItem(L"t", label)}));
+        ASSERT_EQ(back.size(), 1u);
+        std::wstring expected = label;
+        std::replace(expected.begin(), expected.end(), L'\r', L' ');
+        std::replace(expected.begin(), expected.end(), L'\n', L' ');
+        EXPECT_EQ(back[0].label, expected);
+    }
+    EXPECT_EQ(TextToItems(L"[LABEL]\rname\nt")[0].label, L"\rname");
 }
 
 TEST(ItemFormat, LastEntryEndingInBlanksSurvivesTheFileTrim) {
