@@ -111,6 +111,25 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
     }
 }
 
+// Found by the fuzzer: a single entry stored bare kept the line ends it had in memory, so the
+// same entry read back (with LF) was written with other bytes, and a file could have LF alone.
+TEST_F(DataFileTest, ASingleBareEntryIsWrittenWithCrLfWhateverItsLineEnds) {
+    for (const wchar_t* text : {L"one\ntwo", L"one\r\ntwo"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
+        ASSERT_TRUE(
+            AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(text)}, false, L"", TabType::MemoList));
+        EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + "one\r\ntwo");
+        const std::vector<HistoryItem> back = LoadTemplate(L"templates.txt", TabType::MemoList);
+        EXPECT_EQ(back, (std::vector<HistoryItem>{MakeItem(L"one\ntwo")}));
+        ASSERT_TRUE(AppLogic::SaveTemplatesFromVector(L"templates.txt", back, false, L"", TabType::MemoList));
+        EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + "one\r\ntwo");
+    }
+    // A lone CR is text in a bare entry, and stays so.
+    ASSERT_TRUE(
+        AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(L"a\rb")}, false, L"", TabType::Template));
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + "a\rb");
+}
+
 TEST_F(DataFileTest, APlainTextThatBeginsLikeAnEnvelopeReloadsPlain) {
     const std::vector<HistoryItem> items = {MakeItem(L"NMCENC_V2:not a seal")};
     for (TabType type : {TabType::Template, TabType::MemoPad}) {
