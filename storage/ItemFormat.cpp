@@ -239,12 +239,17 @@ std::vector<HistoryItem> TextToItems(std::wstring_view text) {
 bool StoresAsBareText(const HistoryItem& item) {
     if (item.used || item.locked || !item.label.empty() || IsEnvelope(item.text))
         return false;
-    std::wstring_view stored = item.text;
+    const std::wstring bare = BareEntryText(item.text);
+    std::wstring_view stored = bare;
     while (!stored.empty() && stored.back() < 33)
         stored.remove_suffix(1); // what the reader's trailing trim leaves
     const std::vector<HistoryItem> back = TextToItems(stored);
-    return back.size() == 1 && back[0].text == ToLf(item.text, LoneCr::Keep) && back[0].label.empty() &&
+    return back.size() == 1 && back[0].text == ToLf(item.text, LoneCr::Break) && back[0].label.empty() &&
            !back[0].used && !back[0].locked;
+}
+
+std::wstring BareEntryText(std::wstring_view text) {
+    return ToCrLf(text, LoneCr::Break);
 }
 
 std::wstring EscapeBareText(std::wstring_view text) {

@@ -1,6 +1,5 @@
 #include "storage/TemplateFiles.h"
 
-#include "core/Text.h"
 #include "storage/DataFile.h"
 #include "storage/ItemFormat.h"
 
@@ -17,10 +16,8 @@ bool SaveTemplatesFromVector(const std::wstring& fileName, const std::vector<His
         // Inside an envelope the text cannot be mistaken for one; a plain file must not begin like one.
         return WriteTextFile(fileName, password.empty() ? EscapeBareText(kept[0]->text) : kept[0]->text, password);
     }
-    // Its line ends are written as CR LF like every other line of the files, so the text read
-    // back (with LF) is written with the same bytes again.
     if (single && StoresAsBareText(*kept[0]))
-        return WriteTextFile(fileName, ToCrLf(kept[0]->text, LoneCr::Keep), password);
+        return WriteTextFile(fileName, BareEntryText(kept[0]->text), password);
     return WriteItemsFile(fileName, kept, password);
 }
 
