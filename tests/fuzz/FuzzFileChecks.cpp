@@ -112,7 +112,7 @@ std::string CheckItemFile(const ItemsOptions& options, const std::string& bytes)
             return "a sealed tab was not refused a save";
         if (FileBytes(path) != bytes)
             return "saving a sealed tab changed its file";
-        return "";
+        return CheckReadEntries(slot.items); // what the history's password opened, if anything
     }
     if (options.kind == ItemFileKind::MemoPad) {
         if (slot.items.size() > 1)
@@ -136,6 +136,24 @@ std::string CheckItemFile(const ItemsOptions& options, const std::string& bytes)
     const std::string rewritten = FileBytes(path);
     if (rewritten != written)
         return "saving what was read back wrote other bytes: " + Escaped(written) + " then " + Escaped(rewritten);
+    if (options.kind != ItemFileKind::History)
+        return "";
+
+    // Open for the run, the history is saved sealed with its password and opens to the same
+    // entries (a sealed body is not trimmed like a file).
+    again.tempUnlocked = true;
+    again.password = kFuzzPassword;
+    if (SaveSlotFile(again, options.maxHistory, overwrite) != SlotSave::Saved)
+        return "the history open for the run could not be saved";
+    const std::string sealed = FileBytes(path);
+    if (sealed.rfind("NMCENC_V2:", 0) != 0)
+        return "the history open for the run was not saved sealed: " + Escaped(sealed);
+    TabSlot opened = SlotFor(options.kind);
+    opened.password = kFuzzPassword;
+    LoadSlot(opened, options.maxHistory);
+    const std::vector<HistoryItem> unsealed = Normalised(opened.items, true);
+    if (unsealed != got)
+        return "sealed and opened again: " + FirstDifference(got, unsealed);
     return "";
 }
 
