@@ -22,6 +22,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -135,6 +136,9 @@ void WatchForHangs() {
     }
 }
 
+// The longest a passing input of each target took, in seconds.
+double g_slowest[std::size(kFuzzTargets)] = {};
+
 // Runs the check, timing it; a slow input is run again before it counts as one.
 std::string TimedCheck(const FuzzCase& input) {
     double seconds[2] = {};
@@ -145,8 +149,11 @@ std::string TimedCheck(const FuzzCase& input) {
         g_current.started.store(0);
         if (!problem.empty())
             return problem;
-        if (taken <= kSlowSeconds)
+        if (taken <= kSlowSeconds) {
+            double& slowest = g_slowest[static_cast<size_t>(input.target)];
+            slowest = std::max(slowest, taken);
             return "";
+        }
     }
     char what[96];
     snprintf(what, sizeof(what), "slow: took %.2f s, and %.2f s again", seconds[0], seconds[1]);
@@ -239,7 +246,10 @@ int wmain(int argc, wchar_t** argv) {
             fflush(stdout);
         }
     }
-    printf("finished %llu\n", static_cast<unsigned long long>(to > from ? to - from : 0));
+    printf("slowest input by reader:");
+    for (FuzzTarget target : kFuzzTargets)
+        printf(" %s %.0f ms", TargetName(target), 1000 * g_slowest[static_cast<size_t>(target)]);
+    printf("\nfinished %llu\n", static_cast<unsigned long long>(to > from ? to - from : 0));
     fflush(stdout);
     return 0;
 }
