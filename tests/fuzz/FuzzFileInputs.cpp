@@ -5,6 +5,7 @@
 
 namespace {
 
+// Lines the item format gives a meaning to, alone or escaped, and texts that look like them.
 const std::wstring kItemLines[] = {L"---",
                                    L"---",
                                    L"\\---",
@@ -48,6 +49,7 @@ const std::wstring kItemLines[] = {L"---",
                                    L"[Tabs]",
                                    L"x"};
 
+// What may stand at the start of a line and change how it is read.
 const std::wstring kItemPrefixes[] = {L"[L]", L"[C]", L"\\", L"\\\\", L"[LABEL]", L"NMCENC_V2:", L"---", L" ", L"["};
 
 } // namespace
@@ -91,6 +93,7 @@ struct SettingKey {
     ValueKind kind;
 };
 
+// Every key the reader knows, and keys that look like them.
 const SettingKey kSettingKeys[] = {
     {L"Rect", ValueKind::Rect},
     {L"AlwaysOnTop", ValueKind::Flag},
@@ -117,7 +120,7 @@ const SettingKey kSettingKeys[] = {
     {L"IgnorePrograms", ValueKind::Programs},
     {L"PasteKeys", ValueKind::PasteKeys},
     {L"ClearSecretSeconds", ValueKind::Seconds},
-    // Keys that look like others.
+    // Keys that look like the ones above.
     {L"Tab", ValueKind::Name},
     {L"Tab4", ValueKind::Name},
     {L"Tab-1", ValueKind::Name},
@@ -134,6 +137,7 @@ const SettingKey kSettingKeys[] = {
     {L"", ValueKind::Name},
 };
 
+// Numbers at and past the limits of 32 bits, with signs and blanks, and what is almost a number.
 const std::wstring kNumbers[] = {L"0",
                                  L"1",
                                  L"-1",
@@ -165,6 +169,7 @@ const std::wstring kNumbers[] = {L"0",
                                  L"20",
                                  L"12"};
 
+// Rectangles whole, short, too long, overflowing, with blanks and letters.
 const std::wstring kRects[] = {L"1,2,3,4",
                                L"1,2",
                                L"-5,-6,100000,100000",
@@ -178,14 +183,17 @@ const std::wstring kRects[] = {L"1,2,3,4",
                                L"-2147483648,-2147483648,-2147483648,-2147483648",
                                L"4294967295,1,1,1"};
 
+// Tab and font names: empty, blanks, signs the file uses, the placeholder of a sealed tab.
 const std::wstring kNames[] = {L"",   L" ",      L"履歴",       L"a=b",           L"[x]",
                                L"\t", L"  x  ",  L"メイリオ",   L"ＭＳ ゴシック", L"\\",
                                L";",  L"name\r", L"Tab0=other", L"x\ty",          L"__EMPTY_ENCRYPTED_TAB__"};
 
+// ClearSecretSeconds around its limits, with zeros in front, and what is no number of seconds.
 const std::wstring kSeconds[] = {L"0",  L"0005", L"3600", L"3601", L"99999", L"-1",
                                  L"",   L"abc",  L" 12 ", L"１２", L"30",    L"00000000000000000001",
                                  L"1 2"};
 
+// Program names as people write them: paths, case, blanks, empty items.
 const std::wstring kPrograms[] = {L"keepass.exe",
                                   L"KeePass.EXE",
                                   L" C:\\x\\KeePass.exe ",
@@ -203,6 +211,7 @@ const std::wstring kPrograms[] = {L"keepass.exe",
                                   L"\t",
                                   L"a\\b\\c.exe"};
 
+// The four paste keys spelled in other ways, and keys that are none of them.
 const std::wstring kPasteKeyNames[] = {L"Ctrl+V",         L"Shift+Insert", L"Ctrl+Shift+V", L"Alt+V",
                                        L"ctrl + shift+v", L"CTRL+V",       L"Ctrl+Q",       L"",
                                        L"Alt + v  ",      L"Shift+Ins"};
@@ -248,6 +257,7 @@ std::wstring SettingValue(ValueKind kind, Rng& rng) {
     return std::wstring();
 }
 
+// Section lines, broken ones, and comments the reader has no notion of.
 const std::wstring kSections[] = {L"[Window]", L"[Options]", L"[Tabs]", L"[Font]",  L"[Programs]", L"[Clipboard]",
                                   L"[",        L"[]",        L"[Tabs",  L" [Tabs]", L";comment",   L"#comment"};
 

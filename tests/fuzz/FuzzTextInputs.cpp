@@ -12,20 +12,9 @@ namespace {
 using envelope_internals::Bytes;
 
 const wchar_t kBase64Chars[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-const std::wstring kNotBase64[] = {L"-",
-                                   L"_",
-                                   L" ",
-                                   L"\r",
-                                   L"\n",
-                                   L"=",
-                                   L"é",
-                                   L"Ａ",
-                                   std::wstring(1, L'\0'),
-                                   L"\t",
-                                   L":",
-                                   L".",
-                                   L"\uFEFF",
-                                   std::wstring(1, wchar_t(0xD800))};
+// Units no Base64 field may hold.
+constexpr wchar_t kNotBase64[] = {L'-',  L'_',  L' ',  L'\r', L'\n', L'=',   L'é',
+                                  L'Ａ', L'\0', L'\t', L':',  L'.',  0xFEFF, 0xD800};
 
 Bytes RandomBytes(Rng& rng, size_t count) {
     Bytes bytes(count);
@@ -116,7 +105,7 @@ FuzzCase EnvelopeCase(Rng& rng, const Seeds& seeds) {
                 field[at] = kBase64Chars[rng.Below(64)];
             break;
         case 2:
-            field.insert(at, rng.Pick(kNotBase64));
+            field.insert(at, 1, rng.Pick(kNotBase64));
             break;
         case 3:
             if (at < field.size())
@@ -183,7 +172,8 @@ std::wstring Retyped(std::wstring word, Rng& rng) {
     return word;
 }
 
-const std::wstring kSeparators[] = {L" ", L"  ", L"\u3000", L"\t", L"\n", std::wstring(1, L'\0'), L"\x0085", L"\u00A0"};
+// What separates the words of a filter: spaces (the ideographic one too) and control characters.
+constexpr wchar_t kSeparators[] = {L' ', L' ', 0x3000, L'\t', L'\n', L'\0', 0x0085, 0x00A0};
 
 } // namespace
 
@@ -219,7 +209,8 @@ FuzzCase FilterCase(Rng& rng, const Seeds& seeds) {
         } else {
             word = MixedText(rng, seeds, 1 + rng.Below(2)).substr(0, 1 + rng.Below(10));
         }
-        filter += word + rng.Pick(kSeparators);
+        filter += word;
+        filter.append(1 + rng.Below(2), rng.Pick(kSeparators));
     }
     input.parts.push_back(BytesFromWide(filter));
     for (const std::wstring& text : texts)
