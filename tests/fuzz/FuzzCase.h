@@ -9,12 +9,13 @@
 #include <string_view>
 #include <vector>
 
+// The readers, and the parts of their inputs (texts as UTF-16LE bytes, see WideFromBytes).
 enum class FuzzTarget {
-    Items,     // a history or template file: read, written, read again (through the files)
-    Settings,  // settings.ini: read, written, read again
-    Envelope,  // a sealed text: opened, or sealed and opened again
-    Filter,    // folding and matching over a few entries
-    Clipboard, // a CF_UNICODETEXT block as another program left it
+    Items,     // a history or template file: read, written, read again [options, file bytes]
+    Settings,  // settings.ini: read, written, read again [file bytes, 1 to go through the file]
+    Envelope,  // a sealed text: opened, or sealed and opened [0 open or 1 seal, text, password]
+    Filter,    // folding and matching [filter, then label and text of each entry]
+    Clipboard, // a CF_UNICODETEXT block as another program left it [block]
 };
 
 inline constexpr FuzzTarget kFuzzTargets[] = {FuzzTarget::Items, FuzzTarget::Settings, FuzzTarget::Envelope,
