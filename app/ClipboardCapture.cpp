@@ -87,17 +87,13 @@ void ReadOpenClipboardText(ClipboardRead& read, int32_t maxEntryChars) {
     if (!data)
         return;
     const SIZE_T size = GlobalSize(data);
-    const auto* chars = static_cast<const wchar_t*>(GlobalLock(data));
-    if (!chars)
+    const void* block = GlobalLock(data);
+    if (!block)
         return;
-    const size_t units = size / sizeof(wchar_t);
-    size_t length = 0;
-    while (length < units && chars[length] != L'\0')
-        ++length;
-    read.length = length;
-    read.tooLong = TooLongToRecord(length, maxEntryChars);
+    read.length = ClipboardTextLength(block, size);
+    read.tooLong = TooLongToRecord(read.length, maxEntryChars);
     if (!read.tooLong)
-        read.text.assign(chars, length);
+        read.text = ClipboardTextFromBlock(block, size);
     GlobalUnlock(data);
 }
 
@@ -225,19 +221,6 @@ void Capture(HWND mainWindow, const ClipboardRead& read) {
 
 } // namespace
 
-std::wstring ClipboardTextFrom(const void* memory, size_t bytes) {
-    if (!memory)
-        return std::wstring();
-    const size_t units = bytes / sizeof(wchar_t);
-    std::wstring text(units, L'\0');
-    if (units)
-        std::memcpy(&text[0], memory, units * sizeof(wchar_t));
-    const size_t end = text.find(L'\0');
-    if (end != std::wstring::npos)
-        text.resize(end);
-    return text;
-}
-
 void ResetClipboardCapture() {
     g_pending = PendingCapture{};
     g_handledSequence = 0;
@@ -265,6 +248,29 @@ bool SelfCopyPending() {
 
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange) {
     return arrival - lastForegroundChange < kAfterWindowSwitchMs;
+}
+
+size_t ClipboardTextLength(const void* block, size_t size) {
+    if (!block)
+        return 0;
+    // Units are copied out rather than read in place, so a block at any address will do.
+    const char* bytes = static_cast<const char*>(block);
+    const size_t units = size / sizeof(wchar_t);
+    size_t length = 0;
+    for (; length < units; ++length) {
+        wchar_t unit;
+        std::memcpy(&unit, bytes + length * sizeof(wchar_t), sizeof(wchar_t));
+        if (unit == L'\0')
+            break;
+    }
+    return length;
+}
+
+std::wstring ClipboardTextFromBlock(const void* block, size_t size) {
+    std::wstring text(ClipboardTextLength(block, size), L'\0');
+    if (!text.empty())
+        std::memcpy(&text[0], block, text.size() * sizeof(wchar_t));
+    return text;
 }
 
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {

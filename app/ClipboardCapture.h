@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,9 +24,12 @@ struct ClipboardPrivacyMarks {
 // permission is present and is not a DWORD other than 0.
 bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks);
 
-// The text of CF_UNICODETEXT memory of `bytes` bytes: up to the first NUL, or all whole
-// characters when there is none; an odd last byte is no character.
-std::wstring ClipboardTextFrom(const void* memory, size_t bytes);
+// The text of a CF_UNICODETEXT block of `size` bytes: its UTF-16 units up to the first NUL, or
+// all of them when another program left out the terminating NUL; an odd last byte is no unit.
+// Reads nothing beyond `size` bytes, at any alignment. ClipboardTextLength counts those units
+// without copying them.
+size_t ClipboardTextLength(const void* block, size_t size);
+std::wstring ClipboardTextFromBlock(const void* block, size_t size);
 
 // A copy that follows a change of the foreground window within half a second is most often
 // the switch's side effect and is not recorded. Times are GetTickCount64 milliseconds; the

@@ -362,7 +362,9 @@ bool OpenEnvelope(const std::wstring& envelope, const std::wstring& password, st
     const Bytes ciphertext = Base64Decode(fields[2]);
     const Bytes storedTag = Base64Decode(fields[3]);
     ULONG cipherBytes = 0;
-    if (salt.empty() || iv.empty() || ciphertext.empty() || storedTag.empty() ||
+    // The IV is one AES block. Another length would reach the platform only after a derivation,
+    // to be refused there (Windows) or reported as an internal error (Wine's bcrypt).
+    if (salt.empty() || iv.size() != kAesBlockBytes || ciphertext.empty() || storedTag.empty() ||
         !ToUlong(ciphertext.size(), cipherBytes))
         return false;
 

@@ -70,18 +70,20 @@ struct Utf8Sink {
 
 template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label) {
     sink.Put(kLabelTag);
-    // The reader drops one space after the tag, so a label that starts with one gets another.
-    if (label.front() == L' ')
-        sink.Put(L" ");
     // A label is a single line; a line break in it would break the block apart.
-    if (label.find_first_of(L"\r\n") == std::wstring::npos) {
-        sink.Put(label);
-    } else {
-        std::wstring single = label;
+    std::wstring single;
+    std::wstring_view line = label;
+    if (label.find_first_of(L"\r\n") != std::wstring::npos) {
+        single = label;
         for (wchar_t& c : single)
             c = IsLineBreak(c) ? L' ' : c;
-        sink.Put(single);
+        line = single;
     }
+    // The reader drops one space after the tag, so a label that starts with one (a line break
+    // turned into one too) gets another.
+    if (line.front() == L' ')
+        sink.Put(L" ");
+    sink.Put(line);
     sink.Put(L"\r\n");
 }
 
@@ -498,12 +500,17 @@ std::vector<HistoryItem> TextToItems(std::wstring_view text) {
 bool StoresAsBareText(const HistoryItem& item) {
     if (item.used || item.locked || !item.label.empty() || IsEnvelope(item.text))
         return false;
-    std::wstring_view stored = item.text;
+    const std::wstring bare = BareEntryText(item.text);
+    std::wstring_view stored = bare;
     while (!stored.empty() && stored.back() < 33)
         stored.remove_suffix(1); // what the reader's trailing trim leaves
     const std::vector<HistoryItem> back = TextToItems(stored);
-    return back.size() == 1 && back[0].text == ToLf(item.text, LoneCr::Keep) && back[0].label.empty() &&
+    return back.size() == 1 && back[0].text == ToLf(item.text, LoneCr::Break) && back[0].label.empty() &&
            !back[0].used && !back[0].locked;
+}
+
+std::wstring BareEntryText(std::wstring_view text) {
+    return ToCrLf(text, LoneCr::Break);
 }
 
 std::wstring EscapeBareText(std::wstring_view text) {

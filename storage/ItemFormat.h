@@ -54,10 +54,14 @@ private:
 // Never fails: any text gives some list (possibly empty).
 std::vector<HistoryItem> TextToItems(std::wstring_view text);
 
-// True when a template tab's single entry can be stored as its bare text: it has no
-// label and no flags, does not begin like a sealed file, and reading that bare text gives
-// the same entry back.
+// True when a template tab's single entry can be stored as its bare text (BareEntryText): it
+// has no label and no flags, does not begin like a sealed file, and reading that bare text
+// gives the same entry back, line ends as the item format reads them.
 bool StoresAsBareText(const HistoryItem& item);
+
+// What the file of such an entry holds: its text with every line end (CR LF, LF, a lone CR) as
+// CR LF, as the item format writes its lines.
+std::wstring BareEntryText(std::wstring_view text);
 
 // A memo pad's text as its plain file stores it, and back. Only a sealed file begins with
 // the envelope's magic: a text that does (after any backslashes) gets one backslash more.

@@ -47,9 +47,9 @@ void ScanRect(std::wstring_view value, WindowRect& rect) {
 }
 
 std::wstring_view TrimValue(std::wstring_view value) {
-    if (!value.empty() && value.back() == L'\r')
-        value.remove_suffix(1);
-    if (!value.empty() && value.back() == L'\n')
+    // Line breaks at the end are never part of a value, not even of one that is only blanks: the
+    // writer ends the value's line with one, and a value that ended in another would lose it.
+    while (!value.empty() && (value.back() == L'\r' || value.back() == L'\n'))
         value.remove_suffix(1);
     constexpr std::wstring_view blanks = L" \t\r\n";
     const size_t first = value.find_first_not_of(blanks);
@@ -97,7 +97,7 @@ void ApplySetting(AppSettings& s, std::wstring_view key, std::wstring_view value
         else if (option->number)
             s.*(option->number) = ParseLeadingInt(value);
         else
-            s.*(option->code) = static_cast<uint32_t>(ParseLeadingInt(value));
+            s.*(option->code) = ParseLeadingCode(value);
     } else if (key == L"IgnorePrograms") {
         s.IgnorePrograms = ParseProgramList(value);
     } else if (key == L"PasteKeys") {
@@ -138,15 +138,11 @@ void ReadTabsWithProfileApi(const std::wstring& path, AppSettings& s) {
 
 } // namespace
 
-int32_t ParseMaxEntryChars(std::wstring_view value) {
-    value = TrimValue(value);
-    const bool digits =
-        !value.empty() && std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-    // Anything but a count (a sign, letters, nothing) keeps the default: a typo never lifts the cap.
-    return digits ? ParseLeadingInt(value) : AppOptions().MaxEntryChars;
-}
+namespace {
 
-int ParseLeadingInt(std::wstring_view text) {
+// Leading blanks, a sign and digits, as _wtoi reads them (0 when there are none), held to
+// [least, most] instead of overflowing.
+long long ParseLeadingNumber(std::wstring_view text, long long least, long long most) {
     size_t i = 0;
     while (i < text.size() && std::iswspace(text[i]))
         ++i;
@@ -155,15 +151,33 @@ int ParseLeadingInt(std::wstring_view text) {
         negative = text[i] == L'-';
         ++i;
     }
+    const long long limit = negative ? -least : most;
     long long value = 0;
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
         value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1; // saturate; keep reading digits
+        if (value > limit)
+            value = limit; // saturate; keep reading digits
     }
-    if (negative)
-        return static_cast<int>(-value < INT_MIN ? INT_MIN : -value);
-    return static_cast<int>(value > INT_MAX ? INT_MAX : value);
+    return negative ? -value : value;
+}
+
+} // namespace
+
+int ParseLeadingInt(std::wstring_view text) {
+    return static_cast<int>(ParseLeadingNumber(text, INT_MIN, INT_MAX));
+}
+
+uint32_t ParseLeadingCode(std::wstring_view text) {
+    // Negative numbers wrap as a cast of the C runtime's result would ("-1" is 0xFFFFFFFF).
+    return static_cast<uint32_t>(ParseLeadingNumber(text, INT_MIN, UINT32_MAX));
+}
+
+int32_t ParseMaxEntryChars(std::wstring_view value) {
+    value = TrimValue(value);
+    const bool digits =
+        !value.empty() && std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    // Anything but a count (a sign, letters, nothing) keeps the default: a typo never lifts the cap.
+    return digits ? ParseLeadingInt(value) : AppOptions().MaxEntryChars;
 }
 
 void ParseSettingsText(std::wstring_view text, AppSettings& settings) {

@@ -4,6 +4,7 @@
 #include "core/Types.h"
 #include "storage/TextFile.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ void ParseSettingsText(std::wstring_view text, AppSettings& settings);
 // Reads a number the way the C runtime's _wtoi does (leading blanks, sign, digits; 0 when
 // there are none), saturating instead of overflowing.
 int ParseLeadingInt(std::wstring_view text);
+
+// The same for the unsigned codes (HotkeyMod, HotkeyKey): every value the writer writes reads
+// back as itself; a negative number wraps around ("-1" is 0xFFFFFFFF).
+uint32_t ParseLeadingCode(std::wstring_view text);
 
 // MaxEntryChars: a count of characters (0: no cap; more than INT_MAX is INT_MAX); anything else
 // keeps the default.

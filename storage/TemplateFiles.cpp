@@ -17,7 +17,7 @@ bool SaveTemplatesFromVector(const std::wstring& fileName, const std::vector<His
         return WriteTextFile(fileName, password.empty() ? EscapeBareText(kept[0]->text) : kept[0]->text, password);
     }
     if (single && StoresAsBareText(*kept[0]))
-        return WriteTextFile(fileName, kept[0]->text, password);
+        return WriteTextFile(fileName, BareEntryText(kept[0]->text), password);
     return WriteItemsFile(fileName, kept, password);
 }
 

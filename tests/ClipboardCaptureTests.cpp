@@ -134,6 +134,55 @@ TEST_F(ClipboardCaptureTest, OwnCopiesPausesAndCopiesRightAfterAWindowSwitchAreN
     ASSERT_EQ(History().size(), 1u);
 }
 
+// A clipboard block as another program may leave it: the bytes exactly, no NUL added.
+bool PutBlock(HWND owner, const std::string& bytes) {
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+    GlobalUnlock(memory);
+    const bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    return put;
+}
+
+std::string Utf16(std::wstring_view text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+TEST_F(ClipboardCaptureTest, ATextWithoutItsNulAndOfAnOddSizeIsCapturedWhole) {
+    ASSERT_TRUE(PutBlock(other, Utf16(L"no terminator") + "\x01"));
+    OnClipboardUpdate(main);
+    PumpFor(100);
+    ASSERT_EQ(History().size(), 1u);
+    EXPECT_EQ(History()[0].text, L"no terminator");
+}
+
+TEST(ClipboardBlock, TheTextEndsAtTheFirstNulOrWithTheBlock) {
+    const struct {
+        std::string block;
+        std::wstring text;
+    } cases[] = {
+        {Utf16(std::wstring(L"text\0", 5)), L"text"},
+        {Utf16(L"text"), L"text"},                    // no NUL at all
+        {Utf16(L"text") + "x", L"text"},              // an odd last byte is no unit
+        {Utf16(std::wstring(L"ab\0cd\0", 6)), L"ab"}, // a NUL inside ends it
+        {Utf16(L"a"), L"a"},                          // a single unit, without its NUL
+        {"x", L""},                                   // less than one unit
+        {Utf16(L"a") + "x", L"a"},
+        {std::string(), L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.block));
+        EXPECT_EQ(ClipboardTextFromBlock(c.block.data(), c.block.size()), c.text);
+        // At an odd address too: the units are copied out, not read in place.
+        const std::string shifted = "?" + c.block;
+        EXPECT_EQ(ClipboardTextFromBlock(shifted.data() + 1, c.block.size()), c.text);
+    }
+    EXPECT_EQ(ClipboardTextFromBlock(nullptr, 8), L"");
+}
+
 TEST(WindowSwitch, CopiesWithinHalfASecondAfterASwitchAreTooSoon) {
     const uint64_t now = 1000000;
     EXPECT_TRUE(TooSoonAfterWindowSwitch(now, now));

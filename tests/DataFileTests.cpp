@@ -129,6 +129,32 @@ TEST_F(DataFileTest, SingleTemplateEntryIsBareOnlyWhenThatIsLossless) {
     }
 }
 
+// Found by the fuzzer: a single entry stored bare kept the line ends it had in memory, so the
+// same entry read back (with LF) was written with other bytes, a file could have LF alone, and
+// a CR before a CR LF ("x" CR CR LF "y", two line ends) came back as one line end.
+TEST_F(DataFileTest, ASingleBareEntryIsWrittenWithCrLfLineEndsAndReadsBackAsTheItemFormatWould) {
+    const struct {
+        const wchar_t* text;
+        std::string file;
+        const wchar_t* back;
+    } cases[] = {
+        {L"one\ntwo", "one\r\ntwo", L"one\ntwo"},
+        {L"one\r\ntwo", "one\r\ntwo", L"one\ntwo"},
+        {L"one\rtwo", "one\r\ntwo", L"one\ntwo"},
+        {L"x\r\r\ny", "x\r\n\r\ny", L"x\n\ny"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        ASSERT_TRUE(
+            AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(c.text)}, false, L"", TabType::MemoList));
+        EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + c.file);
+        const std::vector<HistoryItem> back = LoadTemplate(L"templates.txt", TabType::MemoList);
+        EXPECT_EQ(back, (std::vector<HistoryItem>{MakeItem(c.back)}));
+        ASSERT_TRUE(AppLogic::SaveTemplatesFromVector(L"templates.txt", back, false, L"", TabType::MemoList));
+        EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + c.file);
+    }
+}
+
 TEST_F(DataFileTest, APlainTextThatBeginsLikeAnEnvelopeReloadsPlain) {
     const std::vector<HistoryItem> items = {MakeItem(L"NMCENC_V2:not a seal")};
     for (TabType type : {TabType::Template, TabType::MemoPad}) {

@@ -115,6 +115,35 @@ TEST(Envelope, RefusesTamperedAndMalformedEnvelopes) {
     EXPECT_EQ(DecryptText(envelope, L"pass  word"), L"") << "wrong password";
 }
 
+// Found by the fuzzer: an IV of another length than one block went through a derivation to
+// the platform, which refused it with an internal error (Wine's bcrypt printed "GnuTLS error").
+namespace {
+
+int derivations = 0;
+NTSTATUS WINAPI CountedDerivation(BCRYPT_ALG_HANDLE prf, PUCHAR password, ULONG passwordBytes, PUCHAR salt,
+                                  ULONG saltBytes, ULONGLONG iterations, PUCHAR key, ULONG keyBytes, ULONG flags) {
+    ++derivations;
+    return Loaded().DeriveKeyPBKDF2(prf, password, passwordBytes, salt, saltBytes, iterations, key, keyBytes, flags);
+}
+
+} // namespace
+
+TEST(Envelope, AnIvThatIsNotOneBlockIsRefusedBeforeAnyDerivation) {
+    const std::vector<std::wstring> fields = Fields(EncryptText(L"secret", kPassword));
+    cng::Api api = Loaded();
+    api.DeriveKeyPBKDF2 = CountedDerivation;
+    cng::ScopedOverride counted(api);
+    for (size_t length : {1, 15, 17, 32}) {
+        derivations = 0;
+        const std::wstring iv = Base64Encode(Bytes(length, 7));
+        EXPECT_EQ(DecryptText(Join({fields[0], iv, fields[2], fields[3]}), kPassword), L"") << length;
+        EXPECT_EQ(derivations, 0) << length;
+    }
+    derivations = 0;
+    EXPECT_EQ(DecryptText(Join(fields), kPassword), L"secret");
+    EXPECT_EQ(derivations, 2) << "the tag's key, then the data's";
+}
+
 TEST(Envelope, Base64FieldsHaveOneSpellingOnly) {
     EXPECT_EQ(Base64Encode({1, 2, 3, 4}), L"AQIDBA==");
     EXPECT_EQ(Base64Decode(L"AQIDBA=="), (Bytes{1, 2, 3, 4}));

@@ -99,6 +99,21 @@ TEST(ItemFormat, LabelsKeepLeadingSpacesAndStayOnOneLine) {
     EXPECT_EQ(back[0].label, L"a  b");
 }
 
+// Found by the fuzzer: a label read with a CR in front ("[LABEL]\rname" in a file with LF line
+// ends) lost its first character: the extra space went only to labels that began with one.
+TEST(ItemFormat, ALabelBeginningWithALineBreakKeepsItAsASpace) {
+    for (const std::wstring label : {L"\rname", L"\nname", L"\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(label));
+        const std::vector<HistoryItem> back = TextToItems(ItemsToText({MakeItem(L"t", label)}));
+        ASSERT_EQ(back.size(), 1u);
+        std::wstring expected = label;
+        std::replace(expected.begin(), expected.end(), L'\r', L' ');
+        std::replace(expected.begin(), expected.end(), L'\n', L' ');
+        EXPECT_EQ(back[0].label, expected);
+    }
+    EXPECT_EQ(TextToItems(L"[LABEL]\rname\nt")[0].label, L"\rname");
+}
+
 TEST(ItemFormat, LastEntryEndingInBlanksSurvivesTheFileTrim) {
     const std::vector<HistoryItem> items = {MakeItem(L"first"), MakeItem(L"ends in blanks \t\n\n")};
     const std::wstring text = ItemsToText(items);

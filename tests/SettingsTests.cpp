@@ -119,6 +119,24 @@ TEST(SettingsFile, KeysAreExactAndFoundUnderAnySection) {
     EXPECT_TRUE(s.AutoPaste);
 }
 
+// Found by the fuzzer: "Tab0=" with CR CR before the line's CR LF read as a name of one CR,
+// which the next save wrote as "Tab0=" CR CR LF, read back as no name at all.
+TEST(SettingsFile, AValueOfBlanksKeepsThemButNoLineBreakAtItsEnd) {
+    const AppSettings s = Parse(L"Tab0=\r\r\r\nTab1= \t\r\r\nTab2=\r \r\nFontName=  ");
+    EXPECT_EQ(s.TabNames[0], L"");
+    EXPECT_EQ(s.TabNames[1], L" \t");
+    EXPECT_EQ(s.TabNames[2], L"\r ");
+    EXPECT_EQ(s.FontName, L"  ");
+    TabSlots tabs = MakeDefaultTabs();
+    for (int n = 1; n <= 2; ++n)
+        tabs[n].name = s.TabNames[n];
+    AppSettings back;
+    ParseSettingsText(FromUtf8(AppLogic::SettingsFileContent(s, tabs)), back);
+    EXPECT_EQ(back.TabNames[1], s.TabNames[1]);
+    EXPECT_EQ(back.TabNames[2], s.TabNames[2]);
+    EXPECT_EQ(back.FontName, s.FontName);
+}
+
 TEST(SettingsFile, RectKeepsFieldsThatDoNotScan) {
     EXPECT_EQ(Parse(L"Rect=10,20").Rect, (WindowRect{10, 20, 350, 480}));
     EXPECT_EQ(Parse(L"Rect=1, 2,3,x").Rect, (WindowRect{1, 2, 3, 480}));
@@ -144,6 +162,22 @@ TEST(SettingsFile, NumbersReadLikeTheRuntime) {
     EXPECT_EQ(ParseLeadingInt(L"99999999999999999999999"), INT_MAX);
     EXPECT_EQ(ParseLeadingInt(L"-99999999999999999999999"), INT_MIN);
     EXPECT_EQ(Parse(L"HotkeyKey=-1").HotkeyKey, 0xFFFFFFFFu);
+}
+
+// Found by the fuzzer: the codes are written unsigned, and 4294967295 came back as 2147483647.
+TEST(SettingsFile, HotkeyCodesReadBackAsWritten) {
+    AppSettings s;
+    s.HotkeyMod = 0x80000000u;
+    s.HotkeyKey = 0xFFFFFFFFu;
+    const std::string written = AppLogic::SettingsFileContent(s, MakeDefaultTabs());
+    AppSettings back;
+    ParseSettingsText(FromUtf8(written), back);
+    EXPECT_EQ(back.HotkeyMod, 0x80000000u);
+    EXPECT_EQ(back.HotkeyKey, 0xFFFFFFFFu);
+    // Beyond 32 bits they stay at the largest; below, they wrap as before.
+    EXPECT_EQ(Parse(L"HotkeyKey=99999999999").HotkeyKey, 0xFFFFFFFFu);
+    EXPECT_EQ(Parse(L"HotkeyMod=-99999999999").HotkeyMod, 0x80000000u);
+    EXPECT_EQ(Parse(L"HotkeyMod= +6x").HotkeyMod, 6u);
 }
 
 } // namespace
