@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -173,6 +174,18 @@ TEST(ItemFormat, TextsCarriedFaithfullyBeforeKeepTheirBytes) {
     EXPECT_GT(faithful, 200);
 }
 
+// What the writer that keeps unchanged entries' bytes writes for `items`, its pieces joined, and
+// what the plain writer writes.
+std::pair<std::string, std::string> BothWrites(ReusingItemWriter& writer, const std::vector<HistoryItem>& items) {
+    const ItemRefs refs = RefsTo(items);
+    Utf8Buffer fresh;
+    ItemsToUtf8(refs, fresh);
+    std::string reused;
+    for (std::string_view piece : writer.Write(refs))
+        reused += piece;
+    return {reused, std::string(fresh.View())};
+}
+
 // The writer that keeps unchanged entries' bytes writes exactly what the plain writer does, through
 // every change a list goes through: captures on top, edits that keep a text's length (in the same
 // string), labels, flags, moves, deletions, copies that share an id, and entries that are last
@@ -180,7 +193,6 @@ TEST(ItemFormat, TextsCarriedFaithfullyBeforeKeepTheirBytes) {
 TEST(ItemFormat, ReusedBytesAreExactlyTheBytesOfAFreshWrite) {
     AdversarialTexts gen(20261208);
     ReusingItemWriter writer;
-    Utf8Buffer fresh;
     std::vector<HistoryItem> items;
     for (int step = 0; step < 4000; ++step) {
         const int change = gen.Pick(9);
@@ -218,12 +230,8 @@ TEST(ItemFormat, ReusedBytesAreExactlyTheBytesOfAFreshWrite) {
         }
         if (items.size() > 12)
             items.pop_back();
-        const ItemRefs refs = RefsTo(items);
-        ItemsToUtf8(refs, fresh);
-        std::string pieces;
-        for (std::string_view piece : writer.Write(refs))
-            pieces += piece;
-        ASSERT_EQ(pieces, fresh.View()) << "step " << step;
+        const auto [reused, fresh] = BothWrites(writer, items);
+        ASSERT_EQ(reused, fresh) << "step " << step;
     }
 }
 
@@ -231,17 +239,12 @@ TEST(ItemFormat, ReusedBytesAreExactlyTheBytesOfAFreshWrite) {
 // bytes are copied together, and the pieces stay exactly the file.
 TEST(ItemFormat, ReusedBytesSurviveTheirCompaction) {
     ReusingItemWriter writer;
-    Utf8Buffer fresh;
     std::vector<HistoryItem> items(8);
     for (int step = 0; step < 300; ++step) {
         HistoryItem& item = items[static_cast<size_t>(step) % items.size()];
         item.text = std::wstring(20000 + step, static_cast<wchar_t>(L'あ' + step % 50)) + L"\r\n---";
-        const ItemRefs refs = RefsTo(items);
-        ItemsToUtf8(refs, fresh);
-        std::string pieces;
-        for (std::string_view piece : writer.Write(refs))
-            pieces += piece;
-        ASSERT_EQ(pieces, fresh.View()) << "step " << step;
+        const auto [reused, fresh] = BothWrites(writer, items);
+        ASSERT_EQ(reused, fresh) << "step " << step;
     }
 }
 

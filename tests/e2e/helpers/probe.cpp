@@ -156,6 +156,25 @@ struct RemoteBuffer {
     bool read(size_t offset, void* data, size_t size) const {
         return ReadProcessMemory(process, at(offset), data, size, nullptr) != FALSE;
     }
+    // Sends `message` (index, item) with `item` copied to offset 0 and its text buffer of `chars`
+    // characters at `textOffset`, and gives the text the window filled in: "" when it filled in
+    // none or did not answer. Item is any structure with pszText and cchTextMax.
+    template <typename Item>
+    std::wstring TextThrough(HWND window, UINT message, WPARAM index, Item item, size_t textOffset,
+                             size_t chars) const {
+        item.pszText = reinterpret_cast<LPWSTR>(at(textOffset));
+        item.cchTextMax = static_cast<int>(chars);
+        std::vector<wchar_t> text(chars, L'\0');
+        write(textOffset, text.data(), sizeof(wchar_t)); // empty text if nothing is written
+        write(0, &item, sizeof item);
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(window, message, index, reinterpret_cast<LPARAM>(base), SMTO_ABORTIFHUNG, kTimeoutMs,
+                                 &result) ||
+            !read(textOffset, text.data(), chars * sizeof(wchar_t)))
+            return std::wstring();
+        text[chars - 1] = L'\0';
+        return text.data();
+    }
 };
 
 std::string ListJson(HWND list) {
@@ -176,17 +195,8 @@ std::string ListJson(HWND list) {
         for (int col = 0; col < 2; ++col) {
             LVITEMW item{};
             item.iSubItem = col;
-            item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
-            item.cchTextMax = static_cast<int>(kChars);
-            std::vector<wchar_t> text(kChars, L'\0');
-            DWORD_PTR len = 0;
-            remote.write(textOffset, text.data(), sizeof(wchar_t)); // empty text if nothing is written
-            remote.write(0, &item, sizeof item);
-            SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.base),
-                                SMTO_ABORTIFHUNG, kTimeoutMs, &len);
-            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
-            text[kChars - 1] = L'\0';
-            cells.push_back(Quote(text.data()));
+            cells.push_back(
+                Quote(remote.TextThrough(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item, textOffset, kChars)));
         }
         // The row's rectangle on the screen, for clicking it.
         RECT r{};
@@ -207,18 +217,8 @@ std::string ListJson(HWND list) {
     for (int col = 0; remote.ok() && col < 2; ++col) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT;
-        column.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
-        column.cchTextMax = static_cast<int>(kChars);
-        std::vector<wchar_t> text(kChars, L'\0');
-        DWORD_PTR ok = 0;
-        remote.write(textOffset, text.data(), sizeof(wchar_t));
-        remote.write(0, &column, sizeof column);
-        SendMessageTimeoutW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
-        if (ok)
-            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
-        text[kChars - 1] = L'\0';
-        columns.push_back(Quote(ok ? text.data() : L""));
+        columns.push_back(
+            Quote(remote.TextThrough(list, LVM_GETCOLUMNW, static_cast<WPARAM>(col), column, textOffset, kChars)));
     }
     RECT listRect{};
     GetWindowRect(list, &listRect);
@@ -519,17 +519,8 @@ std::string StripJson(HWND strip) {
     for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 16; ++i) {
         TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = reinterpret_cast<LPWSTR>(remote.at(textOffset));
-        item.cchTextMax = static_cast<int>(kChars);
-        std::vector<wchar_t> text(kChars, L'\0');
-        DWORD_PTR ok = 0;
-        remote.write(textOffset, text.data(), sizeof(wchar_t));
-        remote.write(0, &item, sizeof item);
-        SendMessageTimeoutW(strip, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
-        if (ok)
-            remote.read(textOffset, text.data(), kChars * sizeof(wchar_t));
-        text[kChars - 1] = L'\0';
+        const std::wstring text =
+            remote.TextThrough(strip, TCM_GETITEMW, static_cast<WPARAM>(i), item, textOffset, kChars);
         RECT r{};
         DWORD_PTR gotRect = 0;
         remote.write(0, &r, sizeof r);
@@ -537,7 +528,7 @@ std::string StripJson(HWND strip) {
                             SMTO_ABORTIFHUNG, kTimeoutMs, &gotRect);
         if (!gotRect || !remote.read(0, &r, sizeof r))
             r = RECT{};
-        tabs.push_back("{\"text\":" + Quote(ok ? text.data() : L"") + ",\"rect\":" + ScreenRect(strip, r) + "}");
+        tabs.push_back("{\"text\":" + Quote(text) + ",\"rect\":" + ScreenRect(strip, r) + "}");
     }
     return "{\"hwnd\":" + Handle(strip) + ",\"class\":" + Quote(ClassOf(strip)) +
            ",\"count\":" + Num(static_cast<long long>(count)) + ",\"selected\":" + Num(static_cast<int>(selected)) +
