@@ -38,6 +38,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -229,18 +230,26 @@ std::string ListJson(HWND list) {
            ",\"rows\":" + Join(rows) + "}";
 }
 
-std::string ToolbarJson(HWND toolbar) {
+// The toolbar's buttons as TB_GETBUTTON gives them, each with its index (at most 64).
+std::vector<std::pair<int, TBBUTTON>> ButtonsOf(HWND toolbar) {
     DWORD_PTR count = 0;
     SendMessageTimeoutW(toolbar, TB_BUTTONCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
     RemoteBuffer remote(toolbar, sizeof(TBBUTTON));
-    std::vector<std::string> buttons;
+    std::vector<std::pair<int, TBBUTTON>> buttons;
     for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 64; ++i) {
         TBBUTTON b{};
         DWORD_PTR ok = 0;
         SendMessageTimeoutW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
                             SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
-        if (!ok || !remote.read(0, &b, sizeof b))
-            continue;
+        if (ok && remote.read(0, &b, sizeof b))
+            buttons.emplace_back(i, b);
+    }
+    return buttons;
+}
+
+std::string ToolbarJson(HWND toolbar) {
+    std::vector<std::string> buttons;
+    for (const auto& [i, b] : ButtonsOf(toolbar)) {
         buttons.push_back("{\"id\":" + Num(b.idCommand) + ",\"image\":" + Num(b.iBitmap) +
                           ",\"state\":" + Num(b.fsState) + ",\"style\":" + Num(b.fsStyle) + "}");
     }
@@ -562,19 +571,14 @@ std::wstring TipOf(HWND toolbar, HWND tips, int command) {
 }
 
 std::string ToolbarAccessJson(HWND toolbar) {
-    DWORD_PTR count = 0, tipsHandle = 0;
-    SendMessageTimeoutW(toolbar, TB_BUTTONCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
+    DWORD_PTR tipsHandle = 0;
     SendMessageTimeoutW(toolbar, TB_GETTOOLTIPS, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &tipsHandle);
     HWND tips = reinterpret_cast<HWND>(tipsHandle);
-    RemoteBuffer remote(toolbar, std::max(sizeof(TBBUTTON), sizeof(RECT)));
+    RemoteBuffer remote(toolbar, sizeof(RECT));
     std::vector<std::string> buttons;
-    for (int i = 0; remote.ok() && i < static_cast<int>(count) && i < 64; ++i) {
-        TBBUTTON b{};
-        DWORD_PTR ok = 0;
-        SendMessageTimeoutW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
-        if (!ok || !remote.read(0, &b, sizeof b))
-            continue;
+    for (const auto& [i, b] : ButtonsOf(toolbar)) {
+        if (!remote.ok())
+            break;
         DWORD_PTR state = 0;
         SendMessageTimeoutW(toolbar, TB_GETSTATE, static_cast<WPARAM>(b.idCommand), 0, SMTO_ABORTIFHUNG, kTimeoutMs,
                             &state);
