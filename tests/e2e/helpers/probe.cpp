@@ -157,6 +157,17 @@ struct RemoteBuffer {
     bool read(size_t offset, void* data, size_t size) const {
         return ReadProcessMemory(process, at(offset), data, size, nullptr) != FALSE;
     }
+    // Sends `message` (index, a RECT that starts as `rect`) and gives the rectangle the window
+    // filled in, or an empty one when it did not answer or refused.
+    RECT RectThrough(HWND window, UINT message, WPARAM index, RECT rect = RECT{}) const {
+        DWORD_PTR ok = 0;
+        write(0, &rect, sizeof rect);
+        if (!SendMessageTimeoutW(window, message, index, reinterpret_cast<LPARAM>(base), SMTO_ABORTIFHUNG, kTimeoutMs,
+                                 &ok) ||
+            !ok || !read(0, &rect, sizeof rect))
+            return RECT{};
+        return rect;
+    }
     // Sends `message` (index, item) with `item` copied to offset 0 and its text buffer of `chars`
     // characters at `textOffset`, and gives the text the window filled in: "" when it filled in
     // none or did not answer. Item is any structure with pszText and cchTextMax.
@@ -200,16 +211,9 @@ std::string ListJson(HWND list) {
                 Quote(remote.TextThrough(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item, textOffset, kChars)));
         }
         // The row's rectangle on the screen, for clicking it.
-        RECT r{};
-        r.left = LVIR_BOUNDS;
-        DWORD_PTR ok = 0;
-        remote.write(0, &r, sizeof r);
-        SendMessageTimeoutW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &ok);
-        if (ok && remote.read(0, &r, sizeof r))
+        RECT r = remote.RectThrough(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), RECT{LVIR_BOUNDS, 0, 0, 0});
+        if (!IsRectEmpty(&r))
             MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
-        else
-            r = RECT{};
         cells.push_back(RectJson(r));
         rows.push_back(Join(cells));
     }
@@ -530,13 +534,7 @@ std::string StripJson(HWND strip) {
         item.mask = TCIF_TEXT;
         const std::wstring text =
             remote.TextThrough(strip, TCM_GETITEMW, static_cast<WPARAM>(i), item, textOffset, kChars);
-        RECT r{};
-        DWORD_PTR gotRect = 0;
-        remote.write(0, &r, sizeof r);
-        SendMessageTimeoutW(strip, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &gotRect);
-        if (!gotRect || !remote.read(0, &r, sizeof r))
-            r = RECT{};
+        const RECT r = remote.RectThrough(strip, TCM_GETITEMRECT, static_cast<WPARAM>(i));
         tabs.push_back("{\"text\":" + Quote(text) + ",\"rect\":" + ScreenRect(strip, r) + "}");
     }
     return "{\"hwnd\":" + Handle(strip) + ",\"class\":" + Quote(ClassOf(strip)) +
@@ -582,13 +580,7 @@ std::string ToolbarAccessJson(HWND toolbar) {
         DWORD_PTR state = 0;
         SendMessageTimeoutW(toolbar, TB_GETSTATE, static_cast<WPARAM>(b.idCommand), 0, SMTO_ABORTIFHUNG, kTimeoutMs,
                             &state);
-        RECT r{};
-        DWORD_PTR gotRect = 0;
-        remote.write(0, &r, sizeof r);
-        SendMessageTimeoutW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.base),
-                            SMTO_ABORTIFHUNG, kTimeoutMs, &gotRect);
-        if (!gotRect || !remote.read(0, &r, sizeof r))
-            r = RECT{};
+        const RECT r = remote.RectThrough(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(i));
         buttons.push_back("{\"id\":" + Num(b.idCommand) + ",\"check\":" + Bool((b.fsStyle & BTNS_CHECK) != 0) +
                           ",\"rect\":" + ScreenRect(toolbar, r) + ",\"separator\":" +
                           Bool((b.fsStyle & BTNS_SEP) != 0) + ",\"checked\":" + Bool((state & TBSTATE_CHECKED) != 0) +
