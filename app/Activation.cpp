@@ -4,7 +4,6 @@
 #include "app/ClipboardCapture.h"
 #include "app/MainWindow.h"
 #include "app/Paste.h"
-#include "app/Programs.h"
 #include "app/Visibility.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
@@ -219,12 +218,10 @@ bool CopyEntryToClipboard(EntryId entry) {
 
 namespace {
 
-// The key the target's program pastes with: its PasteKeys rule (the built-in list while the
-// setting is not given), else Ctrl+V.
-KeyChord PasteChordFor(HWND target) {
+// The paste keys by program: the PasteKeys setting, or the built-in list while it is not given.
+const std::vector<PasteKeyRule>& PasteKeysInForce() {
     const AppState& data = AppData();
-    const std::vector<PasteKeyRule>& rules = data.PasteKeysGiven ? data.PasteKeys : BuiltInPasteKeys();
-    return ChordFor(PasteKeyFor(rules, WindowProgram(target)));
+    return data.PasteKeysGiven ? data.PasteKeys : BuiltInPasteKeys();
 }
 
 // The paste has ended: a refusal is told, and the window comes back ("stay visible") or hides.
@@ -257,7 +254,7 @@ void PasteToPreviousWindow(int row) {
     CancelPaste(); // a newer choice replaces one still waiting
     g_pasteRow = row;
     g_pasteRunning = true; // before the target is asked forward: the window's deactivation reads it
-    g_paste = StartPaste(WindowsDesktop(), g_previousWindow, PasteChordFor(g_previousWindow));
+    g_paste = StartPaste(WindowsDesktop(), g_previousWindow, PasteKeysInForce());
     if (g_paste.phase != PastePhase::Finished)
         SetTimer(MainWindowHandle(), TIMER_PASTE, kPasteTickMs, nullptr);
     EndPasteIfFinished();

@@ -285,6 +285,15 @@ bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {
     return allowed == 0;
 }
 
+AfterRead NextStepAfterRead(bool opened, bool ownerHung, DWORD sequence, DWORD handledSequence, bool hungRetried,
+                            int attemptsLeft) {
+    if (opened)
+        return sequence == 0 || sequence != handledSequence ? AfterRead::Capture : AfterRead::AlreadyHandled;
+    if (ownerHung)
+        return hungRetried ? AfterRead::GiveUp : AfterRead::RetryAfterHungOwner;
+    return attemptsLeft > 0 ? AfterRead::RetrySoon : AfterRead::GiveUp;
+}
+
 void OnClipboardUpdate(HWND mainWindow) {
     if (g_selfCopyPending) {
         g_selfCopyPending = false;
@@ -306,16 +315,23 @@ void OnClipboardUpdate(HWND mainWindow) {
 void OnClipboardRead(HWND mainWindow, LPARAM readParam) {
     const std::unique_ptr<ClipboardRead> read(reinterpret_cast<ClipboardRead*>(readParam));
     g_pending.reading = false;
-    if (!read->opened) {
-        if (read->ownerHung && !g_pending.hungRetried) {
-            g_pending.hungRetried = true; // one more try, and no more
-            RetryAfter(mainWindow, kHungOwnerRetryMs);
-        } else if (!read->ownerHung && --g_pending.attemptsLeft >= 0) {
-            RetryAfter(mainWindow, kRetryIntervalMs); // another program still holds it
-        }
-    } else if (read->sequence == 0 || read->sequence != g_handledSequence) {
+    switch (NextStepAfterRead(read->opened, read->ownerHung, read->sequence, g_handledSequence, g_pending.hungRetried,
+                              g_pending.attemptsLeft)) {
+    case AfterRead::Capture:
         g_handledSequence = read->sequence;
         Capture(mainWindow, *read);
+        break;
+    case AfterRead::RetrySoon:
+        --g_pending.attemptsLeft;
+        RetryAfter(mainWindow, kRetryIntervalMs);
+        break;
+    case AfterRead::RetryAfterHungOwner:
+        g_pending.hungRetried = true;
+        RetryAfter(mainWindow, kHungOwnerRetryMs);
+        break;
+    case AfterRead::AlreadyHandled:
+    case AfterRead::GiveUp:
+        break;
     }
     if (g_pending.again) {
         g_pending.again = false;

@@ -42,6 +42,15 @@ inline bool TooLongToRecord(size_t characters, int32_t maxEntryChars) {
     return maxEntryChars > 0 && characters > static_cast<size_t>(maxEntryChars);
 }
 
+// What follows a read of the clipboard for a change. The read could not open a clipboard that
+// another program holds: tried again soon while `attemptsLeft` > 0. It did not even try, as the
+// owner did not answer (IsHungAppWindow): tried once more after a second, then given up. It
+// opened the clipboard: the change is captured unless it was handled already (`sequence` equal
+// to `handledSequence`; a sequence of 0, which Windows gives without the right to know, never is).
+enum class AfterRead { Capture, AlreadyHandled, RetrySoon, RetryAfterHungOwner, GiveUp };
+AfterRead NextStepAfterRead(bool opened, bool ownerHung, DWORD sequence, DWORD handledSequence, bool hungRetried,
+                            int attemptsLeft);
+
 // A new window starts with no change pending and none of its own writes outstanding; the reader
 // thread is started. StopClipboardCapture ends it (the window's end).
 void ResetClipboardCapture();

@@ -167,11 +167,12 @@ WindowFacts ReadWindowFacts(HWND window) {
 
 // ---- the run -------------------------------------------------------------------------------
 
-PasteRun StartPaste(PasteDesktop& desktop, HWND target, const KeyChord& chord) {
+PasteRun StartPaste(PasteDesktop& desktop, HWND target, const std::vector<PasteKeyRule>& pasteKeys) {
     PasteRun run;
     run.target = target;
-    run.chord = chord;
-    const PasteOutcome verdict = JudgePasteTarget(desktop.Target(target));
+    const TargetFacts facts = desktop.Target(target);
+    run.chord = ChordFor(PasteKeyFor(pasteKeys, facts.window.processName));
+    const PasteOutcome verdict = JudgePasteTarget(facts);
     if (verdict != PasteOutcome::Pasted) {
         Finish(run, verdict);
         return run;

@@ -53,9 +53,10 @@ struct PasteRun {
     PasteOutcome outcome = PasteOutcome::Pasted;
 };
 
-// Starts a paste into `target` (null: none was remembered). The run is finished at once when
-// the target cannot take a paste.
-PasteRun StartPaste(PasteDesktop& desktop, HWND target, const KeyChord& chord = kCtrlV);
+// Starts a paste into `target` (null: none was remembered), with the key `pasteKeys` gives the
+// target's program (Ctrl+V for any other). The run is finished at once when the target cannot
+// take a paste.
+PasteRun StartPaste(PasteDesktop& desktop, HWND target, const std::vector<PasteKeyRule>& pasteKeys = {});
 
 // Moves an unfinished run on; call it every kPasteTickMs until its phase is Finished.
 void AdvancePaste(PasteDesktop& desktop, PasteRun& run);

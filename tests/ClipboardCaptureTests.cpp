@@ -183,6 +183,27 @@ TEST(ClipboardBlock, TheTextEndsAtTheFirstNulOrWithTheBlock) {
     EXPECT_EQ(ClipboardTextFromBlock(nullptr, 8), L"");
 }
 
+// Windows calls an owner hung after five seconds without an answer, which a test under Wine cannot
+// wait for on every run: the step after each kind of read, as data.
+TEST(ClipboardRead, EachReadLeadsToOneStep) {
+    const DWORD handled = 41;
+    // Opened: a new change is captured, the one already handled is not; 0 is always new.
+    EXPECT_EQ(NextStepAfterRead(true, false, 42, handled, false, 10), AfterRead::Capture);
+    EXPECT_EQ(NextStepAfterRead(true, false, 41, handled, false, 10), AfterRead::AlreadyHandled);
+    EXPECT_EQ(NextStepAfterRead(true, false, 0, 0, false, 10), AfterRead::Capture);
+    // A hung owner: one more try after a second, not the quick retries, then no more.
+    EXPECT_EQ(NextStepAfterRead(false, true, 42, handled, false, 10), AfterRead::RetryAfterHungOwner);
+    EXPECT_EQ(NextStepAfterRead(false, true, 42, handled, true, 10), AfterRead::GiveUp);
+    // Held by another program: tried again while attempts are left.
+    int attemptsLeft = 10, retries = 0;
+    while (NextStepAfterRead(false, false, 42, handled, false, attemptsLeft) == AfterRead::RetrySoon) {
+        --attemptsLeft;
+        ASSERT_LT(++retries, 100);
+    }
+    EXPECT_EQ(retries, 10);
+    EXPECT_EQ(NextStepAfterRead(false, false, 42, handled, true, 0), AfterRead::GiveUp);
+}
+
 TEST(WindowSwitch, CopiesWithinHalfASecondAfterASwitchAreTooSoon) {
     const uint64_t now = 1000000;
     EXPECT_TRUE(TooSoonAfterWindowSwitch(now, now));

@@ -194,8 +194,8 @@ public:
     }
     uint64_t NowMs() override { return now; }
 
-    PasteRun Run(HWND window = kTarget) {
-        PasteRun run = StartPaste(*this, window);
+    PasteRun Run(HWND window = kTarget, const std::vector<PasteKeyRule>& pasteKeys = {}) {
+        PasteRun run = StartPaste(*this, window, pasteKeys);
         for (int tick = 0; run.phase != PastePhase::Finished && tick < 1000; ++tick) {
             now += kPasteTickMs;
             AdvancePaste(*this, run);
@@ -213,6 +213,31 @@ TEST(PasteRun, KeysGoOnlyOnceTheTargetIsInFrontAndHasSettled) {
     ASSERT_EQ(desktop.sent.size(), 1u);
     EXPECT_EQ(desktop.sent[0], PasteKeys(kCtrlV, {}));
     EXPECT_GE(desktop.sentAt[0], desktop.askedAt + 120 + kSettleMs);
+}
+
+// The target's program picks the key from the facts the run reads anyway.
+TEST(PasteRun, TheTargetsProgramPicksThePasteKey) {
+    const struct {
+        const wchar_t* program;
+        PasteKey key;
+    } cases[] = {
+        {L"putty.exe", PasteKey::ShiftInsert},
+        {L"ttermpro.exe", PasteKey::AltV},
+        {L"notepad.exe", PasteKey::CtrlV},
+        {L"", PasteKey::CtrlV}, // a process that could not be read
+    };
+    for (const auto& c : cases) {
+        StandInDesktop desktop;
+        desktop.target.window.processName = c.program;
+        EXPECT_EQ(desktop.Run(kTarget, BuiltInPasteKeys()).outcome, PasteOutcome::Pasted);
+        ASSERT_EQ(desktop.sent.size(), 1u);
+        EXPECT_EQ(desktop.sent[0], PasteKeys(ChordFor(c.key), {})) << c.program;
+    }
+    StandInDesktop noRules;
+    noRules.target.window.processName = L"putty.exe";
+    noRules.Run(kTarget, {});
+    ASSERT_EQ(noRules.sent.size(), 1u);
+    EXPECT_EQ(noRules.sent[0], PasteKeys(kCtrlV, {})) << "an empty PasteKeys means Ctrl+V everywhere";
 }
 
 TEST(PasteRun, ATargetThatCannotTakeAPasteGetsNoKeys) {
