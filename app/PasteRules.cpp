@@ -1,15 +1,8 @@
 #include "app/PasteRules.h"
 
 #include <algorithm>
-#include <cwctype>
 
 namespace {
-
-bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(x) == std::towlower(y);
-           });
-}
 
 // Windows.UI.Core.CoreWindow is also the surface of every store app, but a store app's
 // top-level window is its ApplicationFrameWindow: a top-level CoreWindow belongs to the shell
@@ -19,7 +12,7 @@ bool IsShellHostProcess(std::wstring_view processName) {
         return true;
     for (std::wstring_view host : {L"explorer.exe", L"ShellExperienceHost.exe", L"StartMenuExperienceHost.exe",
                                    L"SearchHost.exe", L"SearchApp.exe", L"SearchUI.exe", L"TextInputHost.exe"})
-        if (SameIgnoringCase(processName, host))
+        if (SameProgram(processName, host))
             return true;
     return false;
 }

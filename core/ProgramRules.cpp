@@ -1,5 +1,7 @@
 #include "core/ProgramRules.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <cwctype>
 
@@ -13,12 +15,6 @@ std::wstring_view Trim(std::wstring_view text) {
         return std::wstring_view();
     const size_t last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
-}
-
-bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(x) == std::towlower(y);
-           });
 }
 
 // A value beyond the limit loses its last, cut item, never a part of one.
@@ -65,6 +61,12 @@ bool PasteKeyFromName(std::wstring_view name, PasteKey& key) {
 
 } // namespace
 
+bool SameProgram(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(x) == std::towlower(y);
+           });
+}
+
 std::wstring ProgramFileName(std::wstring_view item) {
     item = Trim(item);
     const size_t folder = item.find_last_of(L"\\/");
@@ -91,9 +93,8 @@ std::wstring ProgramListText(const std::vector<std::wstring>& programs) {
 }
 
 bool IsListedProgram(const std::vector<std::wstring>& programs, std::wstring_view program) {
-    return !program.empty() && std::any_of(programs.begin(), programs.end(), [&](const std::wstring& listed) {
-        return SameIgnoringCase(listed, program);
-    });
+    return !program.empty() && std::any_of(programs.begin(), programs.end(),
+                                           [&](const std::wstring& listed) { return SameProgram(listed, program); });
 }
 
 const wchar_t* PasteKeyName(PasteKey key) {
@@ -126,9 +127,8 @@ PasteKeysParse ParsePasteKeys(std::wstring_view value) {
             parse.refused.emplace_back(item);
             return;
         }
-        const bool named = std::any_of(parse.rules.begin(), parse.rules.end(), [&](const PasteKeyRule& r) {
-            return SameIgnoringCase(r.program, rule.program);
-        });
+        const bool named = std::any_of(parse.rules.begin(), parse.rules.end(),
+                                       [&](const PasteKeyRule& r) { return SameProgram(r.program, rule.program); });
         if (!named)
             parse.rules.push_back(std::move(rule));
     });
@@ -152,21 +152,11 @@ const std::vector<PasteKeyRule>& BuiltInPasteKeys() {
 
 PasteKey PasteKeyFor(const std::vector<PasteKeyRule>& rules, std::wstring_view program) {
     for (const PasteKeyRule& rule : rules)
-        if (SameIgnoringCase(rule.program, program))
+        if (SameProgram(rule.program, program))
             return rule.key;
     return PasteKey::CtrlV;
 }
 
 int ParseClearSecretSeconds(std::wstring_view value) {
-    value = Trim(value);
-    if (value.empty() || !std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-        return kDefaultClearSecretSeconds;
-    while (value.size() > 1 && value.front() == L'0')
-        value.remove_prefix(1);
-    if (value.size() > 4) // over the limit however long it is, and never an overflow
-        return kMaxClearSecretSeconds;
-    int seconds = 0;
-    for (wchar_t c : value)
-        seconds = seconds * 10 + (c - L'0');
-    return std::min(seconds, kMaxClearSecretSeconds);
+    return ParseCount(value, kDefaultClearSecretSeconds, kMaxClearSecretSeconds);
 }

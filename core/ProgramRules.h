@@ -11,6 +11,9 @@
 // A value longer than this is cut after its last whole item.
 inline constexpr size_t kProgramSettingMaxChars = 4096;
 
+// Two exe file names name the same program when they differ only in case.
+bool SameProgram(std::wstring_view a, std::wstring_view b);
+
 // The exe file name an item stands for: blanks around it and any folder dropped
 // ("  C:\Tools\KeePass.exe " is "KeePass.exe").
 std::wstring ProgramFileName(std::wstring_view item);

@@ -1,5 +1,7 @@
 #include "core/Text.h"
 
+#include <algorithm>
+
 namespace {
 
 std::wstring Joined(std::wstring_view text, LineBreaks breaks, std::wstring_view separator, bool dropCr) {
@@ -25,4 +27,18 @@ std::wstring ToCrLf(std::wstring_view text, LoneCr loneCr) {
 
 std::wstring ToLf(std::wstring_view text, LoneCr loneCr) {
     return Joined(text, loneCr == LoneCr::Break ? LineBreaks::Any : LineBreaks::Lf, L"\n", loneCr == LoneCr::Drop);
+}
+
+int ParseCount(std::wstring_view value, int fallback, int most) {
+    const size_t first = value.find_first_not_of(L" \t\r\n");
+    if (first == std::wstring_view::npos)
+        return fallback;
+    value = value.substr(first, value.find_last_not_of(L" \t\r\n") - first + 1);
+    long long count = 0;
+    for (wchar_t c : value) {
+        if (c < L'0' || c > L'9')
+            return fallback;
+        count = std::min<long long>(count * 10 + (c - L'0'), most); // never an overflow
+    }
+    return static_cast<int>(count);
 }

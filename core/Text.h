@@ -43,6 +43,10 @@ enum class LoneCr {
 // as `loneCr` says.
 std::wstring ToCrLf(std::wstring_view text, LoneCr loneCr);
 
+// A count as settings.ini gives one: digits only, blanks around them allowed, held to `most`.
+// Anything else (a sign, letters, nothing) gives `fallback`, so that a typo never reads as 0.
+int ParseCount(std::wstring_view value, int fallback, int most);
+
 // The text with every line end as LF: CR LF becomes LF, a lone LF stays, a lone CR goes as
 // `loneCr` says.
 std::wstring ToLf(std::wstring_view text, LoneCr loneCr);

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <climits>
 #include <cwctype>
 
@@ -173,11 +172,7 @@ uint32_t ParseLeadingCode(std::wstring_view text) {
 }
 
 int32_t ParseMaxEntryChars(std::wstring_view value) {
-    value = TrimValue(value);
-    const bool digits =
-        !value.empty() && std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-    // Anything but a count (a sign, letters, nothing) keeps the default: a typo never lifts the cap.
-    return digits ? ParseLeadingInt(value) : AppOptions().MaxEntryChars;
+    return ParseCount(value, AppOptions().MaxEntryChars, INT_MAX); // a typo never lifts the cap
 }
 
 void ParseSettingsText(std::wstring_view text, AppSettings& settings) {

@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <climits>
 #include <windows.h>
 #include <fstream>
 
@@ -178,6 +180,16 @@ TEST(SettingsFile, HotkeyCodesReadBackAsWritten) {
     EXPECT_EQ(Parse(L"HotkeyKey=99999999999").HotkeyKey, 0xFFFFFFFFu);
     EXPECT_EQ(Parse(L"HotkeyMod=-99999999999").HotkeyMod, 0x80000000u);
     EXPECT_EQ(Parse(L"HotkeyMod= +6x").HotkeyMod, 6u);
+}
+
+// MaxEntryChars: a count (0 lifts the cap), held to the largest int; a typo keeps the default cap.
+TEST(SettingsFile, MaxEntryCharsIsACountAndATypoKeepsTheCap) {
+    const int32_t cap = AppOptions().MaxEntryChars;
+    EXPECT_EQ(Parse(L"MaxEntryChars=1000").MaxEntryChars, 1000);
+    EXPECT_EQ(Parse(L"MaxEntryChars= 0 ").MaxEntryChars, 0);
+    EXPECT_EQ(Parse(L"MaxEntryChars=99999999999").MaxEntryChars, INT_MAX);
+    for (const wchar_t* typo : {L"MaxEntryChars=-1", L"MaxEntryChars=", L"MaxEntryChars=5M", L"MaxEntryChars=+7"})
+        EXPECT_EQ(Parse(typo).MaxEntryChars, cap) << typo;
 }
 
 } // namespace
