@@ -7,16 +7,6 @@
 
 namespace {
 
-constexpr std::wstring_view kBlanks = L" \t\r\n";
-
-std::wstring_view Trim(std::wstring_view text) {
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::wstring_view::npos)
-        return std::wstring_view();
-    const size_t last = text.find_last_not_of(kBlanks);
-    return text.substr(first, last - first + 1);
-}
-
 // A value beyond the limit loses its last, cut item, never a part of one.
 std::wstring_view WithinLimit(std::wstring_view value) {
     if (value.size() <= kProgramSettingMaxChars)
@@ -29,7 +19,7 @@ template <typename Visit> void ForEachItem(std::wstring_view value, Visit visit)
     value = WithinLimit(value);
     while (!value.empty()) {
         const size_t separator = value.find(L';');
-        const std::wstring_view item = Trim(value.substr(0, separator));
+        const std::wstring_view item = TrimBlanks(value.substr(0, separator));
         if (!item.empty())
             visit(item);
         if (separator == std::wstring_view::npos)
@@ -68,10 +58,10 @@ bool SameProgram(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring ProgramFileName(std::wstring_view item) {
-    item = Trim(item);
+    item = TrimBlanks(item);
     const size_t folder = item.find_last_of(L"\\/");
     if (folder != std::wstring_view::npos)
-        item = Trim(item.substr(folder + 1));
+        item = TrimBlanks(item.substr(folder + 1));
     return std::wstring(item);
 }
 

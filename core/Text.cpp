@@ -29,11 +29,18 @@ std::wstring ToLf(std::wstring_view text, LoneCr loneCr) {
     return Joined(text, loneCr == LoneCr::Break ? LineBreaks::Any : LineBreaks::Lf, L"\n", loneCr == LoneCr::Drop);
 }
 
-int ParseCount(std::wstring_view value, int fallback, int most) {
-    const size_t first = value.find_first_not_of(L" \t\r\n");
+std::wstring_view TrimBlanks(std::wstring_view text) {
+    constexpr std::wstring_view blanks = L" \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
     if (first == std::wstring_view::npos)
+        return std::wstring_view();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+int ParseCount(std::wstring_view value, int fallback, int most) {
+    value = TrimBlanks(value);
+    if (value.empty())
         return fallback;
-    value = value.substr(first, value.find_last_not_of(L" \t\r\n") - first + 1);
     long long count = 0;
     for (wchar_t c : value) {
         if (c < L'0' || c > L'9')

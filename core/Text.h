@@ -43,6 +43,9 @@ enum class LoneCr {
 // as `loneCr` says.
 std::wstring ToCrLf(std::wstring_view text, LoneCr loneCr);
 
+// The text without the blanks (spaces, tabs, line ends) around it.
+std::wstring_view TrimBlanks(std::wstring_view text);
+
 // A count as settings.ini gives one: digits only, blanks around them allowed, held to `most`.
 // Anything else (a sign, letters, nothing) gives `fallback`, so that a typo never reads as 0.
 int ParseCount(std::wstring_view value, int fallback, int most);

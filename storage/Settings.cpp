@@ -50,12 +50,8 @@ std::wstring_view TrimValue(std::wstring_view value) {
     // writer ends the value's line with one, and a value that ended in another would lose it.
     while (!value.empty() && (value.back() == L'\r' || value.back() == L'\n'))
         value.remove_suffix(1);
-    constexpr std::wstring_view blanks = L" \t\r\n";
-    const size_t first = value.find_first_not_of(blanks);
-    if (first == std::wstring_view::npos)
-        return value; // only blanks: kept as they are
-    const size_t last = value.find_last_not_of(blanks);
-    return value.substr(first, last - first + 1);
+    const std::wstring_view trimmed = TrimBlanks(value);
+    return trimmed.empty() ? value : trimmed; // only blanks: kept as they are
 }
 
 // The [Options] keys in the order the file holds them; the reader and the writer both go by it.
