@@ -87,6 +87,11 @@ template <typename Sink> void PutLabelLine(Sink& sink, const std::wstring& label
     sink.Put(L"\r\n");
 }
 
+// Where the next line begins after the line break at `at` (CR LF, a lone LF or a lone CR).
+size_t AfterLineBreak(std::wstring_view text, size_t at) {
+    return at + (text[at] == L'\r' && at + 1 < text.size() && text[at + 1] == L'\n' ? 2 : 1);
+}
+
 // Whether the line of `text` starting at `start` needs the escape in front. Only a line that is
 // empty or starts with a backslash, "[", "-" or "N" can be misread; the others are passed at once.
 bool LineNeedsEscape(std::wstring_view text, size_t start, bool firstLine, const HistoryItem& item) {
@@ -119,7 +124,7 @@ template <typename Sink> void PutText(Sink& sink, const HistoryItem& item) {
         sink.Put(L"\r\n");
         if (end >= text.size())
             return;
-        start = end + (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n' ? 2 : 1);
+        start = AfterLineBreak(text, end);
     }
 }
 
@@ -138,7 +143,7 @@ void PutText(Utf8Sink& sink, const HistoryItem& item) {
         *p++ = '\n';
         if (i >= text.size())
             break;
-        i += text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n' ? 2 : 1;
+        i = AfterLineBreak(text, i);
     }
     sink.out.Commit(p);
 }
@@ -268,10 +273,10 @@ public:
     const WrittenEntry* Find(EntryId id) {
         if (next_ < entries_.size() && entries_[next_].id == id)
             return &entries_[next_++];
+        // Ids only grow: an entry made since (a capture) was not there. A miss only means encoding
+        // the entry anew.
         if (id > newest_)
-            return nullptr; // ids only grow: an entry made since (a capture) was not there, and a
-                            // miss only means encoding the entry anew
-
+            return nullptr;
         if (!indexed_) {
             for (size_t i = 0; i < entries_.size(); ++i)
                 index_.emplace(entries_[i].id, i); // entries sharing an id: the first is found
@@ -361,11 +366,9 @@ struct ReusingItemWriter::State {
     }
 };
 
-ReusingItemWriter::ReusingItemWriter() : state_(new State) {}
+ReusingItemWriter::ReusingItemWriter() : state_(std::make_unique<State>()) {}
 
-ReusingItemWriter::~ReusingItemWriter() {
-    delete state_;
-}
+ReusingItemWriter::~ReusingItemWriter() = default;
 
 const std::vector<std::string_view>& ReusingItemWriter::Write(const ItemRefs& items) {
     State& s = *state_;

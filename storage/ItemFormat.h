@@ -13,6 +13,7 @@
 
 #include "core/Types.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,7 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
 
 // Never fails: any text gives some list (possibly empty).
