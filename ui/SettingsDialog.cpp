@@ -223,7 +223,9 @@ void SetUpProgramEdits(HWND dialog) {
                         reinterpret_cast<LPARAM>(L"例: putty.exe=Shift+Insert;ttermpro.exe=Alt+V"));
 }
 
-std::wstring ControlText(HWND dialog, int id);
+std::wstring ControlText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
 
 void ShowWhatWillBeUsed(HWND dialog, int id) {
     const std::wstring typed = ControlText(dialog, id);
@@ -285,10 +287,6 @@ void OnChooseFont(HWND dialog) {
 }
 
 // ---- OK -------------------------------------------------------------------------------------
-
-std::wstring ControlText(HWND dialog, int id) {
-    return WindowText(GetDlgItem(dialog, id));
-}
 
 void ApplyHistoryCounts(HWND dialog) {
     const HistoryCounts counts = SettleHistoryCounts(CountFromText(ControlText(dialog, IDC_HISTORY_LIMIT_EDIT)),
