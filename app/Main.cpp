@@ -3,16 +3,13 @@
 #include "app/App.h"
 #include "app/InputHooks.h"
 #include "app/MainWindow.h"
+#include "app/MessageLoop.h"
 #include "app/WindowSettings.h"
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
 #include "storage/DataFile.h"
 #include "storage/TextFile.h"
-#include "tabs/TabStrip.h"
-#include "tabs/TabView.h"
-#include "ui/FilterBox.h"
 #include "ui/Ids.h"
-#include "ui/ListActions.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -77,41 +74,6 @@ private:
     bool started_ = false;
 };
 
-// Left and Right switch tabs anywhere in the window except inside the memo pad and the filter
-// box, where they move the caret.
-bool SwitchTabsByArrow(const MSG& message) {
-    if (message.message != WM_KEYDOWN || (message.wParam != VK_LEFT && message.wParam != VK_RIGHT))
-        return false;
-    HWND memoPad = ViewWindows().memoPad;
-    if ((memoPad && GetFocus() == memoPad) || FilterBoxHasFocus())
-        return false;
-    const int current = AppView().currentTab;
-    const int t = message.wParam == VK_LEFT ? (current <= 0 ? kTabCount - 1 : current - 1)
-                                            : (current >= kTabCount - 1 ? 0 : current + 1);
-    SwitchToTab(t);
-    return true;
-}
-
-// Ctrl+F anywhere in the tool window opens the filter line (where the tab has a list of
-// entries).
-bool OpenFilterByKey(HWND active, const MSG& message) {
-    if (message.message != WM_KEYDOWN || message.wParam != 'F' || active != MainWindowHandle())
-        return false;
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0)
-        return false;
-    OpenFilter();
-    return true;
-}
-
-// The tool window is no dialog: its command ids 1 and 2 are F1 and F2, which the dialog
-// manager would send for Enter and Esc (IDOK, IDCANCEL). Of its navigation only Tab is used.
-bool ForDialogManager(HWND active, const MSG& message) {
-    if (active != MainWindowHandle())
-        return true;
-    const bool key = message.message == WM_KEYDOWN || message.message == WM_KEYUP || message.message == WM_CHAR;
-    return key && message.wParam == VK_TAB; // the character '\t' has the same value
-}
-
 // Started again while running: the user wants the window, so the running program shows it.
 // It may still be making its window; it gets a second and a half.
 void AskRunningInstanceToShow() {
@@ -127,22 +89,6 @@ void AskRunningInstanceToShow() {
         }
         Sleep(50);
     }
-}
-
-int RunMessageLoop() {
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (SwitchTabsByArrow(message))
-            continue;
-        HWND active = GetActiveWindow();
-        if (OpenFilterByKey(active, message))
-            continue;
-        if (active && ForDialogManager(active, message) && IsDialogMessageW(active, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/InputHooks.h"
 #include "app/Layout.h"
+#include "app/MessageLoop.h"
 #include "app/StartupChecks.h"
 #include "app/Visibility.h"
 #include "app/WindowSettings.h"
@@ -381,6 +382,7 @@ void OnTrayMenu(HWND window, POINT at) {
     AppendMenuW(menu.get(), MF_STRING, TRAY_SHOW, L"表示");
     AppendMenuW(menu.get(), MF_STRING, TRAY_SETTINGS, L"設定...");
     AppendMenuW(menu.get(), MF_STRING, TRAY_EXIT, L"終了");
+    DeliverQueuedKeys(); // typed before the click: they belong where they were typed, not to the menu
     SetForegroundWindow(window); // otherwise the menu does not close when clicked away
     const UINT chosen = TrackOwnPopupMenu(menu.get(), at, window);
     menu.reset();

@@ -113,6 +113,14 @@ public:
 
     HWND Foreground() override { return GetForegroundWindow(); }
 
+    bool ClipboardFree() override {
+        // Opening and closing it unchanged tells no one: no clipboard update follows.
+        if (!OpenClipboard(nullptr))
+            return false;
+        CloseClipboard();
+        return true;
+    }
+
     std::vector<WORD> HeldModifiers() override {
         std::vector<WORD> held;
         for (WORD vk : {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LWIN, VK_RWIN})
@@ -200,6 +208,8 @@ void AdvancePaste(PasteDesktop& desktop, PasteRun& run) {
             return;
         const std::vector<WORD> held = desktop.HeldModifiers();
         if (!held.empty() && waited < kSettleMs + kModifierWaitMs)
+            return;
+        if (waited < kSettleMs + kClipboardWaitMs && !desktop.ClipboardFree())
             return;
         // The user may have clicked elsewhere meanwhile: the keys go nowhere but the target.
         if (desktop.Foreground() != run.target) {

@@ -22,6 +22,9 @@ public:
     virtual HWND Foreground() = 0;
     // The modifier keys down now, as left/right virtual keys (VK_LSHIFT, VK_RMENU, ...).
     virtual std::vector<WORD> HeldModifiers() = 0;
+    // Whether a program could open the clipboard now: none holds it open. A target whose paste
+    // finds it held pastes nothing (an edit control gives up at once).
+    virtual bool ClipboardFree() = 0;
     // Sends the keys in one go; returns how many the system took.
     virtual size_t Send(const KeyPlan& keys) = 0;
     virtual uint64_t NowMs() = 0;
@@ -34,11 +37,14 @@ PasteDesktop& WindowsDesktop();
 WindowFacts ReadWindowFacts(HWND window);
 
 // How long the run waits: for the target to be in front, then for it to take its own focus
-// back, for held modifiers to be let go (after that they are released by the paste keys), and
-// after the keys before "stay visible" takes the window back.
+// back, for held modifiers to be let go (after that they are released by the paste keys), for
+// another program to let go of the clipboard (clipboard history and other monitors open it for
+// a moment after each change; after that the keys go all the same), and after the keys before
+// "stay visible" takes the window back.
 inline constexpr uint64_t kForegroundWaitMs = 300;
 inline constexpr uint64_t kSettleMs = 50;
 inline constexpr uint64_t kModifierWaitMs = 150;
+inline constexpr uint64_t kClipboardWaitMs = 1000;
 inline constexpr uint64_t kAfterKeysMs = 30;
 // How often the main window moves a run on.
 inline constexpr UINT kPasteTickMs = 10;

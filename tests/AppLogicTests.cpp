@@ -1,8 +1,10 @@
 // Window-free rules of the tool window: clipboard line ends, hook keys,
-// privacy marks, reachable placement and the toolbar.
+// privacy marks, reachable placement and the toolbar; and the keys typed before a menu of
+// ours opens, which reach their window first.
 #include "app/Activation.h"
 #include "app/ClipboardCapture.h"
 #include "app/Layout.h"
+#include "app/MessageLoop.h"
 #include "ui/WindowPlacement.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +58,24 @@ TEST(Toolbar, GapPutsTheLastTwoButtonsAtTheRightEdge) {
     EXPECT_EQ(ToolbarGapWidth(400, before, first, last), 80);
     EXPECT_EQ(ToolbarGapWidth(321, before, first, last), 0); // 1 pixel is no gap
     EXPECT_EQ(ToolbarGapWidth(322, before, first, last), 2);
+}
+
+// The notification-area callback is handled before keys still queued ahead of it: they are
+// handed to their window before the tray menu takes the keyboard, and nothing else is.
+TEST(QueuedKeys, ReachTheirWindowBeforeAMenuAndNothingElseIsHandled) {
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(edit, nullptr);
+    PostMessageW(edit, WM_KEYDOWN, 'A', 0x001E0001); // as typed: TranslateMessage makes the WM_CHARs
+    PostMessageW(edit, WM_KEYDOWN, 'B', 0x00300001);
+    PostMessageW(edit, WM_APP + 7, 0, 0);
+    DeliverQueuedKeys();
+    wchar_t text[8] = {};
+    GetWindowTextW(edit, text, 8);
+    EXPECT_STREQ(text, L"ab");
+    MSG left;
+    EXPECT_TRUE(PeekMessageW(&left, edit, 0, 0, PM_REMOVE));
+    EXPECT_EQ(left.message, static_cast<UINT>(WM_APP + 7)) << "only key messages are taken";
+    DestroyWindow(edit);
 }
 
 } // namespace

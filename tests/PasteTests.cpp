@@ -187,6 +187,8 @@ public:
         return kToolWindow;
     }
     std::vector<WORD> HeldModifiers() override { return now < heldUntil ? held : std::vector<WORD>{}; }
+    uint64_t clipboardHeldUntil = 0; // another program holds the clipboard open until then
+    bool ClipboardFree() override { return now >= clipboardHeldUntil; }
     size_t Send(const KeyPlan& keys) override {
         sent.push_back(keys);
         sentAt.push_back(now);
@@ -293,6 +295,21 @@ TEST(PasteRun, HeldModifiersAreWaitedForThenReleased) {
     ASSERT_EQ(stillDown.sent.size(), 1u);
     EXPECT_EQ(stillDown.sent[0], PasteKeys(kCtrlV, {VK_LSHIFT}));
     EXPECT_GE(stillDown.sentAt[0], stillDown.askedAt + kSettleMs + kModifierWaitMs);
+}
+
+// A target that reads the clipboard while another program holds it open pastes nothing.
+TEST(PasteRun, KeysWaitForAClipboardHeldByAnotherProgram) {
+    StandInDesktop held;
+    held.clipboardHeldUntil = held.now + 400;
+    EXPECT_EQ(held.Run().outcome, PasteOutcome::Pasted);
+    ASSERT_EQ(held.sent.size(), 1u);
+    EXPECT_GE(held.sentAt[0], held.clipboardHeldUntil);
+
+    StandInDesktop neverFree; // the keys go all the same once the wait is over
+    neverFree.clipboardHeldUntil = UINT64_MAX;
+    EXPECT_EQ(neverFree.Run().outcome, PasteOutcome::Pasted);
+    ASSERT_EQ(neverFree.sent.size(), 1u);
+    EXPECT_GE(neverFree.sentAt[0], neverFree.askedAt + kSettleMs + kClipboardWaitMs);
 }
 
 TEST(PasteRun, KeysTheSystemRefusedAreLetGoAndSaid) {

@@ -44,6 +44,7 @@ class Config:
     build = None  # build tree: prefix and work folders live here
     artifacts = None  # screenshots and failure evidence
     session = None  # the run's Session
+    modules = []  # the test modules of this run (test_paste, ...)
 
 
 def log(msg):
@@ -212,9 +213,10 @@ class Session:
 
     def start(self):
         os.makedirs(Config.artifacts, exist_ok=True)
-        # Evidence of an earlier run's failures would read as this run's.
+        # Evidence of an earlier run of the same modules would read as this run's; another
+        # module's evidence stays (each module runs in a session of its own, one after another).
         for name in os.listdir(Config.artifacts):
-            if name.startswith("failed-"):
+            if any(name.startswith("failed-%s." % module) for module in Config.modules):
                 os.unlink(os.path.join(Config.artifacts, name))
         root = os.path.join(Config.build, "e2e-prefix")
         base = os.path.join(root, "base")
@@ -738,7 +740,14 @@ class App:
 
     def hotkey(self):
         s = self.settings()
+        front = self.session.state()["foreground"]
         self.session.key(hotkey_name(int(s.get("HotkeyMod", 0)), int(s.get("HotkeyKey", 0))))
+        # The hotkey's key-ups go to whichever window is in front when Wine gets to them: on a
+        # busy machine the tool window, already up. Windows then tells the program that was in
+        # front when it comes back; Wine 8 does not, and it would go on seeing Ctrl and Alt down
+        # (an edit then ignores Ctrl+V). The probe does what Windows does.
+        if front and front.get("class") != "NomaclipWnd":
+            self.session.run_helper("probe.exe", "sync-keys", front["hwnd"], check=False)
 
     def show_by_hotkey(self):
         self.hotkey()
@@ -866,6 +875,8 @@ class E2ETestCase(unittest.TestCase):
         self.session.focus_desktop()
         self.apps = []
         self.programs = []
+        self.stand_ins = []
+        self.helper_logs = []  # output files of helpers the test started, kept as evidence
         self.folder = os.path.join(self.session.work, self.id().split(".")[-1])
 
     def _callTestMethod(self, method):
@@ -889,14 +900,58 @@ class E2ETestCase(unittest.TestCase):
             self.session.forget(p)
 
     def keep_evidence(self):
-        name = self.id().split(".")[-1]
-        try:
-            self.session.screenshot(os.path.join(Config.artifacts, "failed-%s.png" % name))
-            with open(os.path.join(Config.artifacts, "failed-%s.json" % name), "w") as f:
-                json.dump(self.session.windows(), f, indent=1)
-            log("evidence of %s kept in %s" % (name, Config.artifacts))
-        except Exception as e:  # evidence is a courtesy; the failure itself is reported
-            log("could not keep evidence: %s" % e)
+        """Keeps what explains a failure, in the artifacts folder and in the log: a screenshot,
+        the windows, the clipboard and the logs of the stand-ins and helpers the test started."""
+        name = "failed-%s" % self.id().split(".", 1)[-1]  # failed-<module>.<class>.<test>
+        lines = []
+
+        def note(title, body):
+            lines.append("--- %s\n%s" % (title, body.rstrip()))
+
+        for what, take in (
+            ("screenshot", lambda: self.session.screenshot(os.path.join(Config.artifacts, name + ".png"))),
+            ("windows", lambda: self._keep_windows(os.path.join(Config.artifacts, name + ".json"))),
+            ("clipboard", self._clipboard_evidence),
+            ("processes", self._process_evidence),
+        ):
+            try:
+                note(what, str(take()))
+            except Exception as e:  # evidence is a courtesy; the failure itself is reported
+                note(what, "could not be taken: %s" % e)
+        for path in [p.log for p in self.stand_ins] + self.helper_logs:
+            try:
+                with open(path, "rb") as f:
+                    note("log " + os.path.basename(path), f.read()[-4000:].decode("utf-8", "replace"))
+            except OSError as e:
+                note("log " + os.path.basename(path), "could not be read: %s" % e)
+        text = "\n".join(lines) + "\n"
+        with open(os.path.join(Config.artifacts, name + ".txt"), "w", encoding="utf-8") as f:
+            f.write(text)
+        log("evidence of %s kept in %s as %s.*\n%s" % (self.id(), Config.artifacts, name, text))
+
+    def _keep_windows(self, path):
+        windows = self.session.windows()
+        with open(path, "w") as f:
+            json.dump(windows, f, indent=1)
+        shown = []
+        for w in windows["windows"]:
+            if w.get("visible"):
+                children = ", ".join("%s %r" % (c["class"], c.get("text", "")[:40]) for c in w.get("children", [])[:6])
+                shown.append("%s %r %s pid %s [%s]" % (w["class"], w.get("title", ""), w.get("rect"), w.get("pid"),
+                                                       children))
+        state = self.session.state()
+        return "foreground: %r\nfocus in the tool window: %r\nvisible windows:\n  %s" % (
+            state.get("foreground"), (state.get("main") or {}).get("focus"), "\n  ".join(shown))
+
+    def _clipboard_evidence(self):
+        c = self.session.clipboard()
+        return "text %r, formats %r, owner %r, sequence %r" % (c.get("text"), c.get("formats"), c.get("owner"),
+                                                               c.get("sequence"))
+
+    def _process_evidence(self):
+        p = subprocess.run(["ps", "-eo", "pid,etimes,pcpu,args"], capture_output=True, text=True, timeout=30)
+        wine = [l for l in p.stdout.splitlines()[1:] if ".exe" in l or "wineserver" in l or "xclip" in l]
+        return "\n".join(wine)
 
     # -- message boxes, dialogs and menus of the programs under test --
 
@@ -960,6 +1015,7 @@ class E2ETestCase(unittest.TestCase):
         until it is in front."""
         program = StandIn(self.session, window_class, exe_name, at)
         self.programs.append(program.proc)
+        self.stand_ins.append(program)
         poll(lambda: (self.session.state()["foreground"] or {}).get("hwnd") == program.hwnd, 30, 0.2,
              "the stand-in %s in front" % window_class)
         return program

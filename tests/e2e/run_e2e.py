@@ -48,6 +48,7 @@ def main():
 
     session = harness.Session()
     harness.Config.session = session
+    harness.Config.modules = list(args.modules)
     started = time.monotonic()
     result = None
     retried = []

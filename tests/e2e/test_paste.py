@@ -112,6 +112,7 @@ class PasteTests(PasteTestCase):
             holder = self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "hold-clipboard-on-enter", "150"],
                                         stdout=f)
         self.programs.append(holder)
+        self.helper_logs.append(out)
         poll(lambda: b'"armed":true' in open(out, "rb").read(), 30, 0.2, "the holder ready")
         self.session.key("Down", "Return")
         poll(lambda: b'"held":true' in open(out, "rb").read(), 20, 0.2, "the clipboard held as Enter was pressed")

@@ -17,6 +17,7 @@
 //                                    WM_APP+50 (wParam ms) makes it hang, WM_APP+51 copies its text
 //   probe ping-main MS               how long the tool window takes to answer, for MS ms
 //   probe hold-clipboard-on-enter MS holds the clipboard open for MS ms from the next Enter
+//   probe sync-keys HWND             the window's thread sees the modifier keys as they are now
 //   probe thread-priorities          the priorities of the tool window's process's threads
 //   probe copy-many N MS PREFIX      copies "PREFIX 1" ... "PREFIX N", one every MS ms
 //   probe late-owner MS TEXT         copies TEXT delay-rendered, and renders it MS ms after asked
@@ -428,12 +429,17 @@ int Clipboard() {
             GlobalUnlock(h);
         }
     }
+    const HWND owner = GetClipboardOwner();
     CloseClipboard();
     std::string data = "{";
     for (size_t i = 0; i < small.size(); ++i)
         data += (i ? "," : "") + small[i];
     data += "}";
-    std::printf("{\"formats\":%s,\"data\":%s,\"utf16le\":%s}\n", Join(formats).c_str(), data.c_str(), hex.c_str());
+    const std::string ownerJson = owner ? "{\"class\":" + Quote(ClassOf(owner)) + ",\"pid\":" + Num(PidOf(owner)) + "}"
+                                        : std::string("null");
+    std::printf("{\"formats\":%s,\"data\":%s,\"utf16le\":%s,\"owner\":%s,\"sequence\":%lu}\n",
+                Join(formats).c_str(), data.c_str(), hex.c_str(), ownerJson.c_str(),
+                static_cast<unsigned long>(GetClipboardSequenceNumber()));
     return 0;
 }
 
@@ -752,46 +758,82 @@ int PingMain(const char* msText) {
 // Holds the clipboard open for `ms` milliseconds from the moment Enter is pressed, as the
 // clipboard history service or a remote desktop does for a moment after each change: the
 // program that reacts to that Enter finds the clipboard taken.
-HANDLE g_enterPressed = nullptr;
+bool g_enterSeen = false;
+bool g_heldOnEnter = false;
+ULONGLONG g_heldSince = 0;
 
+// The clipboard is taken inside the hook: Windows passes the key on to its window only once every
+// low-level hook has returned, so the program that gets the Enter finds the clipboard held.
 LRESULT CALLBACK EnterHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0 && wParam == WM_KEYDOWN && reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode == VK_RETURN &&
-        WaitForSingleObject(g_enterPressed, 0) == WAIT_TIMEOUT) {
-        SetEvent(g_enterPressed);
-        Sleep(20); // the key reaches its window after the clipboard has been taken
+        !g_enterSeen) {
+        g_enterSeen = true;
+        g_heldOnEnter = OpenClipboard(nullptr) != FALSE;
+        g_heldSince = GetTickCount64();
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-DWORD WINAPI HoldOnEnter(void* ms) {
-    WaitForSingleObject(g_enterPressed, INFINITE);
-    const bool held = OpenClipboard(nullptr) != FALSE;
-    const ULONGLONG start = GetTickCount64();
-    Sleep(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(ms)));
-    if (held)
-        CloseClipboard();
-    std::printf("{\"held\":%s,\"ms\":%llu}\n", held ? "true" : "false", GetTickCount64() - start);
-    std::fflush(stdout);
-    return 0;
-}
-
-int HoldClipboardOnEnter(const char* ms) {
-    g_enterPressed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+int HoldClipboardOnEnter(const char* msText) {
+    const ULONGLONG ms = ParseNumber(msText);
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, EnterHook, nullptr, 0);
-    HANDLE holder = CreateThread(nullptr, 0, HoldOnEnter,
-                                 reinterpret_cast<void*>(static_cast<UINT_PTR>(ParseNumber(ms))), 0, nullptr);
-    std::printf("{\"armed\":%s}\n", hook && holder ? "true" : "false");
+    std::printf("{\"armed\":%s}\n", hook ? "true" : "false");
     std::fflush(stdout);
-    if (!hook || !holder)
+    if (!hook)
         return 1;
-    // The hook is called while this thread waits for messages.
-    while (MsgWaitForMultipleObjects(1, &holder, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    // The hook is called while this thread waits for messages; the clipboard is let go by the
+    // thread that opened it, ms milliseconds after the Enter.
+    for (;;) {
+        DWORD wait = INFINITE;
+        if (g_enterSeen) {
+            const ULONGLONG held = GetTickCount64() - g_heldSince;
+            if (held >= ms)
+                break;
+            wait = static_cast<DWORD>(ms - held);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
     }
+    const ULONGLONG held = GetTickCount64() - g_heldSince;
+    if (g_heldOnEnter)
+        CloseClipboard();
     UnhookWindowsHookEx(hook);
+    std::printf("{\"held\":%s,\"ms\":%llu}\n", g_heldOnEnter ? "true" : "false", held);
+    std::fflush(stdout);
     return 0;
+}
+
+// Windows brings a thread's key state up to date when its window comes to the front again, so
+// that keys let go while another window was in front (a hotkey's Ctrl and Alt, released after
+// the tool window came up) are up for it. Wine 8 does not: the thread still sees them down, and
+// an edit ignores a Ctrl+V with Alt seemingly held. This does it for the thread of `window` now,
+// through the key state that attached threads share: every modifier as the keyboard has it.
+int SyncKeys(const char* windowText) {
+    HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(ParseNumber(windowText)));
+    const DWORD thread = window ? GetWindowThreadProcessId(window, nullptr) : 0;
+    if (!thread)
+        return 1;
+    // The keys just pressed are let go first (a key still held on purpose stays down).
+    const ULONGLONG until = GetTickCount64() + 2000;
+    while (GetTickCount64() < until &&
+           (GetAsyncKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_MENU) < 0 || GetAsyncKeyState(VK_SHIFT) < 0 ||
+            GetAsyncKeyState(VK_LWIN) < 0 || GetAsyncKeyState(VK_RWIN) < 0))
+        Sleep(10);
+    if (!AttachThreadInput(GetCurrentThreadId(), thread, TRUE))
+        return 1;
+    BYTE keys[256];
+    const bool read = GetKeyboardState(keys) != FALSE;
+    if (read) {
+        for (int vk : {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL, VK_RCONTROL, VK_MENU, VK_LMENU,
+                       VK_RMENU, VK_LWIN, VK_RWIN})
+            keys[vk] = GetAsyncKeyState(vk) < 0 ? static_cast<BYTE>(keys[vk] | 0x80) : static_cast<BYTE>(keys[vk] & 0x7F);
+        SetKeyboardState(keys);
+    }
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    std::printf("{\"synced\":%s}\n", read ? "true" : "false");
+    return read ? 0 : 1;
 }
 
 // The scheduling priorities of every thread of the tool window's process.
@@ -978,6 +1020,8 @@ int main(int argc, char** argv) {
         return StandInProgram(argv[2], static_cast<int>(ParseNumber(argv[3])), static_cast<int>(ParseNumber(argv[4])));
     if (cmd == "ping-main" && argc == 3)
         return PingMain(argv[2]);
+    if (cmd == "sync-keys" && argc == 3)
+        return SyncKeys(argv[2]);
     if (cmd == "hold-clipboard-on-enter" && argc == 3)
         return HoldClipboardOnEnter(argv[2]);
     if (cmd == "late-owner" && argc == 4)
@@ -995,7 +1039,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
                  "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
-                 "ping-main MS | hold-clipboard-on-enter MS | thread-priorities | copy-many N MS PREFIX | "
+                 "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
                  "late-owner MS TEXT | access | tab-select N\n");
     return 2;
 }
