@@ -88,7 +88,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
         if (OwnDialogOpen(g_hookWindows.main))
             break;
         if (kind == HookKey::PostCommand)
-            Post(WM_COMMAND, static_cast<WPARAM>(command));
+            Post(WM_APP_KEY_COMMAND, static_cast<WPARAM>(command));
         else
             Post(WM_APP_TAB_KEY, key);
         return 1;

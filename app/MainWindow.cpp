@@ -382,7 +382,6 @@ void OnTrayMenu(HWND window, POINT at) {
     AppendMenuW(menu.get(), MF_STRING, TRAY_SHOW, L"表示");
     AppendMenuW(menu.get(), MF_STRING, TRAY_SETTINGS, L"設定...");
     AppendMenuW(menu.get(), MF_STRING, TRAY_EXIT, L"終了");
-    DeliverQueuedKeys(); // typed before the click: they belong where they were typed, not to the menu
     SetForegroundWindow(window); // otherwise the menu does not close when clicked away
     const UINT chosen = TrackOwnPopupMenu(menu.get(), at, window);
     menu.reset();
@@ -514,6 +513,10 @@ void RemoveTrayIcon(HWND mainWindow) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Keys typed before the hotkey, a click on the icon or an Esc reach their window first (the
+    // memo pad, a dialog), never the menu or the hidden window that comes of it.
+    if (StandsForLaterInput(message, g_showRequest))
+        DeliverQueuedKeys();
     switch (message) {
     case WM_CREATE:
         if (!g_taskbarCreated)
@@ -637,6 +640,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_APP_TAB_KEY:
         OnTabKey(wParam);
+        return 0;
+    case WM_APP_KEY_COMMAND:
+        OnCommand(window, static_cast<int>(wParam), 0);
         return 0;
     case WM_APP_SAVE_FAILED:
         OnSaveFailed(static_cast<int>(wParam));

@@ -4,6 +4,7 @@
 #include "tabs/TabStrip.h"
 #include "tabs/TabView.h"
 #include "ui/FilterBox.h"
+#include "ui/Ids.h"
 #include "ui/ListActions.h"
 
 namespace {
@@ -73,5 +74,20 @@ void DeliverQueuedKeys() {
             return;
         }
         HandleMessage(message);
+    }
+}
+
+bool StandsForLaterInput(UINT message, UINT showRequest) {
+    switch (message) {
+    case WM_HOTKEY:
+    case WM_APP_TRAY:
+    case WM_APP_SHOW:
+    case WM_APP_HIDE:
+    case WM_APP_ESCAPE:
+    case WM_APP_TAB_KEY:
+    case WM_APP_KEY_COMMAND:
+        return true;
+    default:
+        return message == showRequest && showRequest != 0;
     }
 }

@@ -13,3 +13,9 @@ int RunMessageLoop();
 // the input queued ahead of them: a menu opened from such a message would otherwise take the
 // keys the user typed before the click, and they would be lost to the window they were typed in.
 void DeliverQueuedKeys();
+
+// The main window's messages that stand for input the user gave after whatever is still queued:
+// the hotkey, the notification-area icon, the screen-edge click, the keys the keyboard hook
+// takes (Esc, F-keys), a second start. Posted, they overtake that input, so the keys queued
+// before them are delivered first (DeliverQueuedKeys).
+bool StandsForLaterInput(UINT message, UINT showRequest);

@@ -1,5 +1,6 @@
 #include "app/Paste.h"
 
+#include "app/App.h"
 #include "app/Programs.h"
 #include "core/UniqueHandles.h"
 
@@ -114,8 +115,9 @@ public:
     HWND Foreground() override { return GetForegroundWindow(); }
 
     bool ClipboardFree() override {
-        // Opening and closing it unchanged tells no one: no clipboard update follows.
-        if (!OpenClipboard(nullptr))
+        // Opening and closing it unchanged tells no one: no clipboard update follows. Opened for
+        // our window: Wine lets OpenClipboard(NULL) succeed beside another program's.
+        if (!OpenClipboard(MainWindowHandle()))
             return false;
         CloseClipboard();
         return true;

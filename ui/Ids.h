@@ -77,6 +77,7 @@ inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files t
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
 inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12;  // the clipboard reader's result; lParam owned by the handler
+inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;     // an F-key seen by the keyboard hook; wParam = command
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -137,6 +138,7 @@ static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window sha
 
 constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,        WM_APP_PASTE,         WM_APP_HIDE,
                               WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE,  WM_APP_STARTED, WM_APP_CLIPBOARD_READ,     WM_APP_COME_FORWARD,  WM_APP_REFRESH_FONT};
+                              WM_APP_ESCAPE,  WM_APP_STARTED, WM_APP_CLIPBOARD_READ,     WM_APP_KEY_COMMAND,   WM_APP_COME_FORWARD,
+                              WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail

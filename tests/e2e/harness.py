@@ -318,6 +318,51 @@ class Session:
             os.waitpid(self.reaper_pid, 0)
             self.reaper_pipe = None
 
+    # -- what a module must not leave behind for the next --
+
+    WINE_SERVICES = {"explorer.exe", "services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe", "rpcss.exe",
+                     "conhost.exe", "wineboot.exe", "start.exe"}
+
+    def leftovers(self):
+        """What the tests left running in the session: programs they started and did not end,
+        other Windows programs, windows on the screen, a clipboard held open. Empty when the
+        desktop is as the session made it."""
+        found = ["process %s (%s)" % (p.pid, " ".join(map(str, p.args))) for p in self.children if p.poll() is None]
+        for pid, name in self.processes():
+            if name not in self.WINE_SERVICES and not any(p.pid == pid for p in self.children):
+                found.append("process %d (%s)" % (pid, name))
+        windows = self.windows()["windows"]
+        shell = {w["pid"] for w in windows if w["class"] == "Shell_TrayWnd"}
+        found += ["window %s %r of process %s" % (w["class"], w.get("title", ""), w["pid"])
+                  for w in windows if w["visible"] and w["pid"] not in shell]
+        code, text = self.run_helper("probe.exe", "clipboard", check=False)
+        if code != 0:
+            found.append("the clipboard held open: %s" % text.strip())
+        return found
+
+    def processes(self):
+        """(pid, program name) of every process of this session's Wine prefix or display,
+        wineserver and Xvfb aside."""
+        found = []
+        marks = ("WINEPREFIX=%s" % self.prefix).encode(), ("DISPLAY=:%d" % self.display).encode()
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == os.getpid():
+                continue
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    environ = f.read().split(b"\0")
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    command = f.read().split(b"\0")[0].decode("utf-8", "replace")
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+            if not any(m in environ for m in marks):
+                continue
+            name = command.replace("\\", "/").rsplit("/", 1)[-1]
+            if name.startswith("wineserver") or name in ("Xvfb", "python3", "python") or name.startswith("python"):
+                continue
+            found.append((int(entry), name))
+        return found
+
     def restart_wine(self, dpi=None):
         """Ends every Wine process of the prefix and starts the server again; with dpi,
         the screen's dots per inch are changed first (read by each process at start)."""
@@ -373,6 +418,16 @@ class Session:
 
     def post(self, target, msg, wparam=0, lparam=0):
         return self.probe("post", target, hex(msg), hex(wparam), hex(lparam))
+
+    def send(self, target, msg, wparam=0, lparam=0):
+        """Sends a message and returns once it was answered."""
+        return self.probe("send", target, hex(msg), hex(wparam), hex(lparam))
+
+    def end_session(self):
+        """The session ends as Windows ends it: WM_QUERYENDSESSION, then WM_ENDSESSION, each sent
+        and answered (sent messages are handled before any input still queued)."""
+        self.send("main", 0x0011, 0, 0)  # WM_QUERYENDSESSION
+        self.send("main", 0x0016, 1, 0)  # WM_ENDSESSION, ending
 
     def access(self):
         """What a screen reader finds in the tool window (probe access): every child control

@@ -52,6 +52,7 @@ def main():
     started = time.monotonic()
     result = None
     retried = []
+    left = []
     try:
         session.start()
         result = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite)
@@ -65,15 +66,21 @@ def main():
             retried = [t.id() for t in again if t.id() not in still]
             result.failures = [(t, e) for t, e in result.failures if t.id() in still]
             result.errors = [(t, e) for t, e in result.errors if t.id() in still]
+        # The next module must find the machine as this one found it.
+        left = session.leftovers()
     finally:
         session.stop()
+    left += ["process %d (%s) after the session ended" % p for p in session.processes()]
     sys.stdout.flush()
+    for what in left:
+        print("left behind: %s" % what)
     for name in retried:
         print("passed on the second run only: %s" % name)
     failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
     skipped = len(result.skipped)
     passed = result.testsRun - failed - skipped
     print("e2e wall time: %.0f s" % (time.monotonic() - started))
+    failed += 1 if left else 0  # the module itself fails for what it left behind
     line = "%d passed, %d failed" % (passed, failed)
     if skipped:
         line += ", %d skipped" % skipped

@@ -23,7 +23,6 @@ TIPS = {
     40006: "設定とデータをバックアップ (F11)",
     40001: "設定を開く (F12)",
 }
-WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
 
 def painted_tabs(app):
@@ -170,18 +169,14 @@ class MemoWriteTests(AccessTestCase):
 
     def type_then(self, text, *action):
         """Types text into the focused window, then acts at once (xdotool's `type` takes every
-        word after it as text, so the action is a second command); returns when the action was
-        sent (time.monotonic())."""
+        word after it as text, so the action is a second command)."""
         self.session.xdo("type", "--delay", "40", text)
         self.session.xdo(*action)
-        return time.monotonic()
 
-    def assert_written_at_once(self, watch, before, sent, what):
-        """templates.txt was written since `before`, at the latest half a second after `sent`:
-        not a pause in typing (a second) later."""
-        writes = watch.writes("templates.txt", since=before)
-        self.assertTrue(writes, "templates.txt not written after %s" % what)
-        self.assertLess(writes[0] - sent, 0.5, "templates.txt written %.2f s after %s" % (writes[0] - sent, what))
+    def assert_written_at_once(self, app, expected, what):
+        """The moment the program has acted on what left the memo pad, its text is on disk: the
+        write came with leaving it, not after a pause in typing."""
+        self.assertEqual(self.file_text(app), expected, "templates.txt right after %s" % what)
 
     def test_typing_is_written_once_it_pauses_and_at_once_when_the_memo_pad_is_left(self):
         settings = with_tabs(settings_text(StayVisible=1), Tab1="メモ", TabType1=2)
@@ -200,42 +195,34 @@ class MemoWriteTests(AccessTestCase):
         self.session.type_text(self.TYPED, delay=50)
         ended = time.monotonic()
         self.assertGreaterEqual(ended - started, 3.0)
-        time.sleep(max(0.0, ended + 2.0 - time.monotonic()))
+        poll(lambda: self.file_text(app) == "start:" + self.TYPED, 20, 0.1, "the typed text on disk after a pause")
         writes = watch.writes("templates.txt", since=started)
         log("%d writes of templates.txt for %d keys typed in %.1f s, the last %.2f s after the last key"
             % (len(writes), len(self.TYPED), ended - started, (writes or [float("nan")])[-1] - ended))
         self.assertLessEqual(len(writes), 8, "writes of templates.txt while typing for %.1f s" % (ended - started))
-        self.assertGreaterEqual(len(writes), 1, "nothing written 2 s after the last key")
         self.assertEqual(self.memo_text(app), "start:" + self.TYPED)
-        self.assertEqual(self.file_text(app), "start:" + self.TYPED)
 
         # Esc leaves the text for the strip, the window stays: written at once.
-        before = time.monotonic()
-        sent = self.type_then("!?", "key", "Escape")
+        self.type_then("!?", "key", "Escape")
         self.wait_focus(app, STRIP)
-        self.assert_written_at_once(watch, before, sent, "Esc out of the memo pad")
+        self.assert_written_at_once(app, "start:" + self.TYPED + "!?", "Esc out of the memo pad")
         self.assertTrue(app.visible())
-        self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?")
 
         # Back in the text, the hotkey hides the window: written at once.
         self.session.click(*center(app.control(MEMO)["rect"]))
         self.wait_focus(app, MEMO)
         self.session.key("ctrl+End")
-        before = time.monotonic()
-        sent = self.type_then("%", "key", hotkey_name(MOD_CONTROL | MOD_ALT, 0x56))
+        self.type_then("%", "key", hotkey_name(MOD_CONTROL | MOD_ALT, 0x56))
         app.wait_visible(False)
-        self.assert_written_at_once(watch, before, sent, "the hide")
-        self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?%")
+        self.assert_written_at_once(app, "start:" + self.TYPED + "!?%", "the hide")
 
         # Shown again on the memo pad (the keys go into it), then a click on another tab.
         app.show_by_hotkey()
         self.wait_focus(app, MEMO)
         x, y = painted_tabs(app)[0][:2]
-        before = time.monotonic()
-        sent = self.type_then("#", "mousemove", str(x + 10), str(y + 10), "click", "1")
+        self.type_then("#", "mousemove", str(x + 10), str(y + 10), "click", "1")
         self.wait_main(app, header_is("履歴"), "the history after the click")
-        self.assert_written_at_once(watch, before, sent, "the tab switch")
-        self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?%#")
+        self.assert_written_at_once(app, "start:" + self.TYPED + "!?%#", "the tab switch")
 
         # The end of the session writes what waits for the pause.
         self.session.key("Right")
@@ -244,8 +231,7 @@ class MemoWriteTests(AccessTestCase):
         self.wait_focus(app, MEMO)
         self.session.key("ctrl+End")
         self.session.type_text(" end", delay=30)
-        self.session.post("main", WM_QUERYENDSESSION, 0, 0)
-        self.session.post("main", WM_ENDSESSION, 1, 0)
-        time.sleep(0.3)
+        poll(lambda: self.memo_text(app).endswith(" end"), 20, 0.05, "the last keys in the memo pad")
+        self.session.end_session()
         app.stop()  # the session ends the process, before any pause in typing could be waited out
         self.assertEqual(self.file_text(app), "start:" + self.TYPED + "!?%# end")

@@ -16,7 +16,6 @@ from test_sealed_tabs import DONE_OPEN_FOR_RUN, DONE_SEALED, LIST, MAGIC, MEMO, 
 
 EDIT_TEXT = 2006
 IDYES, IDNO = 6, 7
-WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
 PRIVACY_MARKS = ["ExcludeClipboardContentFromMonitorProcessing", "CanIncludeInClipboardHistory",
                  "CanUploadToCloudClipboard"]
@@ -62,10 +61,6 @@ class DataSafetyTests(EntryTestCase):
         self.session.key("ctrl+End")
         self.session.type_text(typed)
         poll(lambda: self.dialog_text(dialog) == expected, 20, 0.2, "the dialog to hold %r" % expected)
-
-    def close_boxes(self):
-        for box in self.message_boxes():
-            self.answer_box(box)
 
     def memo_text(self, app):
         return (app.control(MEMO) or {}).get("text")
@@ -322,9 +317,9 @@ class DataSafetyTests(EntryTestCase):
         # A save that failed while another program held the file waits in memory.
         holder = self.hold(app, "history.ini")
         self.copy_from_other_program("held back")
-        time.sleep(1.5)
+        failed = self.box_with("「history.ini」を保存できませんでした。")
         self.release(holder)
-        self.close_boxes()
+        self.answer_box(failed)
         # The last keystrokes of a memo pad open for the run wait for a pause in typing.
         self.session.key("Right")
         self.wait_panel(app, "unlock")
@@ -333,9 +328,8 @@ class DataSafetyTests(EntryTestCase):
         self.session.click(*center(app.control(MEMO)["rect"]))
         self.session.key("End")
         self.session.type_text(" end")
-        self.session.post("main", WM_QUERYENDSESSION, 0, 0)
-        self.session.post("main", WM_ENDSESSION, 1, 0)
-        time.sleep(0.3)
+        poll(lambda: self.memo_text(app) == "memo end", 20, 0.05, "the last keys in the memo pad")
+        self.session.end_session()
         app.stop()  # the session ends the process
         self.assertEqual([e.text for e in app.history()], ["held back", "before"])
         self.assertEqual(python_open(app.read("templates.txt"), self.PASSWORD), "memo end")

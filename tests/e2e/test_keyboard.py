@@ -8,7 +8,7 @@ over, and the window follows a change of its monitor's scale."""
 import os
 import time
 
-from harness import BOM, Config, Entry, center, poll, settings_text, with_tabs
+from harness import BOM, Config, Entry, center, kill, poll, settings_text, with_tabs
 import test_sealed_tabs
 from test_entries import EntryTestCase
 
@@ -24,13 +24,13 @@ class KeyboardTests(EntryTestCase):
     def wait_focus_on(self, app, ident, what):
         return poll(lambda: self.focus_id(app) == ident, 20, 0.2, "the focus on %s (have %r)" % (what, self.focus_id(app)))
 
-    def hold_clipboard(self, seconds):
-        """Another program holds the clipboard open for a while, then lets it go."""
+    def hold_clipboard(self):
+        """Another program holds the clipboard open until it is ended (kill)."""
         out = os.path.join(self.session.work, "clipboard-%d.txt" % time.monotonic_ns())
         with open(out, "wb") as f:
-            p = self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "hold-clipboard",
-                                    str(int(seconds * 1000))], stdout=f)
+            p = self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "hold-clipboard", "600000"], stdout=f)
         self.programs.append(p)
+        self.helper_logs.append(out)
         poll(lambda: b'"held":true' in open(out, "rb").read(), 30, 0.2, "the clipboard held by another program")
         return p
 
@@ -98,12 +98,12 @@ class KeyboardTests(EntryTestCase):
         self.session.type_text("n:")
         poll(lambda: self.session.state()["notepad"]["text"] == "n:", 20, 0.2, "typed text in notepad")
         app.show_by_hotkey()
-        holder = self.hold_clipboard(4)
+        holder = self.hold_clipboard()
         self.session.key("Return")
-        time.sleep(1.5)
+        time.sleep(1.5)  # time enough to (wrongly) paste
         self.assertEqual(self.session.state()["notepad"]["text"], "n:", "nothing pasted")
         self.assertTrue(app.visible(), "the window stays as it was")
-        holder.wait(timeout=30)
+        kill(holder)  # the clipboard is free again once its holder has ended
         self.session.key("Return")
         poll(lambda: self.session.state()["notepad"]["text"] == "n:fresh entry", 20, 0.2, "pasted once it is free")
 

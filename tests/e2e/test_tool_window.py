@@ -109,8 +109,9 @@ class RobustnessTests(E2ETestCase):
         # Another program holds the same hotkey already.
         holder = self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "hold-hotkey",
                                      str(MOD_CONTROL | MOD_ALT), str(0x56)])
-        time.sleep(2)  # let it take the key first
         try:
+            poll(lambda: not self.session.probe("hotkey-free", MOD_CONTROL | MOD_ALT, 0x56)["free"], 20, 0.2,
+                 "the other program holding the hotkey")
             app.start()
             # Said once at start: the toolbar icons and the lock pictures are missing.
             box = poll(lambda: ([b for b in self.message_boxes()

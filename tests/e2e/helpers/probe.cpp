@@ -9,6 +9,7 @@
 //   probe windows                    every top-level window with its children
 //   probe post TARGET MSG WP LP      PostMessageW; TARGET is "main" (the tool window) or a
 //                                    window handle; numbers in decimal or 0x hex
+//   probe send TARGET MSG WP LP      the same sent, waiting for the answer
 //   probe hold-hotkey MOD VK         registers a global hotkey and keeps it until ended
 //   probe hotkey-free MOD VK         whether a global hotkey can be registered now (it is
 //                                    released again at once): false while a program holds it
@@ -376,9 +377,12 @@ int Windows() {
 }
 
 int Clipboard() {
+    // Opened for a window: Wine 8 lets a second OpenClipboard(NULL) succeed while another
+    // program holds the clipboard open with NULL, so a held clipboard would go unnoticed.
+    HWND opener = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     bool open = false;
     for (int attempt = 0; attempt < 100 && !open; ++attempt) {
-        open = OpenClipboard(nullptr) != FALSE;
+        open = OpenClipboard(opener) != FALSE;
         if (!open)
             Sleep(10);
     }
@@ -447,16 +451,23 @@ unsigned long long ParseNumber(const char* s) {
     return std::strtoull(s, nullptr, 0);
 }
 
-int Post(const char* target, const char* msg, const char* wp, const char* lp) {
+// Posts a message to a window ("main" for the tool window), or sends it and waits for the answer
+// (as Windows sends WM_QUERYENDSESSION and WM_ENDSESSION).
+int Post(const char* target, const char* msg, const char* wp, const char* lp, bool send = false) {
     HWND h = std::string(target) == "main" ? FindWindowW(kMainClass, nullptr)
                                            : reinterpret_cast<HWND>(static_cast<UINT_PTR>(ParseNumber(target)));
+    const char* done = send ? "sent" : "posted";
     if (!h || !IsWindow(h)) {
-        std::printf("{\"posted\":false,\"error\":\"no such window\"}\n");
+        std::printf("{\"%s\":false,\"error\":\"no such window\"}\n", done);
         return 1;
     }
-    const BOOL ok = PostMessageW(h, static_cast<UINT>(ParseNumber(msg)), static_cast<WPARAM>(ParseNumber(wp)),
-                                 static_cast<LPARAM>(ParseNumber(lp)));
-    std::printf("{\"posted\":%s}\n", Bool(ok != FALSE).c_str());
+    const UINT message = static_cast<UINT>(ParseNumber(msg));
+    const WPARAM wParam = static_cast<WPARAM>(ParseNumber(wp));
+    const LPARAM lParam = static_cast<LPARAM>(ParseNumber(lp));
+    DWORD_PTR answer = 0;
+    const BOOL ok = send ? SendMessageTimeoutW(h, message, wParam, lParam, SMTO_NORMAL, 30000, &answer) != 0
+                         : PostMessageW(h, message, wParam, lParam);
+    std::printf("{\"%s\":%s,\"answer\":%lld}\n", done, Bool(ok != FALSE).c_str(), static_cast<long long>(answer));
     return ok ? 0 : 1;
 }
 
@@ -1034,10 +1045,10 @@ int main(int argc, char** argv) {
         return Access();
     if (cmd == "tab-select" && argc == 3)
         return TabSelect(argv[2]);
-    if (cmd == "post" && argc == 6)
-        return Post(argv[2], argv[3], argv[4], argv[5]);
+    if ((cmd == "post" || cmd == "send") && argc == 6)
+        return Post(argv[2], argv[3], argv[4], argv[5], cmd == "send");
     std::fprintf(stderr,
-                 "usage: probe state | windows | clipboard | post TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+                 "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
                  "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
                  "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
                  "late-owner MS TEXT | access | tab-select N\n");
