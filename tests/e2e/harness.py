@@ -932,6 +932,7 @@ class E2ETestCase(unittest.TestCase):
         self.programs = []
         self.stand_ins = []
         self.helper_logs = []  # output files of helpers the test started, kept as evidence
+        self.children_before = list(self.session.children)  # what the session ran before this test
         self.folder = os.path.join(self.session.work, self.id().split(".")[-1])
 
     def _callTestMethod(self, method):
@@ -951,6 +952,11 @@ class E2ETestCase(unittest.TestCase):
             if app.proc is not None and app.running():
                 app.stop()
         for p in self.programs:
+            kill(p)
+            self.session.forget(p)
+        # Other programs the test started through the session (xclip keeps the selection until
+        # ended): the next test finds none of them.
+        for p in [p for p in self.session.children if p not in self.children_before]:
             kill(p)
             self.session.forget(p)
 

@@ -290,6 +290,8 @@ std::string MainJson() {
         out += ",\"focus\":null";
     }
     out += ",\"active\":" + Handle(gui.hwndActive);
+    // In the modal loop of a move or resize by the mouse.
+    out += ",\"moving\":" + Bool((gui.flags & GUI_INMOVESIZE) != 0);
 
     HWND list = GetDlgItem(main, kListId);
     out += ",\"list\":" + (list ? ListJson(list) : std::string("null"));
