@@ -3,11 +3,13 @@
 // when a case is over its budget.
 #include "core/Capture.h"
 #include "core/Filter.h"
+#include "core/Merge.h"
 #include "core/UniqueHandles.h"
 #include "ui/WinHandles.h"
 #include "crypto/CngHandles.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
+#include "storage/ItemFormat.h"
 #include "storage/TextFile.h"
 #include "tabs/TabLock.h"
 #include "ui/ItemList.h"
@@ -173,6 +175,32 @@ Result LoadCase() {
         });
     if (loaded != 10000)
         std::fprintf(stderr, "load-10000 read %zu entries\n", loaded);
+    return r;
+}
+
+// The history file changed by another PC while this one captured: 10,000 entries, 10 new copies
+// on each side (the oldest cut as they come). Theirs parsed from the file's text and merged with
+// base and ours, against parsing that text alone.
+Result MergeCase() {
+    std::mt19937 rng(30);
+    // Through the item format first, as the program holds a history it has loaded.
+    const std::vector<HistoryItem> base = TextToItems(ItemsToText(RandomHistory(10000, rng)));
+    const auto withCopies = [&](const wchar_t* side) {
+        AppState state;
+        state.MaxHistory = 10000;
+        state.tabs[0].items = base;
+        for (int i = 0; i < 10; ++i)
+            CaptureClipboardText(state, side + std::to_wstring(i) + L" " + RandomText(rng));
+        return state.tabs[0].items;
+    };
+    const std::vector<HistoryItem> ours = withCopies(L"こちら ");
+    const std::wstring theirsFile = ItemsToText(withCopies(L"あちら "));
+    size_t merged = 0, parsed = 0;
+    Result r = Measure(
+        "merge-10000", 9, 1.5, [&] { merged = MergeHistory(base, ours, TextToItems(theirsFile), true, 10000).size(); },
+        [&] { parsed = TextToItems(theirsFile).size(); });
+    if (merged != 10000 || parsed != 10000)
+        std::fprintf(stderr, "merge-10000 merged %zu entries, parsed %zu\n", merged, parsed);
     return r;
 }
 
@@ -528,8 +556,8 @@ Result PasteInputDelayCase() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // "nomaclip_bench paste-input-delay", "nomaclip_bench filter" and "nomaclip_bench capture" run
-    // those cases alone (the others depend on each other).
+    // "nomaclip_bench paste-input-delay", "nomaclip_bench filter", "nomaclip_bench capture" and
+    // "nomaclip_bench merge" run those cases alone (the others depend on each other).
     const std::string only = argc > 1 ? argv[1] : "";
     std::vector<Result> results;
     if (only == "capture")
@@ -546,6 +574,8 @@ int main(int argc, char** argv) {
     if (only.empty() || only == "filter")
         for (const Result& r : FilterCases())
             results.push_back(r);
+    if (only.empty() || only == "merge")
+        results.push_back(MergeCase());
     if (only.empty() || only == "paste-input-delay")
         results.push_back(PasteInputDelayCase());
     if (only.empty())
