@@ -4,12 +4,14 @@
 #include "app/App.h"
 #include "app/ClipboardCapture.h"
 #include "app/InputHooks.h"
+#include "app/FolderWatch.h"
 #include "app/Layout.h"
 #include "app/MessageLoop.h"
 #include "app/StartupChecks.h"
 #include "app/Visibility.h"
 #include "app/WindowSettings.h"
 #include "resources/resource.h"
+#include "core/Capture.h"
 #include "storage/Backup.h"
 #include "storage/SlotFile.h"
 #include "storage/TextFile.h"
@@ -36,10 +38,14 @@
 #include <wtsapi32.h>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 constexpr UINT kQuitRetryMs = 100;
+constexpr UINT kFolderSettleMs = 150;    // after a change in the data folder, before it is read
+constexpr UINT kFolderRetryMs = 500;     // a file still held by its writer is read again then
+constexpr UINT kFolderPollMs = 1000;     // a folder without change notifications is looked at so often
 
 UniqueWinEventHook g_foregroundHook;
 UINT g_taskbarCreated = 0;
@@ -74,6 +80,8 @@ void OpenSettings(HWND window) {
     FocusContent();
 }
 
+bool AbsorbSettingsCopyLive(HWND window, const std::wstring& copyName);
+
 void HandOverToTheParts(HWND window, HWND list) {
     TabsHost tabs;
     tabs.main = window;
@@ -83,6 +91,8 @@ void HandOverToTheParts(HWND window, HWND list) {
     tabs.layout = [window] { LayoutMainWindow(window); };
     tabs.saveSettings = SaveSettingsWithWindowRect;
     tabs.listFont = ListFont;
+    tabs.tell = [window](const std::wstring& text) { ShowTrayBalloon(window, L"Nomaclip", text.c_str()); };
+    tabs.absorbSettingsCopy = [window](const std::wstring& copy) { return AbsorbSettingsCopyLive(window, copy); };
     tabs.lockSetupPicture = Pictures().setup;
     tabs.lockUnlockPicture = Pictures().unlock;
     InitTabs(tabs);
@@ -130,6 +140,103 @@ void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
     ShowTab(AppView().currentTab); // the layout, the panel and the list's columns
 }
 
+// ---- the data folder, shared with other PCs or changed by other programs -----------------
+
+// The option a toolbar toggle (F1 to F5) switches; null for other commands.
+bool AppOptions::*ToggledOption(int command) {
+    switch (command) {
+    case CMD_ALWAYS_ON_TOP:
+        return &AppOptions::AlwaysOnTop;
+    case CMD_STAY_VISIBLE:
+        return &AppOptions::StayVisible;
+    case CMD_PAUSE_HISTORY:
+        return &AppOptions::PauseHistory;
+    case CMD_MOVE_TO_TOP:
+        return &AppOptions::MoveToTopOnCopy;
+    case CMD_AUTO_PASTE:
+        return &AppOptions::AutoPaste;
+    default:
+        return nullptr;
+    }
+}
+
+// Settings taken in from settings.ini (another PC, an editor) take effect at once, as the settings
+// dialog's would: the toolbar's toggles, the hotkey, the tabs' names and kinds, the history's length.
+void ApplySettingsFromFile(HWND window, const AppSettings& next) {
+    AppState& data = AppData();
+    const AppOptions before = data;
+    std::array<TabType, kTabCount> kinds{};
+    for (int t = 0; t < kTabCount; ++t)
+        kinds[t] = data.tabs[t].type;
+    FlushMemoSave();
+    ApplyLoadedSettings(next);
+    for (int command : {CMD_ALWAYS_ON_TOP, CMD_STAY_VISIBLE, CMD_PAUSE_HISTORY, CMD_MOVE_TO_TOP, CMD_AUTO_PASTE}) {
+        bool AppOptions::*option = ToggledOption(command);
+        if (data.*option != before.*option)
+            UpdateToggleImage(command, data.*option);
+    }
+    if (data.AlwaysOnTop != before.AlwaysOnTop)
+        SetWindowPos(window, data.AlwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (data.HotkeyMod != before.HotkeyMod || data.HotkeyKey != before.HotkeyKey) {
+        UnregisterHotKey(window, kHotkeyId);
+        RegisterToolHotkey(window, data.HotkeyMod, data.HotkeyKey); // a key held by a program here is no error
+    }
+    ShareHookOptions(data.EnabledArea, data.StayVisible);
+    for (int t = 1; t < kTabCount; ++t) {
+        if (data.tabs[t].type == kinds[t])
+            continue;
+        if (data.tabs[t].dirty)
+            SaveSlot(t); // its entries reach its file before it is read as the other kind
+        LoadSlot(data.tabs[t], data.MaxHistory);
+    }
+    TabSlot& history = data.tabs[kHistoryTab];
+    if (!ContentUnavailable(history) && CutHistory(history.items, data.MaxHistory))
+        SaveSlot(kHistoryTab);
+    InvalidateRect(TabStripWindow(), nullptr, TRUE); // the tabs' names
+    RefreshAfterSettings();
+}
+
+// Everything in the folder that changed from outside is taken in; false when something could
+// not be read just now (a writer still holds it).
+bool TakeInChangedFiles(HWND window) {
+    bool done = true;
+    AppSettings merged;
+    switch (TakeInSettingsFile(merged)) {
+    case SettingsTakeIn::TakenIn:
+        ApplySettingsFromFile(window, merged);
+        SaveSettingsAfterTakeIn();
+        break;
+    case SettingsTakeIn::NotNow:
+        done = false;
+        break;
+    case SettingsTakeIn::Unchanged:
+        break;
+    }
+    for (int t = 0; t < kTabCount; ++t)
+        done = TakeInTabFile(t) && done;
+    return AbsorbConflictCopies() && done;
+}
+
+void OnFolderTimer(HWND window, UINT_PTR timer) {
+    if (timer == TIMER_FOLDER_SETTLE) {
+        KillTimer(window, TIMER_FOLDER_SETTLE);
+        FolderChangeHandled(); // a change from now on is told again
+    }
+    if (!TakeInChangedFiles(window))
+        SetTimer(window, TIMER_FOLDER_SETTLE, kFolderRetryMs, nullptr);
+}
+
+// A conflict copy of settings.ini: its keys join the live settings.
+bool AbsorbSettingsCopyLive(HWND window, const std::wstring& copyName) {
+    AppSettings merged;
+    const SettingsTakeIn result = AbsorbSettingsCopy(copyName, merged);
+    if (result == SettingsTakeIn::TakenIn) {
+        ApplySettingsFromFile(window, merged);
+        SaveSettingsAfterTakeIn();
+    }
+    return result != SettingsTakeIn::NotNow;
+}
+
 // ---- creation and destruction -------------------------------------------------------
 
 // `settings`: what wWinMain read from settings.ini and applied.
@@ -168,10 +275,18 @@ bool OnCreate(HWND window, const AppSettings& settings) {
                                            0, 0, WINEVENT_OUTOFCONTEXT));
     NoteSettingsInForce(settings.Rect);
     PostMessageW(window, WM_APP_UNREADABLE_FILES, 0, 0); // said once, when the loop runs
+    // Changes from outside are taken in as they come; conflict copies left while the program was
+    // not running are taken in once the loop runs.
+    if (!StartFolderWatch(window, GetAppDirectory()))
+        SetTimer(window, TIMER_FOLDER_POLL, kFolderPollMs, nullptr);
+    PostMessageW(window, WM_APP_FOLDER_CHANGED, 0, 0);
     return true;
 }
 
 void OnDestroy(HWND window) {
+    StopFolderWatch();
+    KillTimer(window, TIMER_FOLDER_SETTLE);
+    KillTimer(window, TIMER_FOLDER_POLL);
     CloseTabView();
     g_foregroundHook.reset();
     ForgetTabStripFont(); // the list font goes below; the strip must not draw with it
@@ -196,24 +311,6 @@ void OnDestroy(HWND window) {
 }
 
 // ---- commands -----------------------------------------------------------------------
-
-bool* ToggleFlag(int command) {
-    AppState& data = AppData();
-    switch (command) {
-    case CMD_ALWAYS_ON_TOP:
-        return &data.AlwaysOnTop;
-    case CMD_STAY_VISIBLE:
-        return &data.StayVisible;
-    case CMD_PAUSE_HISTORY:
-        return &data.PauseHistory;
-    case CMD_MOVE_TO_TOP:
-        return &data.MoveToTopOnCopy;
-    case CMD_AUTO_PASTE:
-        return &data.AutoPaste;
-    default:
-        return nullptr;
-    }
-}
 
 void ClearHistory(HWND window) {
     if (!AppView().historyShown)
@@ -248,7 +345,8 @@ void OnCommand(HWND window, int id, int code) {
             OnMemoPadEdited();
         return;
     }
-    if (bool* flag = ToggleFlag(id)) {
+    if (bool AppOptions::*option = ToggledOption(id)) {
+        bool* flag = &(AppData().*option);
         *flag = !*flag;
         UpdateToggleImage(id, *flag);
         if (id == CMD_ALWAYS_ON_TOP)
@@ -608,6 +706,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             ClearSecretFromClipboard();
             return 0;
         }
+        if (wParam == TIMER_FOLDER_SETTLE || wParam == TIMER_FOLDER_POLL) {
+            OnFolderTimer(window, wParam);
+            return 0;
+        }
         break;
     case WM_APP_TRAY:
         OnTray(window, wParam, lParam);
@@ -647,8 +749,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_SAVE_FAILED:
         OnSaveFailed(static_cast<int>(wParam));
         return 0;
-    case WM_APP_FILE_CONFLICT:
-        OnFileConflict(static_cast<int>(wParam));
+    case WM_APP_FOLDER_CHANGED:
+        // A writer is most often done within a moment; a burst of changes is looked at once.
+        SetTimer(window, TIMER_FOLDER_SETTLE, kFolderSettleMs, nullptr);
         return 0;
     case WM_APP_UNREADABLE_FILES:
         OnUnreadableFiles();

@@ -1,6 +1,7 @@
 #include "app/WindowSettings.h"
 
 #include "app/App.h"
+#include "core/Merge.h"
 #include "storage/Settings.h"
 #include "storage/TextFile.h"
 #include "tabs/TabFiles.h"
@@ -8,11 +9,17 @@
 #include "ui/Windowing.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
 WindowRect g_savedRect{-1, -1, -1, -1}; // the rectangle settings.ini gets
 std::string g_lastWritten;              // settings.ini as last written, or as the run found it
+// The rectangle as it was when settings.ini was last written or taken in: while the window has
+// not moved since, a file that differs only in another PC's rectangle is not written again (each
+// PC keeps its own rectangle, and the two would otherwise take turns writing theirs).
+WindowRect g_settledRect{-1, -1, -1, -1};
+bool g_writeAfterTakeIn = false;
 bool g_settingsLoaded = false;          // settings.ini was there and read at start-up
 bool g_settingsMissing = false;         // ... was not there at all: the first run in this folder
 
@@ -101,20 +108,114 @@ void NoteWindowRect(int x, int y, int width, int height) {
 void NoteSettingsInForce(const WindowRect& loadedRect) {
     // Written out now, the live state would say what the file says, in the program's own words
     // (keys the file left out, the font's name): nothing to write until a setting changes.
-    if (g_settingsLoaded)
+    if (g_settingsLoaded) {
         g_lastWritten = AppLogic::SettingsFileContent(CollectSettings(loadedRect), AppData().tabs);
+        g_settledRect = loadedRect;
+    }
 }
+
+namespace {
+
+// The file's text as the program writes it, for a record read from one.
+std::string Rendered(const AppSettings& settings) {
+    TabSlots tabs = MakeDefaultTabs();
+    for (int t = 0; t < kTabCount; ++t) {
+        if (!settings.TabNames[t].empty())
+            tabs[t].name = settings.TabNames[t];
+        tabs[t].type = TabTypeFromInt(settings.TabTypes[t]);
+    }
+    return AppLogic::SettingsFileContent(settings, tabs);
+}
+
+AppSettings ParsedSettings(std::wstring_view text) {
+    AppSettings settings;
+    ParseSettingsText(text, settings);
+    return settings;
+}
+
+} // namespace
 
 void SaveSettingsIfChanged() {
     if (!SettingsMayBeWritten())
         return;
-    const AppSettings settings = CollectSettings(g_savedRect);
+    AppSettings settings = CollectSettings(g_savedRect);
     const std::string content = AppLogic::SettingsFileContent(settings, AppData().tabs);
     if (content == g_lastWritten)
         return;
+    if (g_savedRect == g_settledRect && !g_lastWritten.empty()) {
+        // Only another PC's rectangle in the file, and this window has not moved since: nothing to write.
+        settings.Rect = ParsedSettings(DecodeDataBytes(g_lastWritten, false)).Rect;
+        if (AppLogic::SettingsFileContent(settings, AppData().tabs) == g_lastWritten)
+            return;
+        settings.Rect = g_savedRect;
+    }
     const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
-    if (saved)
+    if (saved) {
         g_lastWritten = content;
+        g_settledRect = g_savedRect;
+    }
+    NoteSettingsSaved(saved);
+}
+
+namespace {
+
+// Merges `theirs` (a file's text) with the live settings against `base`; the record to apply.
+AppSettings MergedWithLive(const std::wstring& base, const std::wstring& theirs, bool twoWay) {
+    const std::wstring ours =
+        DecodeDataBytes(AppLogic::SettingsFileContent(CollectSettings(g_savedRect), AppData().tabs), false);
+    AppSettings merged = ParsedSettings(twoWay ? MergeSettingsTwoWay(ours, theirs) : MergeSettingsText(base, ours, theirs));
+    merged.Rect = g_savedRect;
+    return merged;
+}
+
+// Whether the merge holds what `fileText` lacks, this PC's rectangle aside.
+bool HoldsMoreThan(AppSettings merged, const std::wstring& fileText) {
+    const AppSettings file = ParsedSettings(fileText);
+    merged.Rect = file.Rect;
+    return Rendered(merged) != Rendered(file);
+}
+
+} // namespace
+
+SettingsTakeIn TakeInSettingsFile(AppSettings& merged) {
+    std::string bytes;
+    switch (ReadFileBytes(DataFilePath(kSettingsFileName), bytes)) {
+    case FileRead::Missing:
+        return SettingsTakeIn::Unchanged; // written again with the next change
+    case FileRead::Unreadable:
+        return SettingsTakeIn::NotNow;
+    case FileRead::Read:
+        break;
+    }
+    if (bytes == g_lastWritten)
+        return SettingsTakeIn::Unchanged; // our own write, or the same again
+    const std::wstring theirs = DecodeDataBytes(bytes, false);
+    merged = MergedWithLive(DecodeDataBytes(g_lastWritten, false), theirs, false);
+    g_writeAfterTakeIn = HoldsMoreThan(merged, theirs);
+    g_lastWritten = std::move(bytes);
+    g_settledRect = g_savedRect;
+    return SettingsTakeIn::TakenIn;
+}
+
+SettingsTakeIn AbsorbSettingsCopy(const std::wstring& copyName, AppSettings& merged) {
+    std::string bytes;
+    const FileRead read = ReadFileBytes(DataFilePath(copyName), bytes);
+    if (read != FileRead::Read)
+        return read == FileRead::Missing ? SettingsTakeIn::Unchanged : SettingsTakeIn::NotNow;
+    merged = MergedWithLive(std::wstring(), DecodeDataBytes(bytes, false), true);
+    g_writeAfterTakeIn = HoldsMoreThan(merged, DecodeDataBytes(g_lastWritten, false));
+    return SettingsTakeIn::TakenIn;
+}
+
+void SaveSettingsAfterTakeIn() {
+    if (!std::exchange(g_writeAfterTakeIn, false) || !SettingsMayBeWritten())
+        return;
+    const AppSettings settings = CollectSettings(g_savedRect);
+    const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
+    if (saved) {
+        g_lastWritten = AppLogic::SettingsFileContent(settings, AppData().tabs);
+        g_settledRect = g_savedRect;
+    }
     NoteSettingsSaved(saved);
 }
 

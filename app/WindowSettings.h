@@ -41,3 +41,15 @@ void RescaleListFont(int from, int to);
 
 // The screen's dots per inch (the system's, which a font made before the window follows).
 int ScreenDpi();
+
+// settings.ini as another program or another PC wrote it. The live settings are the merge of
+// what was last read or written (the base), the live ones and the file's: a key changed on one
+// side only is taken, the window's rectangle stays this PC's own.
+enum class SettingsTakeIn { Unchanged, TakenIn, NotNow };
+// `merged`: the record to apply when TakenIn. Afterwards settings.ini counts as read; it is
+// written again only when the merge holds more than the file (beyond this PC's rectangle).
+SettingsTakeIn TakeInSettingsFile(AppSettings& merged);
+// A conflict copy of settings.ini: the keys only it holds are added, the live values kept.
+SettingsTakeIn AbsorbSettingsCopy(const std::wstring& copyName, AppSettings& merged);
+// After a take-in was applied: writes settings.ini when the merge holds what the file lacks.
+void SaveSettingsAfterTakeIn();

@@ -1,6 +1,7 @@
 #include "core/ConflictNames.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -101,4 +102,9 @@ std::wstring ConflictCopyOf(std::wstring_view fileName) {
             return file;
     }
     return std::wstring();
+}
+
+bool IsDataFileName(std::wstring_view fileName) {
+    return std::any_of(std::begin(kDataFiles), std::end(kDataFiles),
+                       [&](const wchar_t* name) { return SameLetters(fileName, name); });
 }

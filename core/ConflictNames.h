@@ -13,3 +13,6 @@
 //   Nextcloud/ownCloud  history (conflicted copy 2026-12-09 101010).ini
 // OneDrive's history-PC.ini is not one: a user may well name a file so.
 std::wstring ConflictCopyOf(std::wstring_view fileName);
+
+// True for the name of one of those data files, in any letter case.
+bool IsDataFileName(std::wstring_view fileName);

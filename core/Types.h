@@ -70,6 +70,10 @@ struct TabSlot {
     bool unreadable = false;   // the file exists but could not be read: never written this run
     bool dirty = false;        // holds changes its file does not have yet (a save failed or waits)
     FileStamp diskStamp;       // the file as last read or written
+    // The entries as the file held them when last read or written: what a change made elsewhere
+    // (another PC, an editor) is told apart from and merged against. Wiped with the entries.
+    std::vector<HistoryItem> base;
+    uint64_t changedAt = 0; // when a change made here first waited for its file (FILETIME as one number)
 };
 
 using TabSlots = std::array<TabSlot, kTabCount>;

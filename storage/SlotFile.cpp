@@ -1,8 +1,143 @@
 #include "storage/SlotFile.h"
 
+#include "core/Capture.h"
+#include "core/Merge.h"
+#include "crypto/Envelope.h"
+#include "storage/DataFile.h"
 #include "storage/HistoryFile.h"
+#include "storage/ItemFormat.h"
 #include "storage/TemplateFiles.h"
 #include "storage/TextFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+uint64_t Now() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// The base becomes the first `count` entries of `items`. After a capture only the new entry
+// differs from the base, so every entry it already holds unchanged (known by its id) is moved
+// over rather than copied: a long history is not copied on every save.
+void KeepAsBase(TabSlot& slot, size_t count) {
+    count = std::min(count, slot.items.size());
+    std::unordered_map<EntryId, size_t> at;
+    at.reserve(slot.base.size());
+    for (size_t i = 0; i < slot.base.size(); ++i)
+        at.emplace(slot.base[i].id, i);
+    std::vector<HistoryItem> next;
+    next.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const HistoryItem& item = slot.items[i];
+        const auto found = at.find(item.id);
+        if (found != at.end() && slot.base[found->second] == item)
+            next.push_back(std::move(slot.base[found->second]));
+        else
+            next.push_back(item);
+    }
+    WipeItems(slot.base); // what is left: entries gone since, which may be a sealed tab's
+    slot.base = std::move(next);
+}
+
+// What a plain file of the slot's kind holds.
+std::vector<HistoryItem> PlainItems(std::wstring text, TabType type) {
+    if (type != TabType::MemoPad)
+        return TextToItems(text);
+    std::vector<HistoryItem> items;
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = UnescapeBareText(std::move(text));
+        items.push_back(std::move(memo));
+    }
+    return items;
+}
+
+std::wstring MemoTextOf(const std::vector<HistoryItem>& items) {
+    return items.empty() ? std::wstring() : items.front().text;
+}
+
+std::vector<HistoryItem> MemoItems(std::wstring text) {
+    std::vector<HistoryItem> items;
+    if (!text.empty()) {
+        HistoryItem memo;
+        memo.text = std::move(text);
+        items.push_back(std::move(memo));
+    }
+    return items;
+}
+
+std::vector<HistoryItem> MergeSlot(const TabSlot& slot, const std::vector<HistoryItem>& theirs, bool theirsChangedLast,
+                                   int maxHistory) {
+    if (IsHistorySlot(slot))
+        return MergeHistory(slot.base, slot.items, theirs, theirsChangedLast, maxHistory);
+    if (slot.type == TabType::MemoPad) {
+        std::vector<HistoryItem> merged =
+            MemoItems(MergeMemoText(MemoTextOf(slot.base), MemoTextOf(slot.items), MemoTextOf(theirs)));
+        if (!merged.empty() && !slot.items.empty())
+            merged.front().id = slot.items.front().id;
+        return merged;
+    }
+    return MergeEntryLists(slot.base, slot.items, theirs);
+}
+
+// Every entry of either side: a conflict copy has no base.
+std::vector<HistoryItem> MergeSlotTwoWay(const TabSlot& slot, std::vector<HistoryItem> copy, int maxHistory) {
+    if (IsHistorySlot(slot))
+        return MergeHistoryTwoWay(slot.items, std::move(copy), maxHistory);
+    if (slot.type == TabType::MemoPad) {
+        std::vector<HistoryItem> merged = MemoItems(MergeMemoTextTwoWay(MemoTextOf(slot.items), MemoTextOf(copy)));
+        if (!merged.empty() && !slot.items.empty())
+            merged.front().id = slot.items.front().id;
+        return merged;
+    }
+    return MergeEntryListsTwoWay(slot.items, copy);
+}
+
+// backup\<name> <date> <time>.<ext>, a file of its own for what could not go into its file.
+std::wstring AsideName(const std::wstring& fileName) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[32];
+    std::swprintf(stamp, 32, L" %04u-%02u-%02u %02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond);
+    const size_t dot = fileName.rfind(L'.');
+    const std::wstring stem = dot == std::wstring::npos ? fileName : fileName.substr(0, dot);
+    const std::wstring extension = dot == std::wstring::npos ? std::wstring() : fileName.substr(dot);
+    return L"backup\\" + stem + stamp + extension;
+}
+
+// The file was sealed elsewhere with a password this run does not hold (or the tab plain here was
+// sealed there): it is left as it is. What was unsaved here goes, sealed with this run's password
+// when it has one, into a file of its own under backup\, and the tab is sealed here too.
+TakeIn SealedElsewhere(TabSlot& slot, const FileStamp& stamp, bool unsaved) {
+    TakeIn result;
+    result.outcome = TakeIn::Relocked;
+    if (unsaved && !slot.items.empty()) {
+        const std::wstring folder = DataFilePath(L"backup");
+        CreateDirectoryW(folder.c_str(), nullptr); // there already is no failure; the write below tells
+        const std::wstring aside = AsideName(slot.fileName);
+        if (AppLogic::SaveTemplatesFromVector(aside, slot.items, !slot.password.empty(), slot.password, slot.type))
+            result.keptAside = aside;
+    }
+    WipeItems(slot.items);
+    WipeItems(slot.base);
+    WipeString(slot.password);
+    slot.encrypted = true;
+    slot.tempUnlocked = false;
+    slot.dirty = false;
+    slot.diskStamp = stamp;
+    return result;
+}
+
+} // namespace
 
 bool IsHistorySlot(const TabSlot& slot) {
     return slot.fileName == kHistoryFileName;
@@ -17,35 +152,244 @@ void LoadSlot(TabSlot& slot, int maxHistory) {
         slot.unreadable = read.status == FileRead::Unreadable;
         slot.diskStamp = read.stamp;
     }
+    WipeItems(slot.base);
+    slot.base = slot.items;
     slot.dirty = false;
+    slot.changedAt = 0;
 }
 
 SlotSave SaveSlotFile(TabSlot& slot, int maxHistory, const SlotSaveOptions& options) {
-    const std::wstring& password = options.sealWith ? *options.sealWith : slot.password;
     if (slot.encrypted || slot.unreadable)
         return SlotSave::Refused;
-    if (slot.tempUnlocked && password.empty())
+    if (slot.tempUnlocked && slot.password.empty() && !options.sealWith)
         return SlotSave::Refused; // a tab open for the run never reaches its file in plain text
+    if (!slot.dirty)
+        slot.changedAt = Now();
 
     const std::wstring path = DataFilePath(slot.fileName);
-    if (!options.overwriteChanges) {
+    bool merged = false;
+    if (!options.fileJustRead) {
         // A file that is gone holds nothing to lose; one that changed holds someone's work.
         const FileStamp now = ReadFileStamp(path);
         if (now.exists && now != slot.diskStamp) {
-            slot.dirty = true;
-            return SlotSave::ChangedOnDisk;
+            const TakeIn in = TakeInSlotFile(slot, maxHistory, true);
+            if (options.takenIn)
+                *options.takenIn = in;
+            switch (in.outcome) {
+            case TakeIn::NotNow:
+                slot.dirty = true;
+                return SlotSave::Failed;
+            case TakeIn::Relocked:
+                return SlotSave::Refused;
+            case TakeIn::TakenIn:
+                merged = true;
+                if (!in.needsWrite)
+                    return SlotSave::Merged; // the file holds the merge already
+                break;
+            case TakeIn::Unchanged:
+                break;
+            }
         }
     }
+    const std::wstring& password = options.sealWith ? *options.sealWith : slot.password;
     const bool sealed = !password.empty();
-    const bool written =
-        IsHistorySlot(slot) && !options.sealWith
-            ? AppLogic::SaveHistory(slot.items, maxHistory, sealed, password)
-            : AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, sealed, password, slot.type);
+    const bool history = IsHistorySlot(slot) && !options.sealWith;
+    const bool written = history ? AppLogic::SaveHistory(slot.items, maxHistory, sealed, password)
+                                 : AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, sealed, password, slot.type);
     if (!written) {
         slot.dirty = true;
         return SlotSave::Failed;
     }
     slot.diskStamp = ReadFileStamp(path);
+    KeepAsBase(slot, history ? KeptHistoryCount(slot.items.size(), maxHistory) : slot.items.size());
     slot.dirty = false;
-    return SlotSave::Saved;
+    return merged ? SlotSave::Merged : SlotSave::Saved;
+}
+
+TakeIn TakeInSlotFile(TabSlot& slot, int maxHistory, bool oursChangedNow) {
+    TakeIn result;
+    const std::wstring path = DataFilePath(slot.fileName);
+    if (slot.unreadable) {
+        // Unreadable at start-up: read now that it can be, as at a start.
+        std::string probe;
+        if (ReadFileBytes(path, probe) != FileRead::Read)
+            return result;
+        LoadSlot(slot, maxHistory);
+        result.outcome = TakeIn::TakenIn;
+        return result;
+    }
+    if (!oursChangedNow) {
+        const FileStamp now = ReadFileStamp(path);
+        if (now.exists && now == slot.diskStamp)
+            return result; // as last read or written: our own write, most often
+    }
+    std::string bytes;
+    FileStamp stamp;
+    switch (ReadFileBytes(path, bytes, &stamp)) {
+    case FileRead::Missing:
+        // Deleted elsewhere: nothing is taken from that; the entries stay and the next save writes them.
+        slot.diskStamp = FileStamp{};
+        return result;
+    case FileRead::Unreadable:
+        result.outcome = TakeIn::NotNow; // most often a writer that still holds it
+        return result;
+    case FileRead::Read:
+        break;
+    }
+    std::wstring text = DecodeDataBytes(bytes, true);
+    const bool unsaved = slot.dirty || oursChangedNow;
+    if (slot.encrypted) {
+        // Sealed here, nothing in memory: read again only when it was opened for good elsewhere.
+        if (IsEnvelope(text)) {
+            slot.diskStamp = stamp;
+            return result;
+        }
+        LoadSlot(slot, maxHistory);
+        result.outcome = TakeIn::TakenIn;
+        return result;
+    }
+    std::vector<HistoryItem> theirs;
+    if (IsEnvelope(text)) {
+        std::wstring opened;
+        if (!slot.tempUnlocked || !OpenEnvelope(text, slot.password, opened))
+            return SealedElsewhere(slot, stamp, unsaved);
+        theirs = ItemsFromOpenedText(opened, slot.type);
+        WipeString(opened);
+    } else {
+        if (slot.tempUnlocked) {
+            // Opened for good elsewhere: the tab follows its file and is no longer sealed here.
+            slot.tempUnlocked = false;
+            WipeString(slot.password);
+        }
+        theirs = PlainItems(std::move(text), slot.type);
+    }
+    slot.diskStamp = stamp;
+    if (theirs == slot.base)
+        return result; // our own write, or the same entries written anew
+    result.outcome = TakeIn::TakenIn;
+    if (!unsaved) {
+        AdoptIds(slot.items, theirs);
+        if (IsHistorySlot(slot))
+            CutHistory(theirs, maxHistory);
+        WipeItems(slot.items);
+        WipeItems(slot.base);
+        slot.base = theirs;
+        slot.items = std::move(theirs);
+        return result;
+    }
+    const bool theirsChangedLast = !oursChangedNow && stamp.writeTime > slot.changedAt;
+    std::vector<HistoryItem> merged = MergeSlot(slot, theirs, theirsChangedLast, maxHistory);
+    result.needsWrite = merged != theirs;
+    WipeItems(slot.items);
+    WipeItems(slot.base);
+    slot.items = std::move(merged);
+    slot.base = std::move(theirs);
+    slot.dirty = result.needsWrite;
+    return result;
+}
+
+Absorb AbsorbConflictCopy(TabSlot& slot, const std::wstring& copyName, int maxHistory, bool& changed) {
+    changed = false;
+    if (ContentUnavailable(slot))
+        return Absorb::Left;
+    std::string bytes;
+    switch (ReadFileBytes(DataFilePath(copyName), bytes)) {
+    case FileRead::Read:
+        break;
+    case FileRead::Missing:
+        return Absorb::Left; // taken away meanwhile (by the other PC, say)
+    case FileRead::Unreadable:
+        return Absorb::NotNow;
+    }
+    std::wstring text = DecodeDataBytes(bytes, true);
+    std::vector<HistoryItem> copy;
+    if (IsEnvelope(text)) {
+        std::wstring opened;
+        if (!slot.tempUnlocked || !OpenEnvelope(text, slot.password, opened))
+            return Absorb::Left; // nothing here can open it
+        copy = ItemsFromOpenedText(opened, slot.type);
+        WipeString(opened);
+    } else {
+        copy = PlainItems(std::move(text), slot.type);
+    }
+    std::vector<HistoryItem> merged = MergeSlotTwoWay(slot, std::move(copy), maxHistory);
+    changed = merged != slot.items;
+    if (changed) {
+        WipeItems(slot.items);
+        slot.items = std::move(merged);
+        NoteUnsavedChange(slot);
+    }
+    return Absorb::Done;
+}
+
+void NoteUnsavedChange(TabSlot& slot) {
+    if (!slot.dirty)
+        slot.changedAt = Now();
+    slot.dirty = true;
+}
+
+// ---- sealing and opening -----------------------------------------------------------------------
+
+bool SealTabFile(const TabSlot& slot, const std::wstring& password) {
+    // The history too goes through the template writer: no entry limit while sealing.
+    return AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
+}
+
+OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items,
+                       FileStamp* stamp) {
+    std::string bytes;
+    if (ReadFileBytes(DataFilePath(slot.fileName), bytes, stamp) != FileRead::Read)
+        return OpenResult::FileUnreadable;
+    std::wstring text;
+    if (!OpenEnvelope(SealedFileText(bytes), password, text))
+        return OpenResult::WrongPassword;
+    items = ItemsFromOpenedText(text, slot.type);
+    WipeString(text);
+    return OpenResult::Opened;
+}
+
+std::wstring SealedFileText(std::string_view bytes) {
+    return DecodeDataBytes(bytes, true);
+}
+
+std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type) {
+    std::vector<HistoryItem> items;
+    if (type == TabType::MemoPad) {
+        HistoryItem memo;
+        memo.text = text;
+        items.push_back(memo);
+    } else {
+        items = TextToItems(text);
+    }
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const HistoryItem& item) { return item.text == kEmptyEncryptedTab; }),
+                items.end());
+    return items;
+}
+
+void WipeString(std::wstring& secret) {
+    if (!secret.empty())
+        SecureZeroMemory(&secret[0], secret.size() * sizeof(wchar_t));
+    secret.clear();
+}
+
+void WipeItems(std::vector<HistoryItem>& items) {
+    for (HistoryItem& item : items) {
+        WipeString(item.text);
+        WipeString(item.label);
+    }
+    items.clear();
+}
+
+void AdoptIds(const std::vector<HistoryItem>& ours, std::vector<HistoryItem>& theirs) {
+    std::unordered_map<std::wstring_view, std::vector<EntryId>> ids;
+    for (auto it = ours.rbegin(); it != ours.rend(); ++it)
+        ids[it->text].push_back(it->id); // the first of a text last: taken first
+    for (HistoryItem& item : theirs) {
+        const auto found = ids.find(item.text);
+        if (found == ids.end() || found->second.empty())
+            continue;
+        item.id = found->second.back();
+        found->second.pop_back();
+    }
 }

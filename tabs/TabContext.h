@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 struct TabsHost {
     HWND main = nullptr; // owner of every message box of the tabs
@@ -17,6 +18,9 @@ struct TabsHost {
     std::function<void()> layout;       // lays the main window out anew
     std::function<void()> saveSettings; // settings.ini with the window's rectangle
     std::function<HFONT()> listFont;    // the font of the list, the memo pad and the panel
+    std::function<void(const std::wstring&)> tell; // a notification-area balloon
+    // A conflict copy of settings.ini, merged into the live settings; false when it could not be.
+    std::function<bool(const std::wstring& copyName)> absorbSettingsCopy;
     void* lockSetupPicture = nullptr;   // GDI+ images "lock-1.png" and "lock-2.png"
     void* lockUnlockPicture = nullptr;
 };

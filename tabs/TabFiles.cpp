@@ -1,16 +1,19 @@
 #include "tabs/TabFiles.h"
 
+#include "core/ConflictNames.h"
 #include "storage/Settings.h"
 #include "tabs/TabContext.h"
 #include "ui/Ids.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // One flag per save target: told once, until a save of that file works again.
 std::array<bool, kTabCount + 1> g_failureTold{};
-std::array<bool, kTabCount> g_conflictPending{};
 bool g_settingsUnreadable = false;
 TabFilesCalls g_calls;
 
@@ -38,25 +41,80 @@ std::wstring Quoted(int target) {
     return L"「" + SaveTargetName(target) + L"」";
 }
 
-int AskAboutChangedFile(int t, UINT buttons, const std::wstring& choices) {
-    const std::wstring text = Quoted(t) + L"は Nomaclip の外で変更されています。\n\n" + choices;
-    return MessageBoxW(Host().main, text.c_str(), L"確認", buttons | MB_ICONWARNING);
+void Tell(const std::wstring& text) {
+    if (Host().tell)
+        Host().tell(text);
 }
 
-// The tab was read again from its file: the view shows what is there now.
-void ShowReloadedTab(int t) {
-    if ((View().currentTab == t || (t == kHistoryTab && View().historyShown)) && g_calls.showTab)
+// The tab's entries changed from its file: where it is on screen it shows them.
+void ShowTakenIn(int t) {
+    if (g_calls.showTakenIn)
+        g_calls.showTakenIn(t);
+}
+
+// Sealed elsewhere with another password: the tab is sealed here too, and what was unsaved
+// here lies in a file of its own.
+void TellRelocked(int t, const TakeIn& in) {
+    std::wstring text = Quoted(t) + L"は別の PC で、この PC のパスワードとは別のパスワードで暗号化されたため、"
+                                    L"このタブを暗号化された状態に戻しました。";
+    if (!in.keptAside.empty())
+        text += L"この PC での保存していない変更は「" + in.keptAside + L"」に保存しました。";
+    Tell(text);
+    if (g_memoTab == t)
+        g_memoTab = -1; // nothing of it is in memory any more
+    if (g_calls.showTab && (View().currentTab == t || (t == kHistoryTab && View().historyShown)))
         g_calls.showTab(View().currentTab);
 }
 
-// The user chose to read tab t's file again: what its memo pad still waits to write is dropped
-// with the rest of the tab's changes.
-void DropMemoSave(int t) {
-    if (g_memoTab != t)
-        return;
-    g_memoTab = -1;
-    if (Host().main)
-        KillTimer(Host().main, TIMER_MEMO_SAVE);
+// What a save that found the file changed elsewhere means for the view.
+void AfterTakeIn(int t, SlotSave result, const TakeIn& in) {
+    if (in.outcome == TakeIn::Relocked)
+        TellRelocked(t, in);
+    else if (result == SlotSave::Merged)
+        ShowTakenIn(t);
+}
+
+// The file names of the folder that are conflict copies of a data file, with that file.
+std::vector<std::pair<std::wstring, std::wstring>> ConflictCopiesInFolder() {
+    std::vector<std::pair<std::wstring, std::wstring>> copies;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(DataFilePath(L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return copies;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        const std::wstring of = ConflictCopyOf(found.cFileName);
+        if (!of.empty())
+            copies.emplace_back(found.cFileName, of);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return copies;
+}
+
+// Moves a conflict copy that was taken in into backup\conflicts\ (never deleted); a name that
+// is taken there gets a number.
+bool MoveIntoConflictsFolder(const std::wstring& copyName) {
+    const std::wstring backup = DataFilePath(L"backup");
+    const std::wstring folder = backup + L"\\conflicts";
+    CreateDirectoryW(backup.c_str(), nullptr); // there already: fine; not made: the move below fails
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring from = DataFilePath(copyName);
+    for (int n = 1; n < 100; ++n) {
+        const std::wstring to = folder + L"\\" + (n == 1 ? copyName : std::to_wstring(n) + L" " + copyName);
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+int TabOfFile(const std::wstring& fileName) {
+    for (int t = 0; t < kTabCount; ++t)
+        if (CompareStringOrdinal(State().tabs[t].fileName.c_str(), -1, fileName.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return t;
+    return -1;
 }
 
 } // namespace
@@ -75,8 +133,14 @@ bool SaveSlot(int t) {
     if (!ValidTab(t))
         return false;
     TabSlot& slot = State().tabs[t];
-    switch (SaveSlotFile(slot, State().MaxHistory)) {
+    TakeIn in;
+    SlotSaveOptions options;
+    options.takenIn = &in;
+    const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
+    AfterTakeIn(t, result, in);
+    switch (result) {
     case SlotSave::Saved:
+    case SlotSave::Merged:
         NoteResult(t, true);
         return true;
     case SlotSave::Refused:
@@ -84,27 +148,71 @@ bool SaveSlot(int t) {
     case SlotSave::Failed:
         NoteResult(t, false);
         return false;
-    case SlotSave::ChangedOnDisk:
-        if (!g_conflictPending[t] && Host().main) {
-            g_conflictPending[t] = true;
-            PostMessageW(Host().main, WM_APP_FILE_CONFLICT, static_cast<WPARAM>(t), 0);
-        }
-        return false;
     }
     return false;
 }
 
 SlotSave SaveSlotNow(int t, TabSlot& slot, const SlotSaveOptions& options) {
-    SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
-    if (result == SlotSave::ChangedOnDisk &&
-        AskAboutChangedFile(t, MB_YESNO, L"Nomaclip の内容で上書きしますか？") == IDYES) {
-        SlotSaveOptions overwrite = options;
-        overwrite.overwriteChanges = true;
-        result = SaveSlotFile(slot, State().MaxHistory, overwrite);
-    }
-    if (result == SlotSave::Saved)
+    TakeIn in;
+    SlotSaveOptions told = options;
+    told.takenIn = &in;
+    const SlotSave result = SaveSlotFile(slot, State().MaxHistory, told);
+    if (&slot == &State().tabs[t])
+        AfterTakeIn(t, result, in);
+    if (result == SlotSave::Saved || result == SlotSave::Merged)
         g_failureTold[t] = false;
     return result;
+}
+
+bool TakeInTabFile(int t) {
+    if (!ValidTab(t))
+        return true;
+    TabSlot& slot = State().tabs[t];
+    const TakeIn in = TakeInSlotFile(slot, State().MaxHistory);
+    switch (in.outcome) {
+    case TakeIn::Unchanged:
+        return true;
+    case TakeIn::NotNow:
+        return false;
+    case TakeIn::Relocked:
+        TellRelocked(t, in);
+        return true;
+    case TakeIn::TakenIn:
+        break;
+    }
+    ShowTakenIn(t);
+    // A memo pad being typed in writes the merge when typing pauses, as it would have anyway.
+    if (in.needsWrite && g_memoTab != t)
+        SaveSlot(t);
+    return true;
+}
+
+bool AbsorbConflictCopies() {
+    bool allRead = true;
+    std::wstring taken;
+    for (const auto& [copy, of] : ConflictCopiesInFolder()) {
+        Absorb absorbed = Absorb::Left;
+        const int t = TabOfFile(of);
+        if (t >= 0) {
+            if (g_memoTab == t)
+                FlushMemoSave(); // what is typed is written first; the copy is merged into it
+            bool changed = false;
+            absorbed = AbsorbConflictCopy(State().tabs[t], copy, State().MaxHistory, changed);
+            if (absorbed == Absorb::Done && changed) {
+                ShowTakenIn(t);
+                if (!SaveSlot(t))
+                    absorbed = Absorb::NotNow; // the copy goes only once its entries are in the file
+            }
+        } else if (Host().absorbSettingsCopy) {
+            absorbed = Host().absorbSettingsCopy(copy) ? Absorb::Done : Absorb::NotNow;
+        }
+        allRead = allRead && absorbed != Absorb::NotNow;
+        if (absorbed == Absorb::Done && MoveIntoConflictsFolder(copy))
+            taken += L"\n" + copy;
+    }
+    if (!taken.empty())
+        Tell(L"同期サービスが残した競合コピーを取り込み、backup\\conflicts フォルダーに移しました：" + taken);
+    return allRead;
 }
 
 void NoteSettingsRead(FileRead read) {
@@ -130,30 +238,6 @@ void OnSaveFailed(int target) {
     MessageBoxW(Host().main, text.c_str(), L"エラー", MB_ICONWARNING);
 }
 
-void OnFileConflict(int t) {
-    if (!ValidTab(t))
-        return;
-    TabSlot& slot = State().tabs[t];
-    if (!slot.dirty || slot.encrypted || slot.unreadable) {
-        g_conflictPending[t] = false;
-        return;
-    }
-    const int answer = AskAboutChangedFile(t, MB_YESNOCANCEL,
-                                           L"はい：Nomaclip の内容で上書きします。\n"
-                                           L"いいえ：ファイルを読み込み直します（Nomaclip での変更は失われます）。\n"
-                                           L"キャンセル：今は保存しません（次に変更したときに、もう一度たずねます）。");
-    g_conflictPending[t] = false;
-    if (answer == IDYES) {
-        SlotSaveOptions overwrite;
-        overwrite.overwriteChanges = true;
-        NoteResult(t, SaveSlotFile(slot, State().MaxHistory, overwrite) == SlotSave::Saved);
-    } else if (answer == IDNO) {
-        DropMemoSave(t);
-        LoadSlot(slot, State().MaxHistory);
-        ShowReloadedTab(t);
-    }
-}
-
 void OnUnreadableFiles() {
     std::wstring names;
     if (g_settingsUnreadable)
@@ -175,19 +259,10 @@ void SaveUnsavedChanges(bool ask) {
     FlushMemoSave();
     for (int t = 0; t < kTabCount; ++t) {
         TabSlot& slot = State().tabs[t];
-        SlotSaveOptions options;
         while (slot.dirty) {
-            const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
-            if (result == SlotSave::Saved || result == SlotSave::Refused || !ask)
+            const SlotSave result = SaveSlotFile(slot, State().MaxHistory);
+            if (result != SlotSave::Failed || !ask)
                 break;
-            if (result == SlotSave::ChangedOnDisk) {
-                if (AskAboutChangedFile(t, MB_YESNO,
-                                        L"はい：Nomaclip の内容で上書きします。\n"
-                                        L"いいえ：上書きせずに終了します（Nomaclip での変更は失われます）。") != IDYES)
-                    break;
-                options.overwriteChanges = true;
-                continue;
-            }
             const std::wstring text = Quoted(t) + L"を保存できません。\n\n"
                                                   L"再試行：もう一度保存します。\n"
                                                   L"キャンセル：保存せずに終了します（最後の変更は失われます）。";
@@ -207,7 +282,7 @@ void ScheduleMemoSave(int t) {
         g_memoTab = t;
         g_memoFirstUnsaved = now;
     }
-    State().tabs[t].dirty = true; // the exit and the end of the session write it too
+    NoteUnsavedChange(State().tabs[t]); // the exit and the end of the session write it too
     const uint32_t delay = MemoSaveDelay(now - g_memoFirstUnsaved);
     if (delay == 0 || !Host().main) {
         FlushMemoSave();

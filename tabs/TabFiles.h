@@ -1,7 +1,8 @@
 // Every write of a data file goes through here, and so does telling the user when one did not
 // happen. A failed save keeps the data in memory (the tab stays dirty) and is told once, until a
 // save of that file works again; the next change or the exit tries again. A file that another
-// program changed since the program last read or wrote it is never overwritten unasked.
+// program or another PC changed since the program last read or wrote it is taken in: merged with
+// what is unsaved here, never overwritten and never asked about (storage/SlotFile.h).
 #pragma once
 
 #include "core/Types.h"
@@ -14,7 +15,8 @@
 
 // What the files ask of the parts above them; handed over by InitTabs.
 struct TabFilesCalls {
-    std::function<void(int)> showTab; // puts a tab on screen again once its file was read anew
+    std::function<void(int)> showTab;     // puts a tab on screen again once its file was read anew
+    std::function<void(int)> showTakenIn; // ... keeping its selection, scroll position and caret
 };
 void InitTabFiles(const TabFilesCalls& calls);
 
@@ -25,13 +27,24 @@ inline constexpr int kSettingsSaveTarget = kTabCount;
 std::wstring SaveTargetName(int target);
 
 // Saves tab t's file. True when the file holds the tab's entries afterwards, or when nothing
-// may be written for the tab (sealed, unreadable). A failure is told to the user (once); a
-// file changed elsewhere leads to a question, asked from the message loop.
+// may be written for the tab (sealed, unreadable). A failure is told to the user (once); a file
+// changed elsewhere is merged, and the tab shows the merge.
 bool SaveSlot(int t);
 
-// A save that is part of a command the user is in the middle of (sealing, unsealing): a file
-// changed elsewhere is asked about at once; a failure is left to the caller to tell.
+// A save that is part of a command the user is in the middle of (sealing, unsealing): a failure
+// is left to the caller to tell.
 SlotSave SaveSlotNow(int t, TabSlot& slot, const SlotSaveOptions& options);
+
+// Tab t's file is read if it changed elsewhere, and taken in (merged with what is unsaved here,
+// the merge written when the file lacks it). False when it could not be read just now (a writer
+// still holds it): ask again shortly.
+bool TakeInTabFile(int t);
+
+// The conflict copies a sync service left beside the data files are merged into their files
+// (every entry of either side) and moved into backup\conflicts\; a balloon says once what was
+// taken in. A copy that cannot be read now, or is sealed with a password this run does not
+// hold, stays where it is. False when one could not be read now: ask again shortly.
+bool AbsorbConflictCopies();
 
 // settings.ini: whether it may be written this run (it was readable or missing at start-up),
 // and the result of a write, told like a tab's.
@@ -39,15 +52,13 @@ void NoteSettingsRead(FileRead read);
 bool SettingsMayBeWritten();
 void NoteSettingsSaved(bool saved);
 
-// Handlers of the messages posted by the above (WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT) and
-// of the start-up report of files that could not be read (WM_APP_UNREADABLE_FILES).
+// Handlers of the message posted by the above (WM_APP_SAVE_FAILED) and of the start-up report
+// of files that could not be read (WM_APP_UNREADABLE_FILES).
 void OnSaveFailed(int target);
-void OnFileConflict(int t);
 void OnUnreadableFiles();
 
-// Writes what has not reached its file yet. At the exit (ask true) the user decides about files
-// changed elsewhere and may retry a write that fails; when the session ends (ask false) such
-// files are left as they are.
+// Writes what has not reached its file yet, merging files changed elsewhere. At the exit (ask
+// true) the user may retry a write that fails; when the session ends (ask false) nothing is asked.
 void SaveUnsavedChanges(bool ask);
 
 // ---- The memo pad's writes -------------------------------------------------------------------

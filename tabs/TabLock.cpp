@@ -2,6 +2,7 @@
 
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
+#include "storage/SlotFile.h"
 #include "storage/ItemFormat.h"
 #include "storage/TemplateFiles.h"
 #include "storage/TextFile.h"
@@ -70,59 +71,7 @@ std::wstring FileNameOf(int t) {
     return L"「" + State().tabs[t].fileName + L"」";
 }
 
-// Texts and labels of entries that leave memory are overwritten first.
-void WipeItems(std::vector<HistoryItem>& items) {
-    for (HistoryItem& item : items) {
-        WipeString(item.text);
-        WipeString(item.label);
-    }
-    items.clear();
-}
-
 } // namespace
-
-void WipeString(std::wstring& secret) {
-    if (!secret.empty())
-        SecureZeroMemory(&secret[0], secret.size() * sizeof(wchar_t));
-    secret.clear();
-}
-
-bool SealTabFile(const TabSlot& slot, const std::wstring& password) {
-    // The history too goes through the template writer: no entry limit while sealing.
-    return AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, true, password, slot.type);
-}
-
-OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items,
-                       FileStamp* stamp) {
-    std::string bytes;
-    if (ReadFileBytes(DataFilePath(slot.fileName), bytes, stamp) != FileRead::Read)
-        return OpenResult::FileUnreadable;
-    std::wstring text;
-    if (!OpenEnvelope(SealedFileText(bytes), password, text))
-        return OpenResult::WrongPassword;
-    items = ItemsFromOpenedText(text, slot.type);
-    WipeString(text);
-    return OpenResult::Opened;
-}
-
-std::wstring SealedFileText(std::string_view bytes) {
-    return DecodeDataBytes(bytes, true);
-}
-
-std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type) {
-    std::vector<HistoryItem> items;
-    if (type == TabType::MemoPad) {
-        HistoryItem memo;
-        memo.text = text;
-        items.push_back(memo);
-    } else {
-        items = TextToItems(text);
-    }
-    items.erase(std::remove_if(items.begin(), items.end(),
-                               [](const HistoryItem& item) { return item.text == kEmptyEncryptedTab; }),
-                items.end());
-    return items;
-}
 
 void BeginTabEncryption(int t) {
     if (!ValidTab(t) || State().tabs[t].unreadable)
@@ -147,9 +96,10 @@ bool EncryptTab(int t, const std::wstring& password) {
     TabSlot& slot = State().tabs[t];
     SlotSaveOptions seal;
     seal.sealWith = &password;
+    // What another PC wrote into the file meanwhile is merged in and sealed with the rest.
     const SlotSave result = SaveSlotNow(t, slot, seal);
-    if (result != SlotSave::Saved) {
-        if (result != SlotSave::ChangedOnDisk) // there the user has just said no
+    if (result != SlotSave::Saved && result != SlotSave::Merged) {
+        if (result != SlotSave::Refused) // sealed elsewhere meanwhile: told already
             Error((L"このタブを暗号化できませんでした。" + FileNameOf(t) +
                    L"に書き込めません。\nタブは暗号化する前のままです。")
                       .c_str());
@@ -159,6 +109,7 @@ bool EncryptTab(int t, const std::wstring& password) {
     slot.tempUnlocked = false;
     WipeString(slot.password);
     WipeItems(slot.items);
+    WipeItems(slot.base);
     HistoryItem placeholder;
     placeholder.text = kEmptyEncryptedTab;
     slot.items = {placeholder};
@@ -188,15 +139,17 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
     }
     opened.encrypted = false;
     opened.dirty = false;
+    opened.base = opened.items; // what a change from another PC is merged against
     if (forRun) {
         opened.tempUnlocked = true;
         opened.password = password;
     } else {
         opened.tempUnlocked = false;
-        SlotSaveOptions overwrite; // the sealed file was read just now
-        overwrite.overwriteChanges = true;
-        if (SaveSlotNow(t, opened, overwrite) != SlotSave::Saved) {
+        SlotSaveOptions justRead; // the sealed file was read just now
+        justRead.fileJustRead = true;
+        if (SaveSlotNow(t, opened, justRead) != SlotSave::Saved) {
             WipeItems(opened.items);
+            WipeItems(opened.base);
             Error((L"暗号化を解除できませんでした。" + FileNameOf(t) +
                    L"に書き込めません。\nタブは暗号化されたままです。")
                       .c_str());
@@ -224,6 +177,7 @@ bool RelockTab(int t) {
     slot.encrypted = true;
     WipeString(slot.password);
     WipeItems(slot.items);
+    WipeItems(slot.base);
     ShowTab(View().currentTab);
     return true;
 }
@@ -339,5 +293,6 @@ void ForgetOpenedTabs() {
         slot.encrypted = true;
         WipeString(slot.password);
         WipeItems(slot.items);
+        WipeItems(slot.base);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Types.h"
+#include "storage/SlotFile.h" // the file work of sealing and opening
 
 #include <windows.h>
 
@@ -37,28 +38,6 @@ void OnCancelSealCommand();
 // F7: seal the current tab again when it is open for the run, else begin its setup.
 void OnSealKey();
 
-// Overwrites a secret's characters before the string lets go of them.
-void WipeString(std::wstring& secret);
-
 // The end of the run: every tab open for it is sealed again in memory (its texts, labels and
 // password wiped), so that nothing after this can write it in plain text.
 void ForgetOpenedTabs();
-
-// The file work of sealing and opening, without windows or messages.
-// Writes the slot's entries sealed with password (the template writer, no entry limit);
-// true when the sealed file is in place.
-bool SealTabFile(const TabSlot& slot, const std::wstring& password);
-
-enum class OpenResult { FileUnreadable, WrongPassword, Opened };
-// Reads and opens the slot's sealed file; on success items holds the entries.
-// With `stamp`, also what the file looked like as it was read.
-OpenResult OpenTabFile(const TabSlot& slot, const std::wstring& password, std::vector<HistoryItem>& items,
-                       FileStamp* stamp = nullptr);
-
-// The text of a sealed file as the opener reads it: trailing blanks and control bytes and a
-// leading byte order mark dropped, decoded from UTF-8.
-std::wstring SealedFileText(std::string_view bytes);
-
-// The entries of an opened text: a memo pad's whole text, or the item text of a list tab;
-// the placeholder of an empty sealed tab is never kept.
-std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType type);

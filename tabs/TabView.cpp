@@ -507,3 +507,54 @@ void SwitchToTab(int t) {
     EnableWindow(g_controls.memoPad, TRUE);
     FocusTabView(FocusCause::TabSwitch);
 }
+
+namespace {
+
+// The list shows tab t's entries again, its selection and its first visible row on the same
+// entries where they remain.
+void RefillListKeepingView(int t) {
+    HWND list = Host().list;
+    const EntryId selected = ItemListEntryAt(SelectedListRow(list));
+    const EntryId top = ItemListEntryAt(ListView_GetTopIndex(list));
+    FillItemList(list, State().tabs[t].items, t == kHistoryTab, State().HistoryLimit); // a filter set stays
+    const int row = ItemListRowOf(selected);
+    if (row >= 0)
+        SelectListRow(list, row, false);
+    const int topRow = ItemListRowOf(top);
+    RECT item;
+    if (topRow >= 0 && ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS))
+        ListView_Scroll(list, 0, (topRow - ListView_GetTopIndex(list)) * (item.bottom - item.top));
+}
+
+// The memo pad shows tab t's text again, its selection and its first visible line kept.
+void RefillMemoPadKeepingView(int t) {
+    HWND memo = g_controls.memoPad;
+    const std::wstring before = WindowText(memo);
+    const std::wstring after = MemoPadText(t, State().tabs[t]);
+    if (before == after)
+        return;
+    DWORD start = 0, end = 0;
+    SendMessageW(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const LRESULT firstLine = SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0);
+    PutMemoPadText(after);
+    SendMessageW(memo, EM_SETSEL, PositionAfterChange(before, after, start), PositionAfterChange(before, after, end));
+    SendMessageW(memo, EM_LINESCROLL, 0, firstLine - SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0));
+}
+
+} // namespace
+
+void ShowTakenInTab(int t) {
+    if (t < 0 || t >= kTabCount || !Host().list)
+        return;
+    const bool listOnScreen = t == TabInView(View()) && IsWindowVisible(Host().list) != FALSE;
+    const bool memoOnScreen = t == View().currentTab && !View().historyShown && g_controls.memoPad &&
+                              IsWindowVisible(g_controls.memoPad) != FALSE;
+    const TabSlot& slot = State().tabs[t];
+    const bool panel = PanelModeOf(t) != PanelMode::Hidden;
+    if (listOnScreen && !panel && slot.type != TabType::MemoPad)
+        RefillListKeepingView(t);
+    else if (memoOnScreen && !panel && slot.type == TabType::MemoPad)
+        RefillMemoPadKeepingView(t);
+    else if (t == View().currentTab || (t == kHistoryTab && View().historyShown))
+        ShowTab(View().currentTab); // sealed or opened elsewhere, or another kind: shown anew
+}

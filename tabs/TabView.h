@@ -55,6 +55,11 @@ void ShowTab(int t);
 // and the focus follow.
 void SwitchToTab(int t);
 
+// Tab t's entries were taken in from its file (changed by another program or PC): where it is on
+// screen it shows them, the selection and the scroll position staying on the same entries where
+// they remain, the memo pad's caret where its text is unchanged. The focus stays where it is.
+void ShowTakenInTab(int t);
+
 // Why the focus is being placed: the window came up (or a dialog over it closed), or a tab
 // was switched to with Left and Right or a click on the strip.
 enum class FocusCause { Show, TabSwitch };
@@ -179,6 +184,25 @@ inline std::wstring MemoTextForDisplay(std::wstring_view text) {
 // The panel's words for a tab whose file could not be read at start-up.
 inline std::wstring UnreadableTabText(const TabSlot& slot) {
     return L"このタブのファイル「" + slot.fileName + L"」を読み込めなかったため、今回は使用できません。";
+}
+
+// Where a position in `before` (a caret, a selection's end) lies in `after`, the same text
+// with one stretch changed: before the change it stays, after it it keeps its distance from
+// the end, inside it goes to the change's start.
+inline size_t PositionAfterChange(std::wstring_view before, std::wstring_view after, size_t position) {
+    const size_t shorter = std::min(before.size(), after.size());
+    size_t prefix = 0;
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    position = std::min(position, before.size());
+    if (position <= prefix)
+        return position;
+    if (before.size() - position <= suffix)
+        return after.size() - (before.size() - position);
+    return prefix;
 }
 
 // What the memo pad shows for tab t: the first entry of tabs 1 to 3, else nothing.

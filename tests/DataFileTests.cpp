@@ -204,24 +204,67 @@ struct SlotFileTest : DataFileTest {
     }
 };
 
-TEST_F(SlotFileTest, AFileChangedElsewhereIsOverwrittenOnlyWhenAskedTo) {
-    PutFile(path, kBom + "from the editor");
-    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::ChangedOnDisk);
-    EXPECT_TRUE(slot.dirty);
-    EXPECT_EQ(FileBytes(path), kBom + "from the editor");
-
-    SlotSaveOptions overwrite;
-    overwrite.overwriteChanges = true;
-    EXPECT_EQ(SaveSlotFile(slot, 100, overwrite), SlotSave::Saved);
+// Another PC (through a sync service) or an editor changed the file: nobody is asked, nothing is lost.
+TEST_F(SlotFileTest, AFileChangedElsewhereIsMergedWithWhatWaitsHereAndTakenInOtherwise) {
+    // "three" waits here; the editor added "zero" at the top: the save merges and writes both.
+    PutFile(path, kBom + "zero\r\n---\r\none\r\n---\r\ntwo\r\n");
+    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Merged);
     EXPECT_FALSE(slot.dirty);
-    // What was just written is the program's own: the next save goes through unasked.
-    slot.items.pop_back();
-    EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
-    EXPECT_EQ(FileBytes(path), kBom + "one\r\n---\r\ntwo\r\n");
+    const std::vector<HistoryItem> both = {MakeItem(L"zero"), MakeItem(L"one"), MakeItem(L"two"), MakeItem(L"three")};
+    EXPECT_EQ(slot.items, both);
+    EXPECT_EQ(LoadTemplate(L"templates.txt", TabType::Template), both);
 
-    // A file that is gone holds nothing to lose.
+    // Our own write is no change; nothing unsaved here: the file's entries are simply taken, the
+    // entries both hold keeping their ids (the list keeps its selection on them).
+    EXPECT_EQ(TakeInSlotFile(slot, 100).outcome, TakeIn::Unchanged);
+    const EntryId two = slot.items[2].id;
+    PutFile(path, kBom + "one\r\n---\r\ntwo\r\n---\r\nfour\r\n");
+    const TakeIn in = TakeInSlotFile(slot, 100);
+    EXPECT_EQ(in.outcome, TakeIn::TakenIn);
+    EXPECT_FALSE(in.needsWrite);
+    EXPECT_EQ(slot.items, (std::vector<HistoryItem>{MakeItem(L"one"), MakeItem(L"two"), MakeItem(L"four")}));
+    EXPECT_EQ(slot.items[1].id, two);
+    EXPECT_EQ(FileBytes(path), kBom + "one\r\n---\r\ntwo\r\n---\r\nfour\r\n");
+
+    // A file that is gone holds nothing to lose: the entries stay and are written again.
     DeleteFileW(path.c_str());
+    EXPECT_EQ(TakeInSlotFile(slot, 100).outcome, TakeIn::Unchanged);
+    EXPECT_EQ(slot.items.size(), 3u);
     EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
+}
+
+// Another PC sealed the tab with a password this run does not hold: the file is left as it is,
+// what waited here goes sealed with this run's password into a file of its own, and the tab is
+// sealed here too. A conflict copy sealed with that other password stays where it is.
+TEST_F(SlotFileTest, AFileSealedElsewhereWithAnotherPasswordKeepsOursAside) {
+    slot.tempUnlocked = true;
+    slot.password = L"ours";
+    AppLogic::SaveTemplatesFromVector(L"templates.txt", {MakeItem(L"theirs")}, true, L"other", TabType::Template);
+    const std::string sealedElsewhere = FileBytes(path);
+    const TakeIn in = TakeInSlotFile(slot, 100, true);
+    EXPECT_EQ(in.outcome, TakeIn::Relocked);
+    EXPECT_TRUE(slot.encrypted && !slot.tempUnlocked && slot.password.empty() && slot.items.empty());
+    EXPECT_EQ(FileBytes(path), sealedElsewhere);
+    ASSERT_FALSE(in.keptAside.empty());
+    EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(in.keptAside))), L"ours"), L"one\r\n---\r\ntwo\r\n---\r\nthree\r\n");
+    DeleteFileW(DataFilePath(in.keptAside).c_str());
+
+    TabSlot opened = MakeDefaultTabs()[1];
+    opened.tempUnlocked = true;
+    opened.password = L"ours";
+    opened.items = {MakeItem(L"kept")};
+    PutFile(DataFilePath(L"templates.sync-conflict-20261209-101010-ABCDEF7.txt"), sealedElsewhere);
+    bool changed = true;
+    EXPECT_EQ(AbsorbConflictCopy(opened, L"templates.sync-conflict-20261209-101010-ABCDEF7.txt", 100, changed),
+              Absorb::Left);
+    EXPECT_FALSE(changed);
+    // A plain copy gives every entry it holds.
+    PutFile(DataFilePath(L"templates.sync-conflict-20261209-101010-ABCDEF7.txt"), kBom + "kept\r\n---\r\nfrom the copy\r\n");
+    EXPECT_EQ(AbsorbConflictCopy(opened, L"templates.sync-conflict-20261209-101010-ABCDEF7.txt", 100, changed),
+              Absorb::Done);
+    EXPECT_TRUE(changed && opened.dirty);
+    EXPECT_EQ(opened.items, (std::vector<HistoryItem>{MakeItem(L"kept"), MakeItem(L"from the copy")}));
+    DeleteFileW(DataFilePath(L"templates.sync-conflict-20261209-101010-ABCDEF7.txt").c_str());
 }
 
 TEST_F(SlotFileTest, AFailedWriteKeepsTheChangesUntilTheNextTry) {

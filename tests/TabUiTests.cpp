@@ -207,6 +207,26 @@ TEST(MemoTextForDisplay, LoneLineFeedsGainCarriageReturns) {
     EXPECT_EQ(MemoTextForDisplay(L"a\n\r"), L"a\r\n\r");
 }
 
+// The memo pad's caret when its text is replaced by one taken in from the file.
+TEST(MemoCaret, StaysWhereTheTextAroundItIsUnchanged) {
+    const struct {
+        const wchar_t* before;
+        const wchar_t* after;
+        size_t caret;
+        size_t expected;
+    } cases[] = {
+        {L"abc\r\ndef", L"abc\r\ndef\r\nmore", 2, 2},      // added after it: stays
+        {L"abc\r\ndef", L"new\r\nabc\r\ndef", 6, 11},       // added before it: moves with its text
+        {L"abc\r\ndef", L"abc\r\nXYZ", 7, 5},             // its own line changed: to the change's start
+        {L"abc", L"abc", 3, 3},                              // nothing changed
+        {L"aaaa", L"aa", 3, 2},                              // inside what went: to where it was
+        {L"abc", L"", 2, 0},                                 // all gone
+        {L"abc", L"abcdef", 99, 3},                          // past the end: the old end, before what came
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PositionAfterChange(c.before, c.after, c.caret), c.expected) << c.before << " -> " << c.after;
+}
+
 TEST(MemoSaveDelay, APauseInTypingButNoKeyWaitsLongerThanTheLongestWait) {
     EXPECT_EQ(MemoSaveDelay(0, 1000, 5000), 1000u); // the first key not yet written: a whole pause
     EXPECT_EQ(MemoSaveDelay(3999, 1000, 5000), 1000u);

@@ -59,6 +59,8 @@ enum : UINT_PTR {
     TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
     TIMER_PASTE = 4714,         // the automatic paste waits for its target without blocking
     TIMER_CLEAR_SECRET = 4715,  // a secret put on the clipboard is taken off again (ClearSecretSeconds)
+    TIMER_FOLDER_SETTLE = 4716, // the data folder changed: looked at once the writer is done
+    TIMER_FOLDER_POLL = 4717,   // a folder that cannot be watched is looked at now and then
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -72,7 +74,7 @@ inline constexpr UINT WM_APP_PASTE = WM_APP + 3;            // paste; wParam = r
 inline constexpr UINT WM_APP_HIDE = WM_APP + 5;             // save the rectangle and hide (Esc, outside click)
 inline constexpr UINT WM_APP_TAB_KEY = WM_APP + 6;          // F7 or F8; wParam = the virtual key
 inline constexpr UINT WM_APP_SAVE_FAILED = WM_APP + 7;      // a file could not be written; wParam = save target
-inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was changed elsewhere; wParam = tab
+inline constexpr UINT WM_APP_FOLDER_CHANGED = WM_APP + 8;   // a data file or a conflict copy changed in the folder
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
@@ -125,7 +127,9 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_MEMO_SAVE),
                                static_cast<int>(TIMER_QUIT),
                                static_cast<int>(TIMER_PASTE),
-                               static_cast<int>(TIMER_CLEAR_SECRET)};
+                               static_cast<int>(TIMER_CLEAR_SECRET),
+                               static_cast<int>(TIMER_FOLDER_SETTLE),
+                               static_cast<int>(TIMER_FOLDER_POLL)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)
@@ -137,7 +141,7 @@ template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]
 static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
 constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,        WM_APP_PASTE,         WM_APP_HIDE,
-                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
+                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FOLDER_CHANGED, WM_APP_UNREADABLE_FILES,
                               WM_APP_ESCAPE,  WM_APP_STARTED, WM_APP_CLIPBOARD_READ,     WM_APP_KEY_COMMAND,   WM_APP_COME_FORWARD,
                               WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");

@@ -106,7 +106,7 @@ std::string CheckItemFile(const ItemsOptions& options, const std::string& bytes)
         slot.items.size() > static_cast<size_t>(options.maxHistory))
         return "the history holds " + std::to_string(slot.items.size()) + " entries, more than MaxHistory";
     SlotSaveOptions overwrite;
-    overwrite.overwriteChanges = true;
+    overwrite.fileJustRead = true;
     if (slot.encrypted) {
         if (SaveSlotFile(slot, options.maxHistory, overwrite) != SlotSave::Refused)
             return "a sealed tab was not refused a save";
@@ -136,6 +136,40 @@ std::string CheckItemFile(const ItemsOptions& options, const std::string& bytes)
     const std::string rewritten = FileBytes(path);
     if (rewritten != written)
         return "saving what was read back wrote other bytes: " + Escaped(written) + " then " + Escaped(rewritten);
+    if (options.kind != ItemFileKind::MemoPad) {
+        // The input arriving from another PC while an entry waits here (a capture, first of the
+        // unlocked entries): the merge keeps the entry, unless the history's cut leaves it out
+        // (the locked entries, gathered on top, count against MaxHistory in the file).
+        TabSlot merging = again;
+        HistoryItem waiting;
+        waiting.text = L"waiting here";
+        merging.items.insert(merging.items.begin(), waiting);
+
+        PutFile(path, bytes);
+        merging.diskStamp = FileStamp{}; // whatever its time, the file changed since
+        TakeIn in;
+        SlotSaveOptions told;
+        told.takenIn = &in;
+        const SlotSave result = SaveSlotFile(merging, options.maxHistory, told);
+        if (result == SlotSave::Failed)
+            return "a merge with the file could not be saved";
+        if (result == SlotSave::Refused) { // sealed there: the entry waits in a file of its own
+            if (in.keptAside.empty() || !DeleteFileW(DataFilePath(in.keptAside).c_str()))
+                return "the file was sealed elsewhere and the entry waiting here was not kept aside";
+            PutFile(path, written);
+            return "";
+        }
+        const size_t locked = static_cast<size_t>(std::count_if(
+            merging.items.begin(), merging.items.end(), [](const HistoryItem& item) { return item.locked; }));
+        const bool kept = options.kind != ItemFileKind::History || options.maxHistory <= 0 ||
+                          locked < static_cast<size_t>(options.maxHistory);
+        TabSlot merged = SlotFor(options.kind);
+        LoadSlot(merged, options.maxHistory);
+        if (kept && std::none_of(merged.items.begin(), merged.items.end(),
+                                 [](const HistoryItem& item) { return item.text == L"waiting here"; }))
+            return "merged with the file, the entry waiting here was lost: " + Escaped(FileBytes(path));
+        PutFile(path, written);
+    }
     if (options.kind != ItemFileKind::History)
         return "";
 
