@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing on Debian needs: the mingw-w64 cross compiler,
 # Wine to run the Windows programs, Xvfb and the input/clipboard tools for the
-# end-to-end tests, GoogleTest's sources and Python with its crypto package for the
-# envelope check. Does nothing for packages that are already there.
+# end-to-end tests, Syncthing for the two-PC synced-folder tests, GoogleTest's sources and
+# Python with its crypto package for the envelope check. Does nothing for packages that
+# are already there.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
     python3 python3-cryptography openssl
     xvfb xdotool xclip imagemagick fonts-noto-cjk fonts-wine inotify-tools
     librsvg2-bin
+    syncthing
 )
 
 missing=()

@@ -4,9 +4,10 @@ the clipcopy helper) would. Observation goes through the probe helper, which rea
 list rows, focus and message boxes from inside the desktop.
 
 One Session per test run: one display, one Wine prefix (a copy of a base prefix that is
-made once per build tree), one wineserver. Every process the session starts is ended by its
-PID, and the prefix's Wine processes with `wineserver -k`, also when the run dies (a reaper
-process watches the run).
+made once per build tree), one wineserver. A test that needs a second PC starts another
+Session beside it (its own display, prefix, clipboard and single-instance mutexes). Every
+process a session starts is ended by its PID, and the prefix's Wine processes with
+`wineserver -k`, also when the run dies (a reaper process watches the run).
 
 Python 3 standard library only.
 """
@@ -215,7 +216,8 @@ class Session:
         os.makedirs(Config.artifacts, exist_ok=True)
         # Evidence of an earlier run of the same modules would read as this run's; another
         # module's evidence stays (each module runs in a session of its own, one after another).
-        for name in os.listdir(Config.artifacts):
+        # A second PC's session, started during the run, leaves the run's evidence alone.
+        for name in os.listdir(Config.artifacts) if Config.session is self else ():
             if any(name.startswith("failed-%s." % module) for module in Config.modules):
                 os.unlink(os.path.join(Config.artifacts, name))
         root = os.path.join(Config.build, "e2e-prefix")
@@ -291,9 +293,13 @@ class Session:
         """Gives the X keyboard focus to the desktop window. With no window manager the
         focus follows the pointer at first, but once a focused Wine window is destroyed
         (a restart of the prefix's processes) it falls back to the root window, and keys
-        would reach no Wine program, hotkeys included."""
+        would reach no Wine program, hotkeys included. Wine closes the desktop a second or two
+        after the last program on it ends; until the next program brings it up again there is
+        nothing to focus, and its new window must be focused then."""
         self.xdo("mousemove", str(SCREEN_W - 200), str(SCREEN_H - 150))
-        self.xdo("windowfocus", self.desktop_geometry()["WINDOW"])
+        desktop = self.desktop_geometry()
+        if desktop:
+            self.xdo("windowfocus", desktop["WINDOW"])
 
     def stop(self):
         for p in reversed(self.children):
@@ -960,10 +966,11 @@ class E2ETestCase(unittest.TestCase):
             kill(p)
             self.session.forget(p)
 
-    def keep_evidence(self):
+    def keep_evidence(self, suffix=""):
         """Keeps what explains a failure, in the artifacts folder and in the log: a screenshot,
-        the windows, the clipboard and the logs of the stand-ins and helpers the test started."""
-        name = "failed-%s" % self.id().split(".", 1)[-1]  # failed-<module>.<class>.<test>
+        the windows, the clipboard and the logs of the stand-ins and helpers the test started.
+        suffix tells the evidence of a second PC apart."""
+        name = "failed-%s%s" % (self.id(), suffix)  # failed-<module>.<class>.<test>
         lines = []
 
         def note(title, body):
@@ -1065,9 +1072,12 @@ class E2ETestCase(unittest.TestCase):
         a second is ignored by design; copies in the tests come after this pause."""
         time.sleep(0.7)
 
-    def app(self, settings=None, history=None, templates=None, start=True, name=None):
-        folder = self.folder + ("-" + name if name else "")
-        app = App(self.session, folder, settings=settings, history=history, templates=templates)
+    def app(self, settings=None, history=None, templates=None, start=True, name=None, session=None):
+        """The program in a folder of the test's own (named after the test, and name), on the
+        run's session or on session, another PC: its folder is then in that session's work."""
+        session = session or self.session
+        folder = os.path.join(session.work, os.path.basename(self.folder)) + ("-" + name if name else "")
+        app = App(session, folder, settings=settings, history=history, templates=templates)
         self.apps.append(app)
         return app.start() if start else app
 
