@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Types.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 
@@ -17,6 +18,7 @@ struct TabsHost {
     std::function<void()> layout;       // lays the main window out anew
     std::function<void()> saveSettings; // settings.ini with the window's rectangle
     std::function<HFONT()> listFont;    // the font of the list, the memo pad and the panel
+    SecretCopy copySecret;              // Ctrl+C / Ctrl+X in the memo pad of a tab open for the run
     void* lockSetupPicture = nullptr;   // GDI+ images "lock-1.png" and "lock-2.png"
     void* lockUnlockPicture = nullptr;
 };

@@ -59,6 +59,7 @@ enum : UINT_PTR {
     TIMER_QUIT = 4713,          // the quit goes on once the open dialogs have ended
     TIMER_PASTE = 4714,         // the automatic paste waits for its target without blocking
     TIMER_CLEAR_SECRET = 4715,  // a secret put on the clipboard is taken off again (ClearSecretSeconds)
+    TIMER_SESSION_WATCH = 4716, // the session's notifications are asked for again (too early at log-on)
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -76,8 +77,8 @@ inline constexpr UINT WM_APP_FILE_CONFLICT = WM_APP + 8;    // a tab's file was 
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
-inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12;  // the clipboard reader's result; lParam owned by the handler
-inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;     // an F-key seen by the keyboard hook; wParam = command
+inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12; // the clipboard reader's result; lParam owned by the handler
+inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;    // an F-key seen by the keyboard hook; wParam = command
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -125,7 +126,8 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_MEMO_SAVE),
                                static_cast<int>(TIMER_QUIT),
                                static_cast<int>(TIMER_PASTE),
-                               static_cast<int>(TIMER_CLEAR_SECRET)};
+                               static_cast<int>(TIMER_CLEAR_SECRET),
+                               static_cast<int>(TIMER_SESSION_WATCH)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)
@@ -136,9 +138,9 @@ template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]
 }
 static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
-constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,        WM_APP_PASTE,         WM_APP_HIDE,
-                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE,  WM_APP_STARTED, WM_APP_CLIPBOARD_READ,     WM_APP_KEY_COMMAND,   WM_APP_COME_FORWARD,
-                              WM_APP_REFRESH_FONT};
+constexpr UINT kMessages[] = {WM_APP_TRAY,         WM_APP_SHOW,        WM_APP_PASTE,          WM_APP_HIDE,
+                              WM_APP_TAB_KEY,      WM_APP_SAVE_FAILED, WM_APP_FILE_CONFLICT,  WM_APP_UNREADABLE_FILES,
+                              WM_APP_ESCAPE,       WM_APP_STARTED,     WM_APP_CLIPBOARD_READ, WM_APP_KEY_COMMAND,
+                              WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail
