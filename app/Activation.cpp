@@ -16,6 +16,7 @@
 namespace {
 
 constexpr uint64_t kClipboardRetryMs = 250;
+constexpr UINT kSecretRetryMs = 1000;
 
 HWND g_previousWindow = nullptr;     // the paste target
 uint64_t g_lastForegroundChange = 0; // GetTickCount64 milliseconds
@@ -150,7 +151,8 @@ bool OpenClipboardPatiently(HWND owner) {
     return true;
 }
 
-// True when our text is on the clipboard.
+// True when our text is on the clipboard. The change it made is noted as our own, so that the
+// capture never records it, however its notification and the reads of other changes fall.
 bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
     if (text.empty() || !OpenClipboardPatiently(MainWindowHandle()))
         return false;
@@ -159,34 +161,69 @@ bool WriteClipboardText(const std::wstring& text, bool sealedSource) {
     if (written && sealedSource)
         MarkClipboardPrivate();
     CloseClipboard();
+    if (written)
+        NoteOwnClipboardWrite(GetClipboardSequenceNumber());
     return written;
 }
 
-// The secret now on the clipboard goes again after ClearSecretSeconds; choosing another one starts
-// the time again.
-void KeepSecretForAWhile() {
+// What the clipboard now holds goes again after ClearSecretSeconds when it came from a tab open
+// for the run; another write starts the time again, and a plain one ends it.
+void KeepSecretForAWhile(bool sealedSource) {
     HWND main = MainWindowHandle();
     const int seconds = AppData().ClearSecretSeconds;
-    g_secretOnClipboard = seconds > 0 ? GetClipboardSequenceNumber() : 0;
+    g_secretOnClipboard = SecretToClear(sealedSource, seconds, GetClipboardSequenceNumber());
     if (g_secretOnClipboard)
         SetTimer(main, TIMER_CLEAR_SECRET, static_cast<UINT>(seconds) * 1000u, nullptr);
     else
         KillTimer(main, TIMER_CLEAR_SECRET);
 }
 
+ClipboardCalls SystemClipboardCalls() {
+    ClipboardCalls calls;
+    calls.sequence = [] { return GetClipboardSequenceNumber(); };
+    calls.open = [] { return OpenClipboardPatiently(MainWindowHandle()); };
+    calls.empty = [] { EmptyClipboard(); };
+    calls.close = [] { CloseClipboard(); };
+    return calls;
+}
+
 } // namespace
+
+DWORD SecretToClear(bool sealedSource, int clearSecretSeconds, DWORD sequence) {
+    return sealedSource && clearSecretSeconds > 0 ? sequence : 0;
+}
+
+SecretClearing ClearSecret(const ClipboardCalls& calls, DWORD ours) {
+    if (!ours || calls.sequence() != ours)
+        return SecretClearing::Done; // nothing of ours, or another copy came since: not ours to take away
+    if (!calls.open())
+        return SecretClearing::TryAgain;
+    if (calls.sequence() == ours)
+        calls.empty();
+    calls.close();
+    return SecretClearing::Done;
+}
+
+DWORD SecretOnClipboard() {
+    return g_secretOnClipboard;
+}
 
 void ClearSecretFromClipboard() {
     HWND main = MainWindowHandle();
     KillTimer(main, TIMER_CLEAR_SECRET);
-    const DWORD ours = std::exchange(g_secretOnClipboard, 0);
-    if (!ours || GetClipboardSequenceNumber() != ours)
-        return; // nothing of ours, or another copy came since: it is not ours to take away
-    if (!OpenClipboardPatiently(main))
+    if (ClearSecret(SystemClipboardCalls(), g_secretOnClipboard) == SecretClearing::TryAgain) {
+        // Held by another program for now (the clipboard history service, a remote desktop).
+        SetTimer(main, TIMER_CLEAR_SECRET, kSecretRetryMs, nullptr);
         return;
-    if (GetClipboardSequenceNumber() == ours)
-        EmptyClipboard();
-    CloseClipboard();
+    }
+    g_secretOnClipboard = 0;
+}
+
+bool CopySecretText(const std::wstring& text) {
+    if (!WriteClipboardText(ToClipboardLineEnds(text), true))
+        return false;
+    KeepSecretForAWhile(true);
+    return true;
 }
 
 bool CopyEntryToClipboard(EntryId entry) {
@@ -194,8 +231,6 @@ bool CopyEntryToClipboard(EntryId entry) {
     const int index = FindEntry(source, entry);
     if (index < 0)
         return false;
-    // Only a write that really happened may swallow the next clipboard update; otherwise
-    // the user's next copy would be lost.
     const bool sealedSource = AppData().tabs[TabInView(AppView())].tempUnlocked;
     if (!WriteClipboardText(ToClipboardLineEnds(source[static_cast<size_t>(index)].text), sealedSource)) {
         // The clipboard still holds whatever was there before (a password, perhaps): nothing
@@ -203,9 +238,7 @@ bool CopyEntryToClipboard(EntryId entry) {
         MessageBeep(MB_ICONWARNING);
         return false;
     }
-    NoteSelfCopy();
-    if (sealedSource)
-        KeepSecretForAWhile();
+    KeepSecretForAWhile(sealedSource);
 
     if (AppView().historyShown) {
         PromoteEntry(AppData().tabs[kHistoryTab].items, index, AppData().MoveToTopOnCopy);
@@ -217,12 +250,6 @@ bool CopyEntryToClipboard(EntryId entry) {
 }
 
 namespace {
-
-// The paste keys by program: the PasteKeys setting, or the built-in list while it is not given.
-const std::vector<PasteKeyRule>& PasteKeysInForce() {
-    const AppState& data = AppData();
-    return data.PasteKeysGiven ? data.PasteKeys : BuiltInPasteKeys();
-}
 
 // The paste has ended: a refusal is told, and the window comes back ("stay visible") or hides.
 void FinishPaste(PasteOutcome outcome, int row) {
@@ -254,7 +281,7 @@ void PasteToPreviousWindow(int row) {
     CancelPaste(); // a newer choice replaces one still waiting
     g_pasteRow = row;
     g_pasteRunning = true; // before the target is asked forward: the window's deactivation reads it
-    g_paste = StartPaste(WindowsDesktop(), g_previousWindow, PasteKeysInForce());
+    g_paste = StartPaste(WindowsDesktop(), g_previousWindow, PasteKeysInForce(AppData()));
     if (g_paste.phase != PastePhase::Finished)
         SetTimer(MainWindowHandle(), TIMER_PASTE, kPasteTickMs, nullptr);
     EndPasteIfFinished();

@@ -48,10 +48,35 @@ void ChooseEntry(EntryId entry);
 // only beeps and changes nothing.
 bool CopyEntryToClipboard(EntryId entry);
 
+// Puts text from a tab open for the run on the clipboard as choosing one of its entries does:
+// marked private, and taken off again after ClearSecretSeconds. Ctrl+C and Ctrl+X in the memo
+// pad and in the edit dialog of such a tab copy through here. False when nothing was written.
+bool CopySecretText(const std::wstring& text);
+
 // An entry of a tab open for the run that went onto the clipboard is taken off again after
 // ClearSecretSeconds (TIMER_CLEAR_SECRET), at the quit and at the end of the session, but only
-// while the clipboard still holds it: a copy made since by any program is never touched.
+// while the clipboard still holds it: a copy made since by any program is never touched. A
+// clipboard held by another program is tried again a second later, for as long as it is ours.
 void ClearSecretFromClipboard();
+
+// The change on the clipboard that is to be cleared (0: none): the one a write made (`sequence`)
+// when it came from a tab open for the run and ClearSecretSeconds is set. Never a plain tab's.
+DWORD SecretToClear(bool sealedSource, int clearSecretSeconds, DWORD sequence);
+// The change now waiting to be cleared; 0 for none.
+DWORD SecretOnClipboard();
+
+// The clipboard calls the clearing makes, as plain function pointers so that a test can stand in
+// for another program's copy or a clipboard held open.
+struct ClipboardCalls {
+    DWORD (*sequence)() = nullptr;
+    bool (*open)() = nullptr; // for the main window, retried for a moment
+    void (*empty)() = nullptr;
+    void (*close)() = nullptr;
+};
+// Takes the change `ours` off the clipboard while the clipboard still holds it. TryAgain when the
+// clipboard could not be opened; Done when it was taken off, or is no longer ours (or never was).
+enum class SecretClearing { Done, TryAgain };
+SecretClearing ClearSecret(const ClipboardCalls& calls, DWORD ours);
 
 // Starts the paste into the remembered window (WM_APP_PASTE). When it ends, with "stay
 // visible" the window comes back with `row` selected (-1: none), else it hides; a paste that

@@ -8,6 +8,7 @@
 #include "tabs/TabFiles.h"
 #include "ui/Ids.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,39 +17,28 @@ namespace {
 
 constexpr UINT kRetryIntervalMs = 25;
 constexpr int kRetryAttempts = 10;
-constexpr UINT kHungOwnerRetryMs = 1000;
-
-// What the reader thread found on the clipboard, handed to the main window.
-struct ClipboardRead {
-    DWORD sequence = 0;     // the change it saw
-    bool opened = false;    // the clipboard could be opened (another program may hold it)
-    bool ownerHung = false; // not even opened: its owner does not answer
-    bool skipped = false;   // the change asks to be left alone (privacy marks)
-    bool tooLong = false;   // longer than MaxEntryChars: not read
-    size_t length = 0;      // characters of the text
-    std::wstring text;
-    DWORD ownerProcess = 0; // the process of the clipboard owner's window; 0 for none
-};
+// A program busy for a while answers again within seconds; Windows itself gives up on one after
+// about half a minute.
+constexpr UINT kOwnerWaitMs = 1000;
+constexpr int kOwnerWaits = 30;
 
 // The main window's side: the change being read and how often it may still be tried.
 struct PendingCapture {
     bool reading = false;  // a read is with the reader thread
     bool again = false;    // another change came while it read
     bool retrying = false; // TIMER_CAPTURE_RETRY runs
-    int attemptsLeft = 0;
-    bool hungRetried = false;
+    CaptureProgress progress;
     DWORD sequence = 0;   // clipboard sequence number of the change being read
     uint64_t arrival = 0; // when its notification came
 };
 
 PendingCapture g_pending;
-bool g_selfCopyPending = false; // the next clipboard change is the program's own write
-DWORD g_handledSequence = 0;
-bool g_toldTooLong = false; // a copy over MaxEntryChars is told once per run
+bool g_toldTooLong = false;     // a copy over MaxEntryChars is told once per run
+bool g_toldOwnerSilent = false; // so is a copy lost to an owner that never answered
 
 // ---- the reader thread --------------------------------------------------------------------
 
-constexpr UINT kReadNow = WM_APP + 1; // thread message; wParam: MaxEntryChars
+constexpr UINT kReadNow = WM_APP + 1; // thread message; wParam: MaxEntryChars, lParam: who copied
 
 struct Reader {
     HANDLE thread = nullptr;
@@ -56,6 +46,7 @@ struct Reader {
     HWND main = nullptr;
 };
 Reader g_reader;
+std::atomic<ClipboardReader> g_readClipboard{ReadSystemClipboard};
 
 ClipboardPrivacyMarks ReadPrivacyMarks() {
     static const UINT exclude = RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
@@ -97,28 +88,41 @@ void ReadOpenClipboardText(ClipboardRead& read, int32_t maxEntryChars) {
     GlobalUnlock(data);
 }
 
-ClipboardRead ReadClipboard(int32_t maxEntryChars) {
+DWORD ForegroundProcess() {
+    DWORD process = 0;
+    if (const HWND front = GetForegroundWindow())
+        GetWindowThreadProcessId(front, &process);
+    return process;
+}
+
+} // namespace
+
+ClipboardRead ReadSystemClipboard(const ReadRequest& request) {
     ClipboardRead read;
-    read.sequence = GetClipboardSequenceNumber();
-    // A delay-rendered text of an owner that does not answer would hold the clipboard open
-    // for as long as Windows waits for it: not now.
-    const HWND owner = GetClipboardOwner();
-    if (owner && IsHungAppWindow(owner)) {
-        read.ownerHung = true;
-        return read;
-    }
     if (!OpenClipboard(nullptr))
         return read;
     read.opened = true;
     read.sequence = GetClipboardSequenceNumber();
-    if (const HWND current = GetClipboardOwner())
-        GetWindowThreadProcessId(current, &read.ownerProcess); // while the clipboard still holds the copy
-    read.skipped = ClipboardAsksToBeSkipped(ReadPrivacyMarks());
-    if (!read.skipped)
-        ReadOpenClipboardText(read, maxEntryChars);
+    const HWND owner = GetClipboardOwner();
+    if (owner)
+        GetWindowThreadProcessId(owner, &read.ownerProcess); // while the clipboard still holds the copy
+    // Who copied is looked up while the copy is still there: once it is closed, the owner may end.
+    if (request.program)
+        read.program =
+            CopyingProgram(SystemProcessNames(), owner != nullptr, read.ownerProcess, owner ? 0 : ForegroundProcess());
+    // An owner that does not answer would hold the clipboard open for as long as Windows waits
+    // for a text it renders late; it is asked once it answers again.
+    read.ownerHung = owner && IsHungAppWindow(owner);
+    if (!read.ownerHung) {
+        read.skipped = ClipboardAsksToBeSkipped(ReadPrivacyMarks());
+        if (!read.skipped)
+            ReadOpenClipboardText(read, request.maxEntryChars);
+    }
     CloseClipboard();
     return read;
 }
+
+namespace {
 
 DWORD WINAPI ReaderThread(void* ready) {
     MSG message;
@@ -127,7 +131,10 @@ DWORD WINAPI ReaderThread(void* ready) {
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.message != kReadNow)
             continue;
-        auto read = std::make_unique<ClipboardRead>(ReadClipboard(static_cast<int32_t>(message.wParam)));
+        ReadRequest request;
+        request.maxEntryChars = static_cast<int32_t>(message.wParam);
+        request.program = message.lParam != 0;
+        auto read = std::make_unique<ClipboardRead>(g_readClipboard.load()(request));
         if (PostMessageW(g_reader.main, WM_APP_CLIPBOARD_READ, 0, reinterpret_cast<LPARAM>(read.get())))
             read.release(); // the main window owns it now
     }
@@ -166,20 +173,15 @@ void RequestRead(HWND mainWindow) {
         g_pending.again = true;
         return;
     }
-    const int32_t cap = AppData().MaxEntryChars;
-    if (g_reader.thread && PostThreadMessageW(g_reader.id, kReadNow, static_cast<WPARAM>(cap), 0)) {
+    ReadRequest request;
+    request.maxEntryChars = AppData().MaxEntryChars;
+    request.program = !AppData().IgnorePrograms.empty();
+    if (g_reader.thread && PostThreadMessageW(g_reader.id, kReadNow, static_cast<WPARAM>(request.maxEntryChars),
+                                              request.program ? 1 : 0)) {
         g_pending.reading = true;
         return;
     }
-    OnClipboardRead(mainWindow, reinterpret_cast<LPARAM>(new ClipboardRead(ReadClipboard(cap))));
-}
-
-// The program that made a copy: the clipboard owner's, or, for a copy without an owner (or one
-// whose window is gone already), the program in front.
-std::wstring CopyingProgram(DWORD ownerProcess) {
-    if (ownerProcess)
-        return ProcessFileName(ownerProcess);
-    return WindowProgram(GetForegroundWindow());
+    OnClipboardRead(mainWindow, reinterpret_cast<LPARAM>(new ClipboardRead(g_readClipboard.load()(request))));
 }
 
 void TellTooLong(HWND mainWindow, size_t length) {
@@ -190,6 +192,14 @@ void TellTooLong(HWND mainWindow, size_t length) {
         L"コピーされたテキストが長すぎるため（" + std::to_wstring(length) +
         L" 文字）、履歴に記録しませんでした。上限は settings.ini の MaxEntryChars で変えられます。";
     ShowTrayBalloon(mainWindow, L"Nomaclip", text.c_str());
+}
+
+void TellOwnerNeverAnswered(HWND mainWindow) {
+    if (g_toldOwnerSilent)
+        return;
+    g_toldOwnerSilent = true;
+    ShowTrayBalloon(mainWindow, L"Nomaclip",
+                    L"コピー元のプログラムが応答しないため、コピーされたテキストを履歴に記録できませんでした。");
 }
 
 // The capture rules on what was read.
@@ -205,7 +215,7 @@ void Capture(HWND mainWindow, const ClipboardRead& read) {
         return;
     if (TooSoonAfterWindowSwitch(g_pending.arrival, LastForegroundChange()))
         return;
-    if (!data.IgnorePrograms.empty() && IsListedProgram(data.IgnorePrograms, CopyingProgram(read.ownerProcess)))
+    if (IgnoredCopy(data.IgnorePrograms, read.program))
         return;
     if (read.tooLong) {
         TellTooLong(mainWindow, read.length);
@@ -223,9 +233,11 @@ void Capture(HWND mainWindow, const ClipboardRead& read) {
 
 void ResetClipboardCapture() {
     g_pending = PendingCapture{};
-    g_handledSequence = 0;
-    g_selfCopyPending = false;
     StartReader(MainWindowHandle());
+}
+
+void UseClipboardReader(ClipboardReader reader) {
+    g_readClipboard = reader ? reader : ReadSystemClipboard;
 }
 
 void StopClipboardCapture() {
@@ -238,12 +250,21 @@ void StopClipboardCapture() {
     g_reader = Reader{};
 }
 
-void NoteSelfCopy() {
-    g_selfCopyPending = true;
+void NoteOwnClipboardWrite(DWORD sequence) {
+    g_pending.progress.own = sequence;
 }
 
-bool SelfCopyPending() {
-    return g_selfCopyPending;
+DWORD OwnClipboardWrite() {
+    return g_pending.progress.own;
+}
+
+std::wstring CopyingProgram(const ProcessNameSources& names, bool hasOwner, DWORD ownerProcess,
+                            DWORD foregroundProcess) {
+    return ProcessFileName(names, hasOwner ? ownerProcess : foregroundProcess);
+}
+
+bool IgnoredCopy(const std::vector<std::wstring>& ignorePrograms, const std::wstring& program) {
+    return !ignorePrograms.empty() && (program.empty() || IsListedProgram(ignorePrograms, program));
 }
 
 bool TooSoonAfterWindowSwitch(uint64_t arrival, uint64_t lastForegroundChange) {
@@ -285,50 +306,56 @@ bool ClipboardAsksToBeSkipped(const ClipboardPrivacyMarks& marks) {
     return allowed == 0;
 }
 
-AfterRead NextStepAfterRead(bool opened, bool ownerHung, DWORD sequence, DWORD handledSequence, bool hungRetried,
-                            int attemptsLeft) {
-    if (opened)
-        return sequence == 0 || sequence != handledSequence ? AfterRead::Capture : AfterRead::AlreadyHandled;
-    if (ownerHung)
-        return hungRetried ? AfterRead::GiveUp : AfterRead::RetryAfterHungOwner;
-    return attemptsLeft > 0 ? AfterRead::RetrySoon : AfterRead::GiveUp;
+bool IsNewChange(DWORD sequence, DWORD handled, DWORD own) {
+    return sequence == 0 || (sequence != handled && sequence != own);
+}
+
+AfterRead NextStepAfterRead(const ClipboardRead& read, const CaptureProgress& progress) {
+    if (!read.opened)
+        return progress.attemptsLeft > 0 ? AfterRead::RetrySoon : AfterRead::GiveUp;
+    if (read.sequence != 0 && read.sequence == progress.own)
+        return AfterRead::OwnWrite;
+    if (read.sequence != 0 && read.sequence == progress.handled)
+        return AfterRead::AlreadyHandled;
+    if (read.ownerHung)
+        return progress.ownerWaitsLeft > 0 ? AfterRead::WaitForOwner : AfterRead::OwnerNeverAnswered;
+    return AfterRead::Capture;
 }
 
 void OnClipboardUpdate(HWND mainWindow) {
-    if (g_selfCopyPending) {
-        g_selfCopyPending = false;
-        return;
-    }
     if (AppData().PauseHistory)
         return;
     const DWORD sequence = GetClipboardSequenceNumber();
-    if (sequence != 0 && sequence == g_handledSequence)
-        return; // already read, by a retry
+    if (!IsNewChange(sequence, g_pending.progress.handled, g_pending.progress.own))
+        return; // read already (by a retry), or our own write
     StopRetrying(mainWindow);
     g_pending.sequence = sequence;
     g_pending.arrival = GetTickCount64();
-    g_pending.attemptsLeft = kRetryAttempts;
-    g_pending.hungRetried = false;
+    g_pending.progress.attemptsLeft = kRetryAttempts;
+    g_pending.progress.ownerWaitsLeft = kOwnerWaits;
     RequestRead(mainWindow);
 }
 
 void OnClipboardRead(HWND mainWindow, LPARAM readParam) {
     const std::unique_ptr<ClipboardRead> read(reinterpret_cast<ClipboardRead*>(readParam));
     g_pending.reading = false;
-    switch (NextStepAfterRead(read->opened, read->ownerHung, read->sequence, g_handledSequence, g_pending.hungRetried,
-                              g_pending.attemptsLeft)) {
+    switch (NextStepAfterRead(*read, g_pending.progress)) {
     case AfterRead::Capture:
-        g_handledSequence = read->sequence;
+        g_pending.progress.handled = read->sequence;
         Capture(mainWindow, *read);
         break;
     case AfterRead::RetrySoon:
-        --g_pending.attemptsLeft;
+        --g_pending.progress.attemptsLeft;
         RetryAfter(mainWindow, kRetryIntervalMs);
         break;
-    case AfterRead::RetryAfterHungOwner:
-        g_pending.hungRetried = true;
-        RetryAfter(mainWindow, kHungOwnerRetryMs);
+    case AfterRead::WaitForOwner:
+        --g_pending.progress.ownerWaitsLeft;
+        RetryAfter(mainWindow, kOwnerWaitMs);
         break;
+    case AfterRead::OwnerNeverAnswered:
+        TellOwnerNeverAnswered(mainWindow);
+        break;
+    case AfterRead::OwnWrite:
     case AfterRead::AlreadyHandled:
     case AfterRead::GiveUp:
         break;

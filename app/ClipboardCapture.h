@@ -42,24 +42,77 @@ inline bool TooLongToRecord(size_t characters, int32_t maxEntryChars) {
     return maxEntryChars > 0 && characters > static_cast<size_t>(maxEntryChars);
 }
 
-// What follows a read of the clipboard for a change. The read could not open a clipboard that
-// another program holds: tried again soon while `attemptsLeft` > 0. It did not even try, as the
-// owner did not answer (IsHungAppWindow): tried once more after a second, then given up. It
-// opened the clipboard: the change is captured unless it was handled already (`sequence` equal
-// to `handledSequence`; a sequence of 0, which Windows gives without the right to know, never is).
-enum class AfterRead { Capture, AlreadyHandled, RetrySoon, RetryAfterHungOwner, GiveUp };
-AfterRead NextStepAfterRead(bool opened, bool ownerHung, DWORD sequence, DWORD handledSequence, bool hungRetried,
-                            int attemptsLeft);
+struct ProcessNameSources;
+
+// The program that made a copy: the clipboard owner's process, or, for a copy without an owner
+// (OpenClipboard(NULL), as console tools copy), the process in front. Empty when it cannot be
+// told: the owner's process has ended, or neither source knows it.
+std::wstring CopyingProgram(const ProcessNameSources& names, bool hasOwner, DWORD ownerProcess,
+                            DWORD foregroundProcess);
+
+// IgnorePrograms: whether a copy by `program` stays out of the history. While the list names any
+// program, a copy whose program cannot be told stays out too: it may be the password manager's,
+// and a secret in a plain history file cannot be taken back, while a copy left out costs a copy.
+bool IgnoredCopy(const std::vector<std::wstring>& ignorePrograms, const std::wstring& program);
+
+// What the reader found on the clipboard for one change.
+struct ClipboardRead {
+    DWORD sequence = 0;     // the change it read (GetClipboardSequenceNumber with the clipboard open)
+    bool opened = false;    // the clipboard could be opened (another program may hold it)
+    bool ownerHung = false; // opened, but nothing asked for: the owner does not answer (IsHungAppWindow)
+    bool skipped = false;   // the change asks to be left alone (privacy marks)
+    bool tooLong = false;   // longer than MaxEntryChars: not read
+    size_t length = 0;      // characters of the text
+    std::wstring text;
+    DWORD ownerProcess = 0; // the process of the clipboard owner's window; 0 for none
+    std::wstring program;   // who copied (CopyingProgram), when asked for; empty when unknown
+};
+
+// What a read is asked for.
+struct ReadRequest {
+    int32_t maxEntryChars = 0;
+    bool program = false; // look up who copied (IgnorePrograms is set)
+};
+
+// Reads the clipboard on the reader thread. The system's opens the clipboard, and asks for the
+// text only when its owner answers: Windows tells no rendered format from a delay-rendered one
+// before it is asked for, and asking an owner that does not answer for one holds the clipboard
+// open (every other program's copy fails meanwhile) until Windows gives up on it. Such a change
+// is read again once the owner answers (AfterRead::WaitForOwner).
+using ClipboardReader = ClipboardRead (*)(const ReadRequest& request);
+ClipboardRead ReadSystemClipboard(const ReadRequest& request);
+// The reader the capture uses from now on: a test's stand-in, or null for the system's.
+void UseClipboardReader(ClipboardReader reader);
+
+// A change whose notification comes: read unless it was read already (`handled`) or is the
+// program's own write (`own`). A sequence of 0, which Windows gives without the right to know,
+// is always read.
+bool IsNewChange(DWORD sequence, DWORD handled, DWORD own);
+
+// How far the capture of one change has come.
+struct CaptureProgress {
+    DWORD handled = 0;      // the last change captured
+    DWORD own = 0;          // the change the program's own last write made
+    int attemptsLeft = 0;   // quick tries while another program holds the clipboard
+    int ownerWaitsLeft = 0; // tries a second apart while the owner does not answer
+};
+
+// What follows a read. Not opened: tried again soon while attempts are left. Opened: the
+// program's own write and a change handled already are left alone; a change whose owner does not
+// answer is tried again a second later while waits are left, and then said to be lost; any other
+// is captured.
+enum class AfterRead { Capture, AlreadyHandled, OwnWrite, RetrySoon, WaitForOwner, OwnerNeverAnswered, GiveUp };
+AfterRead NextStepAfterRead(const ClipboardRead& read, const CaptureProgress& progress);
 
 // A new window starts with no change pending and none of its own writes outstanding; the reader
 // thread is started. StopClipboardCapture ends it (the window's end).
 void ResetClipboardCapture();
 void StopClipboardCapture();
 
-// The program writes the clipboard itself: the next change it hears of is its own and is not
-// recorded (cleared by that change).
-void NoteSelfCopy();
-bool SelfCopyPending();
+// The program wrote the clipboard itself: `sequence` is the change it made, read after its
+// CloseClipboard. That change is never recorded, however late its notification or its read.
+void NoteOwnClipboardWrite(DWORD sequence);
+DWORD OwnClipboardWrite();
 
 // WM_CLIPBOARDUPDATE of the main window.
 void OnClipboardUpdate(HWND mainWindow);
@@ -68,5 +121,6 @@ void OnClipboardUpdate(HWND mainWindow);
 void OnClipboardRead(HWND mainWindow, LPARAM read);
 
 // The retry timer (TIMER_CAPTURE_RETRY): a clipboard that another program still held open is read
-// again, for about a quarter of a second; one whose owner did not answer, once more after a second.
+// again, for about a quarter of a second; one whose owner did not answer, each second for half a
+// minute.
 void OnCaptureRetryTimer(HWND mainWindow);

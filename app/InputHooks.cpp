@@ -26,6 +26,11 @@ HANDLE g_thread = nullptr;
 DWORD g_threadId = 0;
 HANDLE g_ready = nullptr;
 bool g_installed = false;
+std::atomic<int> g_installs{0};
+
+constexpr UINT kSessionWatchRetryMs = 5000;
+constexpr int kSessionWatchTries = 12; // a minute: the terminal service is up long before
+int g_sessionWatchTriesLeft = 0;
 
 bool MainWindowVisible() {
     return IsWindowVisible(g_hookWindows.main) != FALSE;
@@ -110,6 +115,7 @@ struct Hooks {
         mouse.reset();
         mouse.reset(SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0));
         keyboard.reset(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0));
+        ++g_installs;
         return mouse && keyboard;
     }
 };
@@ -176,10 +182,47 @@ void ReinstallInputHooks() {
         PostThreadMessageW(g_threadId, kReinstallHooks, 0, 0);
 }
 
-void WatchSessionForHooks(HWND mainWindow) {
+int InputHookInstalls() {
+    return g_installs.load();
+}
+
+SessionWatch AfterSessionWatchTry(bool registered, int triesLeft) {
+    if (registered)
+        return SessionWatch::Done;
+    return triesLeft > 0 ? SessionWatch::TryLater : SessionWatch::GiveUp;
+}
+
+namespace {
+
+bool RegisterForSession(HWND mainWindow) {
     using Register = BOOL(WINAPI*)(HWND, DWORD);
-    if (const FARPROC address = SessionFunction("WTSRegisterSessionNotification"))
-        reinterpret_cast<Register>(reinterpret_cast<void (*)()>(address))(mainWindow, NOTIFY_FOR_THIS_SESSION);
+    const FARPROC address = SessionFunction("WTSRegisterSessionNotification");
+    return address &&
+           reinterpret_cast<Register>(reinterpret_cast<void (*)()>(address))(mainWindow, NOTIFY_FOR_THIS_SESSION);
+}
+
+void TrySessionWatch(HWND mainWindow) {
+    switch (AfterSessionWatchTry(RegisterForSession(mainWindow), g_sessionWatchTriesLeft)) {
+    case SessionWatch::TryLater:
+        --g_sessionWatchTriesLeft;
+        SetTimer(mainWindow, TIMER_SESSION_WATCH, kSessionWatchRetryMs, nullptr);
+        break;
+    case SessionWatch::Done:
+    case SessionWatch::GiveUp:
+        KillTimer(mainWindow, TIMER_SESSION_WATCH);
+        break;
+    }
+}
+
+} // namespace
+
+void WatchSessionForHooks(HWND mainWindow) {
+    g_sessionWatchTriesLeft = kSessionWatchTries;
+    TrySessionWatch(mainWindow);
+}
+
+void OnSessionWatchTimer(HWND mainWindow) {
+    TrySessionWatch(mainWindow);
 }
 
 void StopWatchingSession(HWND mainWindow) {

@@ -15,10 +15,23 @@ void StopInputHooks();
 // The options the hooks act on, handed to their thread whenever they may have changed.
 void ShareHookOptions(int enabledArea, bool stayVisible);
 
-// Windows removes a low-level hook that answers too late, without telling (after a resume, when
-// the hook's memory was paged out, for instance). The hooks are installed anew on resume and
-// on unlocking the session (WM_POWERBROADCAST, WM_WTSSESSION_CHANGE of the main window).
+// Windows removes a low-level hook that answers too late, without telling, at any time (after a
+// resume, when the hook's memory was paged out, for instance). The hooks are installed anew each
+// time the window is shown, on resume and on unlocking the session (WM_POWERBROADCAST,
+// WM_WTSSESSION_CHANGE of the main window). The old ones go before the new ones come, on the
+// hooks' own thread, between two of their calls: one press never reaches two hooks of ours.
 void ReinstallInputHooks();
-// Asks for the main window's WM_WTSSESSION_CHANGE, and stops asking (at its end).
+// How often the hooks have been installed in this run (the first time included).
+int InputHookInstalls();
+
+// Asks for the main window's WM_WTSSESSION_CHANGE, and stops asking (at its end). Early in a
+// session, before the terminal service is up, the request fails: it is made again every few
+// seconds (TIMER_SESSION_WATCH, OnSessionWatchTimer) a few times.
 void WatchSessionForHooks(HWND mainWindow);
+void OnSessionWatchTimer(HWND mainWindow);
 void StopWatchingSession(HWND mainWindow);
+
+// The step after a request for the session's notifications: done once one was taken, another try
+// later while tries are left, else no more.
+enum class SessionWatch { Done, TryLater, GiveUp };
+SessionWatch AfterSessionWatchTry(bool registered, int triesLeft);

@@ -4,6 +4,7 @@
 #include "app/InputHooks.h"
 #include "app/MainWindow.h"
 #include "app/MessageLoop.h"
+#include "app/StartupChecks.h"
 #include "app/WindowSettings.h"
 #include "core/UniqueHandles.h"
 #include "resources/resource.h"
@@ -17,7 +18,13 @@
 #include <gdiplus.h>
 #include <objbase.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
+
+constexpr wchar_t kInstanceMutexName[] = L"Nomaclip_Mutex";
 
 void* LoadPicture(const wchar_t* name) {
     const std::wstring path = GetAppDirectory() + L"\\img\\" + name;
@@ -98,13 +105,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // beside the exe or from the current folder, only the system's own copies.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const ComSession com;
-    const UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Nomaclip_Mutex"));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    const UniqueHandle mutex(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
+    const DWORD mutexError = GetLastError();
+    // An elevated run's mutex cannot be had by a start without administrator rights
+    // (ERROR_ACCESS_DENIED); one that may only wait on it still tells that it is there.
+    const bool openable = !mutex && UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName));
+    if (ClassifyInstanceStart(mutex != nullptr, mutexError, openable) == InstanceCheck::AlreadyRunning) {
         AskRunningInstanceToShow();
         return 0;
     }
     // Only the one instance may: a second start must not touch a write under way.
-    RemoveLeftoverWrites();
+    auto recovered = std::make_unique<std::vector<std::wstring>>(SettleLeftoverWrites());
     const GdiplusSession gdiplus;
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
@@ -140,7 +151,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ShowWindow(window, SW_HIDE);
         UpdateWindow(window);
         // The folder checks and a first run's welcome, once the loop runs.
-        PostMessageW(window, WM_APP_STARTED, FirstRunInThisFolder() ? 1 : 0, 0);
+        // lParam: the files kept as .recovered, owned by the handler once posted.
+        if (PostMessageW(window, WM_APP_STARTED, FirstRunInThisFolder() ? 1 : 0,
+                         reinterpret_cast<LPARAM>(recovered.get())))
+            recovered.release();
         exitCode = RunMessageLoop();
         StopInputHooks();
         RemoveTrayIcon(window);

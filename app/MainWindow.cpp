@@ -39,17 +39,18 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
 constexpr UINT kQuitRetryMs = 100;
-constexpr UINT kFolderSettleMs = 150;    // after a change in the data folder, before it is read
-constexpr UINT kFolderRetryMs = 500;     // a file still held by its writer is read again then
-constexpr UINT kFolderPollMs = 1000;     // a folder without change notifications is looked at so often
+constexpr UINT kFolderSettleMs = 150; // after a change in the data folder, before it is read
+constexpr UINT kFolderRetryMs = 500;  // a file still held by its writer is read again then
+constexpr UINT kFolderPollMs = 1000;  // a folder without change notifications is looked at so often
 
 UniqueWinEventHook g_foregroundHook;
-UINT g_taskbarCreated = 0;
-UINT g_showRequest = 0;      // a second start asks for the window (kShowWindowMessage)
 bool g_trayVersion4 = false; // the shell speaks NOTIFYICON_VERSION_4 with our icon
 
 // ---- the parts below, and what they get -------------------------------------------------
@@ -93,6 +94,7 @@ void HandOverToTheParts(HWND window, HWND list) {
     tabs.listFont = ListFont;
     tabs.tell = [window](const std::wstring& text) { ShowTrayBalloon(window, L"Nomaclip", text.c_str()); };
     tabs.absorbSettingsCopy = [window](const std::wstring& copy) { return AbsorbSettingsCopyLive(window, copy); };
+    tabs.copySecret = CopySecretText;
     tabs.lockSetupPicture = Pictures().setup;
     tabs.lockUnlockPicture = Pictures().unlock;
     InitTabs(tabs);
@@ -107,6 +109,7 @@ void HandOverToTheParts(HWND window, HWND list) {
     host.saveTab = SaveSlot;
     host.chooseEntry = ChooseEntry;
     host.copyEntry = CopyEntryToClipboard;
+    host.copySecret = CopySecretText;
     host.showPasswordPanel = [] {
         // The tab's password panel is where a sealed tab is opened.
         ShowTab(AppView().currentTab);
@@ -305,6 +308,7 @@ void OnDestroy(HWND window) {
     KillTimer(window, TIMER_CAPTURE_RETRY);
     StopClipboardCapture();
     ClearSecretFromClipboard(); // a secret chosen in this run does not outlive it
+    KillTimer(window, TIMER_SESSION_WATCH);
     StopWatchingSession(window);
     RemoveClipboardFormatListener(window);
     PostQuitMessage(0);
@@ -513,11 +517,14 @@ void OnTray(HWND window, WPARAM wParam, LPARAM lParam) {
 // The loop runs: the folder is checked (said once, in a box, as the user's data is at stake),
 // and on a first run the window shows itself, as a tray click would, with a balloon at the
 // icon: Windows 11 puts a new icon out of sight, and there is no hotkey yet.
-void OnStarted(HWND window, bool firstRun) {
+// `recovered`: the files a cut-short write left that were kept as .recovered (may be null).
+void OnStarted(HWND window, bool firstRun, std::unique_ptr<std::vector<std::wstring>> recovered) {
     const std::wstring folder = GetAppDirectory();
     wchar_t temporary[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temporary);
-    const FolderFacts facts = ReadFolderFacts(folder, temporary);
+    FolderFacts facts = ReadFolderFacts(folder, temporary);
+    if (recovered)
+        facts.recovered = std::move(*recovered);
     const std::wstring warning = FolderWarningText(facts, folder);
     if (!warning.empty())
         MessageBoxW(window, warning.c_str(), L"エラー", MB_ICONWARNING);
@@ -610,19 +617,30 @@ void RemoveTrayIcon(HWND mainWindow) {
     Shell_NotifyIconW(NIM_DELETE, &icon);
 }
 
+UINT ShowRequestMessage() {
+    static const UINT message = RegisterWindowMessageW(kShowWindowMessage);
+    return message;
+}
+
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+void LetThroughFromLowerIntegrity(HWND window, MessageFilterCall allow) {
+    for (UINT message : {ShowRequestMessage(), TaskbarCreatedMessage()})
+        if (message)
+            allow(window, message, MSGFLT_ALLOW, nullptr); // refused only for an invalid message
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Keys typed before the hotkey, a click on the icon or an Esc reach their window first (the
     // memo pad, a dialog), never the menu or the hidden window that comes of it.
-    if (StandsForLaterInput(message, g_showRequest))
+    if (StandsForLaterInput(message, ShowRequestMessage()))
         DeliverQueuedKeys();
     switch (message) {
     case WM_CREATE:
-        if (!g_taskbarCreated)
-            g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-        if (!g_showRequest)
-            g_showRequest = RegisterWindowMessageW(kShowWindowMessage);
-        // A second start without administrator rights may still ask an elevated run to show.
-        ChangeWindowMessageFilterEx(window, g_showRequest, MSGFLT_ALLOW, nullptr);
+        LetThroughFromLowerIntegrity(window, ChangeWindowMessageFilterEx);
         WatchSessionForHooks(window);
         if (const auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam); created->lpCreateParams)
             OnCreate(window, *static_cast<const AppSettings*>(created->lpCreateParams));
@@ -710,12 +728,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnFolderTimer(window, wParam);
             return 0;
         }
+        if (wParam == TIMER_SESSION_WATCH) {
+            OnSessionWatchTimer(window);
+            return 0;
+        }
         break;
     case WM_APP_TRAY:
         OnTray(window, wParam, lParam);
         break;
     case WM_APP_STARTED:
-        OnStarted(window, wParam != 0);
+        OnStarted(window, wParam != 0,
+                  std::unique_ptr<std::vector<std::wstring>>(reinterpret_cast<std::vector<std::wstring>*>(lParam)));
         return 0;
     case WM_POWERBROADCAST:
         // Windows may have removed the hooks while the machine slept (a hook that answers late
@@ -768,11 +791,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     default:
         // A restarted Explorer has forgotten our icon.
-        if (message == g_taskbarCreated && g_taskbarCreated != 0) {
+        if (message == TaskbarCreatedMessage() && message != 0) {
             AddTrayIcon(window);
             return 0;
         }
-        if (message == g_showRequest && g_showRequest != 0) {
+        if (message == ShowRequestMessage() && message != 0) {
             OnShowRequest(window);
             return 0;
         }

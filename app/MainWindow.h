@@ -15,3 +15,14 @@ void AddTrayIcon(HWND mainWindow);
 void RemoveTrayIcon(HWND mainWindow);
 // A balloon at the icon: for what the user must know although no window of ours is in view.
 void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text);
+
+// The registered messages the window answers: a second start's request to show it, and
+// Explorer's "TaskbarCreated" after a restart (the icon is added again).
+UINT ShowRequestMessage();
+UINT TaskbarCreatedMessage();
+
+// A second start without administrator rights and a restarted Explorer must reach an elevated
+// run, whose window UIPI shields from lower integrity levels: their messages are let through
+// (ChangeWindowMessageFilterEx; a test records the calls instead).
+using MessageFilterCall = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+void LetThroughFromLowerIntegrity(HWND window, MessageFilterCall allow);

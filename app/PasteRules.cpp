@@ -178,3 +178,7 @@ bool IsExtendedKey(WORD vk) {
         return false;
     }
 }
+
+const std::vector<PasteKeyRule>& PasteKeysInForce(const AppOptions& options) {
+    return options.PasteKeysGiven ? options.PasteKeys : BuiltInPasteKeys();
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ProgramRules.h"
+#include "core/Types.h"
 
 #include <windows.h>
 
@@ -33,6 +34,10 @@ bool IsShellSurface(std::wstring_view className, std::wstring_view processName);
 // another process, not cloaked, not a tool window (unless it also asks for a taskbar button),
 // and no shell surface.
 bool CanBePasteTarget(const WindowFacts& window);
+
+// The paste keys by program: the PasteKeys setting when settings.ini gives it (even empty: Ctrl+V
+// everywhere), else the built-in list of terminals.
+const std::vector<PasteKeyRule>& PasteKeysInForce(const AppOptions& options);
 
 // How a paste ended; everything but Pasted leaves the text on the clipboard for Ctrl+V.
 enum class PasteOutcome {

@@ -42,6 +42,14 @@ std::wstring_view WithoutTrailingSlash(std::wstring_view path) {
 
 } // namespace
 
+InstanceCheck ClassifyInstanceStart(bool created, DWORD error, bool openable) {
+    if (created)
+        return error == ERROR_ALREADY_EXISTS ? InstanceCheck::AlreadyRunning : InstanceCheck::First;
+    // No handle: an elevated run's mutex refuses a start without administrator rights. Any other
+    // failure with no mutex to be found leaves the program to run unguarded rather than not at all.
+    return error == ERROR_ACCESS_DENIED || openable ? InstanceCheck::AlreadyRunning : InstanceCheck::First;
+}
+
 bool IsWithinFolder(std::wstring_view path, std::wstring_view folder) {
     path = WithoutTrailingSlash(path);
     folder = WithoutTrailingSlash(folder);
@@ -76,6 +84,9 @@ std::wstring FolderWarningText(const FolderFacts& facts, const std::wstring& fol
             L"・このフォルダーには書き込めません（Program Files の中など）。履歴、定型文、設定は保存されません。\n";
     if (!facts.hasPictures)
         problems += L"・img フォルダーがありません。ツールバーのアイコンと鍵の画像が表示されません。\n";
+    for (const std::wstring& name : facts.recovered)
+        problems += L"・前回の保存が途中で終わっていました。保存しかけた内容を " + name +
+                    L" として残しました。中身を確かめ、必要な部分を移してください。\n";
     if (problems.empty())
         return std::wstring();
     std::wstring advice;
@@ -84,7 +95,7 @@ std::wstring FolderWarningText(const FolderFacts& facts, const std::wstring& fol
             L"zip "
             L"ファイルを、書き込みのできる自分のフォルダー（例：ドキュメントの中に作ったフォルダー）にすべて展開し、"
             L"そこにある nomaclip.exe を起動してください。";
-    else
+    else if (!facts.hasPictures)
         advice = L"zip ファイルをすべて展開し、img フォルダーを nomaclip.exe と同じフォルダーに置いてください。";
     return L"Nomaclip のデータは、nomaclip.exe と同じフォルダーに保存されます。\n" + folder + L"\n\n" + problems +
            L"\n" + advice;

@@ -4,14 +4,26 @@
 // img folder came along. Said once, in one message box.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
+#include <vector>
+
+// Whether this start is the one instance, from what CreateMutexW said: `created` (a handle came
+// back), `error` (GetLastError right after it) and, when no handle came back, `openable` (the
+// fallback OpenMutexW(SYNCHRONIZE) found the mutex).
+enum class InstanceCheck { First, AlreadyRunning };
+InstanceCheck ClassifyInstanceStart(bool created, DWORD error, bool openable);
 
 // The data folder as the checks find it.
 struct FolderFacts {
     bool writable = true;    // a file could be made and deleted there
     bool temporary = false;  // it lies in %TEMP% (or is it)
     bool hasPictures = true; // img\ is there
+    // Files a write cut short left without their data file and that did not read as whole: kept
+    // as <file>.recovered (SettleLeftoverWrites) for the user to look at.
+    std::vector<std::wstring> recovered;
 };
 
 // Reads the facts of `folder`, with `temporaryFolder` standing for %TEMP%: makes and deletes a

@@ -2,6 +2,7 @@
 
 #include "app/Activation.h"
 #include "app/App.h"
+#include "app/InputHooks.h"
 #include "app/WindowSettings.h"
 #include "tabs/TabFiles.h"
 #include "tabs/TabLock.h"
@@ -84,6 +85,9 @@ void OnEscape(HWND window) {
     HWND memoPad = ViewWindows().memoPad;
     if (memoPad && GetFocus() == memoPad && TabStripWindow()) {
         SetFocus(TabStripWindow());
+        // A move of the keyboard's: the strip shows where the focus went, even when the mouse was
+        // used last (which hides focus marks).
+        SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
         return;
     }
     if (OnFilterEscape())
@@ -168,6 +172,9 @@ void OnShowWindow(BOOL shown) {
         CloseFilter(); // whichever way the window goes out of sight
         return;
     }
+    // The F-keys, Esc and the click outside work only while the hooks are in; Windows may have
+    // dropped them at any time since the last show.
+    ReinstallInputHooks();
     HWND list = ListWindow();
     // The window itself is not visible yet: the list's own style tells whether it is in view.
     const bool listInView = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -404,13 +404,16 @@ std::string FileHead(const std::wstring& path, size_t size) {
 }
 
 // From another program's copy to history.ini rewritten, with 10,000 entries, against the
-// capture-and-save alone (capture-10000): what the program adds around it, for the record.
+// capture-and-save alone (capture-10000): what the program adds around it (the notification, the
+// reader thread, the check of the owner). The copier is an ordinary program: its window answers
+// messages while it waits, so the program reads its copy at once.
 Result CopyToFileCase(double captureMs) {
+    constexpr double kBudget = 3;
     const std::wstring folder = DataFilePath(L"startup-full");
     const std::wstring historyPath = folder + L"\\history.ini";
     const PROCESS_INFORMATION process = StartProgram(folder);
     if (!process.hProcess)
-        return {"copy-to-file-10000", 0, captureMs, 1e9};
+        return {"copy-to-file-10000", 1e9, captureMs, kBudget};
     Sleep(600); // copies right after a window switch are ignored by design
     HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     std::vector<double> samples;
@@ -428,14 +431,18 @@ Result CopyToFileCase(double captureMs) {
             CloseClipboard();
         }
         // Read with full sharing: a handle without it would hold up the rename.
-        while (NowMs() - start < 10000 && FileHead(historyPath, expected.size()) != expected)
-            Sleep(1);
+        while (NowMs() - start < 10000 && FileHead(historyPath, expected.size()) != expected) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+        }
         samples.push_back(NowMs() - start);
         Sleep(100);
     }
     DestroyWindow(owner);
     EndProgram(process);
-    return {"copy-to-file-10000", Median(samples), captureMs, 1e9};
+    return {"copy-to-file-10000", Median(samples), captureMs, kBudget};
 }
 
 // ---- Input delay while a paste runs ----------------------------------------------------------

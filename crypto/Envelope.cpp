@@ -294,6 +294,16 @@ bool IsEnvelope(std::wstring_view text) {
     return text.substr(0, kEnvelopeMagicLength) == std::wstring_view(kEnvelopeMagic, kEnvelopeMagicLength);
 }
 
+bool IsWholeEnvelope(std::wstring_view text) {
+    std::wstring_view fields[kFieldCount];
+    if (!IsEnvelope(text) || !SplitFields(text.substr(kEnvelopeMagicLength), fields))
+        return false;
+    const Bytes ciphertext = Base64Decode(fields[2]);
+    return Base64Decode(fields[0]).size() == kRandomBytes && Base64Decode(fields[1]).size() == kRandomBytes &&
+           !ciphertext.empty() && ciphertext.size() % kAesBlockBytes == 0 &&
+           Base64Decode(fields[3]).size() == kKeyBytes;
+}
+
 std::wstring EncryptText(const std::wstring& plainText, const std::wstring& password) {
     const cng::Api* api = cng::GetCng();
     if (password.empty() || !api)

@@ -13,6 +13,10 @@ inline constexpr size_t kEnvelopeMagicLength = 10;
 // True when text starts with the envelope magic (exact, case-sensitive, at position 0).
 bool IsEnvelope(std::wstring_view text);
 
+// True when text is an envelope with all of its fields in their full lengths, as a write that
+// ended leaves it: what can be told of it without the password. A cut one is not.
+bool IsWholeEnvelope(std::wstring_view text);
+
 // Seals plainText with password. Returns the envelope, or "" on any failure (an empty
 // password is a failure; an empty text is not).
 std::wstring EncryptText(const std::wstring& plainText, const std::wstring& password);

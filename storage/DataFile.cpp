@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 ItemRefs StoredItems(const std::vector<HistoryItem>& items, size_t count, bool sealed) {
@@ -85,10 +86,80 @@ DataFileText ReadDataFile(const std::wstring& fileName) {
     return result;
 }
 
-void RemoveLeftoverWrites() {
-    std::vector<std::wstring> names = {kSettingsFileName};
+namespace {
+
+bool IsStrictUtf8(std::string_view bytes) {
+    if (bytes.empty())
+        return true;
+    if (bytes.size() > static_cast<size_t>(INT_MAX))
+        return false;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                               0) > 0;
+}
+
+bool HasWholeTabLines(std::string_view text) {
+    // The writer ends its [Tabs] section with the last tab's type and a blank line.
+    const std::string last = "\r\nTabType" + std::to_string(kTabCount - 1) + "=";
+    const size_t at = text.find(last);
+    return text.find("[Tabs]\r\n") != std::string_view::npos && at != std::string_view::npos &&
+           text.find("\r\n", at + last.size()) != std::string_view::npos;
+}
+
+// Moves `from` to the first free name of `<target>.recovered`, `.recovered2`, ...; the name taken,
+// or empty when none could be.
+std::wstring MoveToRecovered(const std::wstring& from, const std::wstring& target) {
+    for (int n = 1; n <= 9; ++n) {
+        const std::wstring name = target + L".recovered" + (n > 1 ? std::to_wstring(n) : std::wstring());
+        if (MoveFileExW(from.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) // never over an older one
+            return name;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return std::wstring();
+    }
+    return std::wstring();
+}
+
+} // namespace
+
+bool IsWholeDataFile(DataFileKind kind, std::string_view bytes) {
+    const std::string_view bom(kUtf8Bom, sizeof(kUtf8Bom) - 1);
+    if (bytes.substr(0, bom.size()) != bom)
+        return kind == DataFileKind::Entries && IsStrictUtf8(bytes) && IsWholeEnvelope(FromUtf8(bytes));
+    const std::string_view text = bytes.substr(bom.size());
+    return IsStrictUtf8(text) && (kind == DataFileKind::Entries || HasWholeTabLines(text));
+}
+
+LeftoverFate FateOfLeftover(DataFileKind kind, bool targetExists, std::string_view bytes) {
+    if (targetExists || bytes.empty())
+        return LeftoverFate::Remove;
+    return IsWholeDataFile(kind, bytes) ? LeftoverFate::PutInPlace : LeftoverFate::KeepAsRecovered;
+}
+
+std::vector<std::wstring> SettleLeftoverWrites() {
+    std::vector<std::pair<std::wstring, DataFileKind>> files = {{kSettingsFileName, DataFileKind::Settings}};
     for (const TabSlot& slot : MakeDefaultTabs())
-        names.push_back(slot.fileName);
-    for (const std::wstring& name : names)
-        DeleteFileW(SafeWriteTemporaryPath(DataFilePath(name)).c_str()); // none there is the usual case
+        files.emplace_back(slot.fileName, DataFileKind::Entries);
+    std::vector<std::wstring> recovered;
+    for (const auto& [name, kind] : files) {
+        const std::wstring target = DataFilePath(name);
+        const std::wstring leftover = SafeWriteTemporaryPath(target);
+        std::string bytes;
+        if (ReadFileBytes(leftover, bytes) != FileRead::Read)
+            continue; // none there is the usual case; one that cannot be read is left as it is
+        switch (FateOfLeftover(kind, ReadFileStamp(target).exists, bytes)) {
+        case LeftoverFate::Remove:
+            DeleteFileW(leftover.c_str());
+            break;
+        case LeftoverFate::PutInPlace:
+            // Not over a file: one that appeared meanwhile is newer.
+            MoveFileExW(leftover.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+            break;
+        case LeftoverFate::KeepAsRecovered: {
+            const std::wstring kept = MoveToRecovered(leftover, target);
+            if (!kept.empty())
+                recovered.push_back(std::wstring(kept.substr(kept.find_last_of(L'\\') + 1)));
+            break;
+        }
+        }
+    }
+    return recovered;
 }

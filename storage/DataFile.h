@@ -38,6 +38,22 @@ struct DataFileText {
 // Reads a data file with the trailing trim and tells whether it is sealed.
 DataFileText ReadDataFile(const std::wstring& fileName);
 
-// Deletes what a write cut short by a hard stop left beside the data files (the temporary
-// files of their safe writes). The data files themselves hold their old content then.
-void RemoveLeftoverWrites();
+// What becomes of the temporary file of a safe write found at start (a hard stop cut the write
+// short, or a FAT32 or exFAT stick was pulled between the old file's removal and the rename,
+// which nothing journals there). Beside its data file it may go: that file holds the last whole
+// write. Without one it may be the only copy: put in place when it reads as a whole file of its
+// kind, else kept as <file>.recovered for the user. An empty one holds nothing and goes.
+enum class LeftoverFate { Remove, PutInPlace, KeepAsRecovered };
+enum class DataFileKind { Settings, Entries };
+LeftoverFate FateOfLeftover(DataFileKind kind, bool targetExists, std::string_view bytes);
+
+// Whether the bytes are what a write of that kind leaves when it ends. A sealed file: an envelope
+// with every field whole. A plain one: the byte order mark every write begins with, then strict
+// UTF-8 (a cut inside a character fails it; a cut between characters cannot be told from a shorter
+// file, which is then taken for what it holds). settings.ini: plain, and its [Tabs] lines, which
+// every write has, are there up to the line end.
+bool IsWholeDataFile(DataFileKind kind, std::string_view bytes);
+
+// Settles the temporary files of cut-short writes beside the data files (FateOfLeftover). Returns
+// the names of the files kept as .recovered, which the user is told of.
+std::vector<std::wstring> SettleLeftoverWrites();

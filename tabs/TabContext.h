@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Types.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 
@@ -15,13 +16,14 @@ struct TabsHost {
     HWND list = nullptr; // the item list, which the tab view fills
     AppState* state = nullptr;
     ViewState* view = nullptr;
-    std::function<void()> layout;       // lays the main window out anew
-    std::function<void()> saveSettings; // settings.ini with the window's rectangle
-    std::function<HFONT()> listFont;    // the font of the list, the memo pad and the panel
+    std::function<void()> layout;                  // lays the main window out anew
+    std::function<void()> saveSettings;            // settings.ini with the window's rectangle
+    std::function<HFONT()> listFont;               // the font of the list, the memo pad and the panel
     std::function<void(const std::wstring&)> tell; // a notification-area balloon
     // A conflict copy of settings.ini, merged into the live settings; false when it could not be.
     std::function<bool(const std::wstring& copyName)> absorbSettingsCopy;
-    void* lockSetupPicture = nullptr;   // GDI+ images "lock-1.png" and "lock-2.png"
+    SecretCopy copySecret;            // Ctrl+C / Ctrl+X in the memo pad of a tab open for the run
+    void* lockSetupPicture = nullptr; // GDI+ images "lock-1.png" and "lock-2.png"
     void* lockUnlockPicture = nullptr;
 };
 

@@ -129,6 +129,12 @@ void PaintTabStrip(HDC dc, const RECT& client) {
 
         if (colours.markBar)
             FillSolid(dc, TabMarkBar(tab, client.bottom - client.top), colours.mark);
+        if (g_strip.visuals[k] == TabVisual::Selected && g_strip.window &&
+            StripShowsFocus(GetFocus() == g_strip.window, SendMessageW(g_strip.window, WM_QUERYUISTATE, 0, 0))) {
+            RECT focus = tab;
+            InflateRect(&focus, -2, -2);
+            DrawFocusRect(dc, &focus);
+        }
     }
 }
 
@@ -231,6 +237,11 @@ LRESULT CALLBACK TabStripProc(HWND strip, UINT msg, WPARAM wParam, LPARAM lParam
         return OnPrintClient(strip, reinterpret_cast<HDC>(wParam));
     case WM_ERASEBKGND:
         return 1; // the painting covers every pixel
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: // the focus rectangle comes or goes
+        InvalidateRect(strip, nullptr, FALSE);
+        break;
     case WM_SETFONT:
         return OnSetFont(strip, reinterpret_cast<HFONT>(wParam));
     case WM_MOUSEMOVE:

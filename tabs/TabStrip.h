@@ -56,6 +56,12 @@ void LayoutTabStrip(int width, int height);
 
 // ---- Logic -------------------------------------------------------------------------------
 
+// The strip shows a focus rectangle on the selected tab while it has the keyboard, unless the
+// window's state hides focus marks (UISF_HIDEFOCUS in WM_QUERYUISTATE: the mouse was used last).
+inline bool StripShowsFocus(bool hasFocus, LRESULT uiState) {
+    return hasFocus && (uiState & UISF_HIDEFOCUS) == 0;
+}
+
 // Four tabs side by side: c = width / 4 each, the last one takes the remainder.
 inline std::array<RECT, kTabCount> TabRectangles(int width, int height) {
     const int c = width / kTabCount;

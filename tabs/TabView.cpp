@@ -142,12 +142,25 @@ LRESULT CALLBACK PasswordEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lPa
 
 // ---- Memo pad --------------------------------------------------------------------------------
 
+// The memo pad shows a tab open for the run, whose text is sealed on disk.
+bool MemoPadHoldsASecret() {
+    const int t = View().currentTab;
+    return t >= 0 && t < kTabCount && State().tabs[t].tempUnlocked && Host().copySecret;
+}
+
 LRESULT CALLBACK MemoPadProc(HWND memo, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
     case WM_KILLFOCUS:
         // The user has left the memo pad (Esc, a click elsewhere, another window, a message
         // box, a dialog): what waits for a pause in typing is written now.
         FlushMemoSave();
+        break;
+    case WM_COPY:
+    case WM_CUT:
+        if (MemoPadHoldsASecret()) {
+            CopyEditSelectionAsSecret(memo, msg == WM_CUT, Host().copySecret);
+            return 0;
+        }
         break;
     case WM_NCDESTROY:
         return EndSubclass(memo, MemoPadProc, kMemoPadSubclass, msg, wParam, lParam);

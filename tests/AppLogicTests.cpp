@@ -3,11 +3,16 @@
 // ours opens, which reach their window first.
 #include "app/Activation.h"
 #include "app/ClipboardCapture.h"
+#include "app/InputHooks.h"
 #include "app/Layout.h"
+#include "app/MainWindow.h"
 #include "app/MessageLoop.h"
 #include "ui/WindowPlacement.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -76,6 +81,31 @@ TEST(QueuedKeys, ReachTheirWindowBeforeAMenuAndNothingElseIsHandled) {
     EXPECT_TRUE(PeekMessageW(&left, edit, 0, 0, PM_REMOVE));
     EXPECT_EQ(left.message, static_cast<UINT>(WM_APP + 7)) << "only key messages are taken";
     DestroyWindow(edit);
+}
+
+// An elevated run hears a second start and a restarted Explorer only for the messages it lets
+// through the UIPI filter.
+std::vector<UINT> g_letThrough;
+BOOL WINAPI RecordFilter(HWND, UINT message, DWORD action, PCHANGEFILTERSTRUCT) {
+    if (action == MSGFLT_ALLOW)
+        g_letThrough.push_back(message);
+    return TRUE;
+}
+
+TEST(ElevatedRun, TheShowRequestAndTaskbarCreatedGetThroughTheFilter) {
+    g_letThrough.clear();
+    LetThroughFromLowerIntegrity(nullptr, RecordFilter);
+    for (UINT message : {RegisterWindowMessageW(kShowWindowMessage), RegisterWindowMessageW(L"TaskbarCreated")})
+        EXPECT_NE(std::find(g_letThrough.begin(), g_letThrough.end(), message), g_letThrough.end()) << message;
+}
+
+// The session's notifications fail early at log-on: asked again while tries are left.
+TEST(SessionWatch, AFailedRequestIsMadeAgainAFewTimes) {
+    EXPECT_EQ(AfterSessionWatchTry(true, 12), SessionWatch::Done);
+    EXPECT_EQ(AfterSessionWatchTry(true, 0), SessionWatch::Done);
+    EXPECT_EQ(AfterSessionWatchTry(false, 12), SessionWatch::TryLater);
+    EXPECT_EQ(AfterSessionWatchTry(false, 1), SessionWatch::TryLater);
+    EXPECT_EQ(AfterSessionWatchTry(false, 0), SessionWatch::GiveUp);
 }
 
 } // namespace

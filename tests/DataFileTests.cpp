@@ -5,6 +5,7 @@
 #include "storage/TemplateFiles.h"
 
 #include "crypto/Envelope.h"
+#include "storage/Settings.h"
 #include "storage/TextFile.h"
 
 #include "TestSupport.h"
@@ -32,21 +33,69 @@ struct DataFileTest : testing::Test {
     }
 };
 
-// A hard stop during a save leaves the temporary file beside the data file, which keeps its
-// old content; the next start deletes the leftover and nothing else.
-TEST_F(DataFileTest, LeftoversOfAWriteCutShortAreRemovedAndTheDataFilesKept) {
+// A hard stop during a save leaves the temporary file. Beside its data file it goes, and the data
+// file keeps its content. Without one it may be the only copy: put in place when it is whole, else
+// kept beside as .recovered, and never deleted.
+TEST_F(DataFileTest, LeftoversOfAWriteCutShortAreSettledAndNeverTheOnlyCopyDeleted) {
+    DeleteFileW(DataFilePath(L"settings.ini").c_str());
+    const std::string sealed = ToUtf8(EncryptText(L"sealed memo", L"pw"));
     PutFile(DataFilePath(L"history.ini"), kBom + "kept\r\n");
-    for (const wchar_t* name :
-         {L"history.ini", L"templates.txt", L"templates2.txt", L"templates3.txt", L"settings.ini"})
-        PutFile(SafeWriteTemporaryPath(DataFilePath(name)), "half a wri");
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"history.ini")), "half a wri");
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"templates.txt")), kBom + "whole\r\n");
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"templates2.txt")), sealed);
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"templates3.txt")), sealed.substr(0, sealed.size() - 3));
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"settings.ini")), kBom + "[Window]\r\nRect=1,2,3,4\r\n");
     PutFile(DataFilePath(L"notes.txt.tmp"), "not ours");
-    RemoveLeftoverWrites();
+    EXPECT_EQ(SettleLeftoverWrites(),
+              (std::vector<std::wstring>{L"settings.ini.recovered", L"templates3.txt.recovered"}));
     for (const wchar_t* name :
          {L"history.ini", L"templates.txt", L"templates2.txt", L"templates3.txt", L"settings.ini"})
         EXPECT_EQ(GetFileAttributesW(SafeWriteTemporaryPath(DataFilePath(name)).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")), kBom + "kept\r\n");
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates.txt")), kBom + "whole\r\n");
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates2.txt")), sealed);
+    EXPECT_EQ(FileBytes(DataFilePath(L"templates3.txt.recovered")), sealed.substr(0, sealed.size() - 3));
+    EXPECT_EQ(GetFileAttributesW(DataFilePath(L"settings.ini").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(FileBytes(DataFilePath(L"notes.txt.tmp")), "not ours");
-    DeleteFileW(DataFilePath(L"notes.txt.tmp").c_str());
+    // A later one never replaces an earlier recovered copy.
+    PutFile(SafeWriteTemporaryPath(DataFilePath(L"settings.ini")), kBom + "[Win");
+    EXPECT_EQ(SettleLeftoverWrites(), std::vector<std::wstring>{L"settings.ini.recovered2"});
+    for (const wchar_t* name :
+         {L"notes.txt.tmp", L"templates3.txt.recovered", L"settings.ini.recovered", L"settings.ini.recovered2"})
+        DeleteFileW(DataFilePath(name).c_str());
+}
+
+TEST(LeftoverWrites, OnlyAWholeFileIsPutInPlaceAndOnlyBesideItsDataFileOrEmptyDoesOneGo) {
+    using F = LeftoverFate;
+    using K = DataFileKind;
+    const std::string bom = kBom;
+    const std::string sealed = ToUtf8(EncryptText(L"x", L"pw"));
+    const std::string settings = AppLogic::SettingsFileContent(AppSettings{}, MakeDefaultTabs());
+    const struct {
+        K kind;
+        bool targetExists;
+        std::string bytes;
+        LeftoverFate fate;
+    } cases[] = {
+        {K::Entries, true, bom + "whole\r\n", F::Remove}, // the data file holds the last whole write
+        {K::Settings, true, settings, F::Remove},
+        {K::Entries, false, "", F::Remove}, // holds nothing
+        {K::Entries, false, bom, F::PutInPlace},
+        {K::Entries, false, bom + "[C]a\r\n---\r\n\xE3\x82\xB3", F::PutInPlace},
+        {K::Entries, false, bom + "[C]a\r\n---\r\n\xE3\x82", F::KeepAsRecovered}, // cut inside a character
+        {K::Entries, false, "no mark", F::KeepAsRecovered},
+        {K::Entries, false, sealed, F::PutInPlace},
+        {K::Entries, false, sealed.substr(0, sealed.size() - 1), F::KeepAsRecovered}, // the tag cut
+        {K::Entries, false, sealed.substr(0, sealed.find(':', 12)), F::KeepAsRecovered},
+        {K::Entries, false, bom + sealed, F::PutInPlace}, // plain text that looks like a seal is text
+        {K::Settings, false, settings, F::PutInPlace},
+        {K::Settings, false, settings.substr(0, settings.find("TabType3=") + 10), F::KeepAsRecovered},
+        {K::Settings, false, settings.substr(0, settings.find("[Tabs]")), F::KeepAsRecovered},
+        {K::Settings, false, sealed, F::KeepAsRecovered}, // settings are never sealed
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FateOfLeftover(c.kind, c.targetExists, c.bytes), c.fate)
+            << static_cast<int>(c.kind) << c.targetExists << testing::PrintToString(c.bytes);
 }
 
 TEST_F(DataFileTest, HistoryIsWrittenAsUtf8ItemTextAndReadBack) {

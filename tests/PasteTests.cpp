@@ -6,6 +6,7 @@
 #include "app/EdgeStrip.h"
 #include "app/Paste.h"
 #include "app/PasteRules.h"
+#include "storage/Settings.h"
 #include "ui/Keys.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +241,29 @@ TEST(PasteRun, TheTargetsProgramPicksThePasteKey) {
     noRules.Run(kTarget, {});
     ASSERT_EQ(noRules.sent.size(), 1u);
     EXPECT_EQ(noRules.sent[0], PasteKeys(kCtrlV, {})) << "an empty PasteKeys means Ctrl+V everywhere";
+}
+
+// A settings.ini without PasteKeys leaves the terminals their own keys; one that gives PasteKeys,
+// even empty, replaces the built-in list.
+TEST(PasteRun, WithoutPasteKeysInSettingsTheTerminalsKeepTheirKeys) {
+    const struct {
+        const wchar_t* settings;
+        const wchar_t* program;
+        PasteKey key;
+    } cases[] = {
+        {L"[Options]\r\nAutoPaste=1\r\n", L"PuTTY.exe", PasteKey::ShiftInsert},
+        {L"[Options]\r\nAutoPaste=1\r\n", L"kitty.exe", PasteKey::ShiftInsert},
+        {L"[Options]\r\nAutoPaste=1\r\n", L"mintty.exe", PasteKey::ShiftInsert},
+        {L"[Options]\r\nAutoPaste=1\r\n", L"ttermpro.exe", PasteKey::AltV},
+        {L"[Programs]\r\nPasteKeys=\r\n", L"putty.exe", PasteKey::CtrlV},
+        {L"[Programs]\r\nPasteKeys=editor.exe=Alt+V\r\n", L"putty.exe", PasteKey::CtrlV},
+        {L"[Programs]\r\nPasteKeys=editor.exe=Alt+V\r\n", L"editor.exe", PasteKey::AltV},
+    };
+    for (const auto& c : cases) {
+        AppSettings settings;
+        ParseSettingsText(c.settings, settings);
+        EXPECT_EQ(PasteKeyFor(PasteKeysInForce(settings), c.program), c.key) << c.settings << c.program;
+    }
 }
 
 TEST(PasteRun, ATargetThatCannotTakeAPasteGetsNoKeys) {

@@ -36,6 +36,29 @@ bool IsEmptyFolder(const std::wstring& folder) {
     return empty;
 }
 
+// What CreateMutexW says to a second start: the mutex is there (ERROR_ALREADY_EXISTS), or it was
+// made by an elevated run and this start may not have it (no handle, ERROR_ACCESS_DENIED), or a
+// handle to it can still be opened for waiting.
+TEST(StartupChecks, ASecondStartKnowsTheRunningOneEvenWhenItRunsElevated) {
+    using I = InstanceCheck;
+    const struct {
+        bool created;
+        DWORD error;
+        bool openable;
+        InstanceCheck expected;
+    } cases[] = {
+        {true, ERROR_SUCCESS, false, I::First},
+        {true, ERROR_ALREADY_EXISTS, false, I::AlreadyRunning},
+        {false, ERROR_ACCESS_DENIED, false, I::AlreadyRunning}, // the elevated run's mutex
+        {false, ERROR_ACCESS_DENIED, true, I::AlreadyRunning},
+        {false, ERROR_INVALID_HANDLE, true, I::AlreadyRunning}, // whatever failed, the mutex is there
+        {false, ERROR_INVALID_HANDLE, false, I::First},         // no mutex to be had: run unguarded
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ClassifyInstanceStart(c.created, c.error, c.openable), c.expected)
+            << c.created << " " << c.error << " " << c.openable;
+}
+
 TEST(StartupChecks, AFolderIsWithinAnotherOnlyAtAPathBoundary) {
     EXPECT_TRUE(IsWithinFolder(L"C:\\Users\\a\\AppData\\Local\\Temp", L"C:\\Users\\a\\AppData\\Local\\Temp\\"));
     EXPECT_TRUE(IsWithinFolder(L"C:\\Users\\a\\AppData\\Local\\Temp\\Temp1_nomaclip.zip\\nomaclip",
@@ -96,6 +119,13 @@ TEST(StartupChecks, TheWarningSaysWhatIsWrongAndWhatToDo) {
     readOnly.writable = false;
     EXPECT_NE(FolderWarningText(readOnly, L"C:\\Program Files\\Nomaclip").find(L"書き込めません"), std::wstring::npos);
     EXPECT_EQ(FolderWarningText(readOnly, L"C:\\x").find(L"一時フォルダー"), std::wstring::npos);
+
+    FolderFacts cutShort;
+    cutShort.recovered = {L"history.ini.recovered", L"settings.ini.recovered"};
+    const std::wstring recovered = FolderWarningText(cutShort, L"D:\\nomaclip");
+    EXPECT_NE(recovered.find(L"history.ini.recovered"), std::wstring::npos);
+    EXPECT_NE(recovered.find(L"settings.ini.recovered"), std::wstring::npos);
+    EXPECT_EQ(recovered.find(L"展開"), std::wstring::npos) << "no zip to unpack";
 }
 
 } // namespace

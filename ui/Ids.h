@@ -61,6 +61,7 @@ enum : UINT_PTR {
     TIMER_CLEAR_SECRET = 4715,  // a secret put on the clipboard is taken off again (ClearSecretSeconds)
     TIMER_FOLDER_SETTLE = 4716, // the data folder changed: looked at once the writer is done
     TIMER_FOLDER_POLL = 4717,   // a folder that cannot be watched is looked at now and then
+    TIMER_SESSION_WATCH = 4718, // the session's notifications are asked for again (too early at log-on)
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -78,8 +79,8 @@ inline constexpr UINT WM_APP_FOLDER_CHANGED = WM_APP + 8;   // a data file or a 
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
-inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12;  // the clipboard reader's result; lParam owned by the handler
-inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;     // an F-key seen by the keyboard hook; wParam = command
+inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12; // the clipboard reader's result; lParam owned by the handler
+inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;    // an F-key seen by the keyboard hook; wParam = command
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -129,7 +130,8 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_PASTE),
                                static_cast<int>(TIMER_CLEAR_SECRET),
                                static_cast<int>(TIMER_FOLDER_SETTLE),
-                               static_cast<int>(TIMER_FOLDER_POLL)};
+                               static_cast<int>(TIMER_FOLDER_POLL),
+                               static_cast<int>(TIMER_SESSION_WATCH)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)
@@ -140,9 +142,9 @@ template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]
 }
 static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
-constexpr UINT kMessages[] = {WM_APP_TRAY,    WM_APP_SHOW,        WM_APP_PASTE,         WM_APP_HIDE,
-                              WM_APP_TAB_KEY, WM_APP_SAVE_FAILED, WM_APP_FOLDER_CHANGED, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE,  WM_APP_STARTED, WM_APP_CLIPBOARD_READ,     WM_APP_KEY_COMMAND,   WM_APP_COME_FORWARD,
-                              WM_APP_REFRESH_FONT};
+constexpr UINT kMessages[] = {WM_APP_TRAY,         WM_APP_SHOW,        WM_APP_PASTE,          WM_APP_HIDE,
+                              WM_APP_TAB_KEY,      WM_APP_SAVE_FAILED, WM_APP_FOLDER_CHANGED, WM_APP_UNREADABLE_FILES,
+                              WM_APP_ESCAPE,       WM_APP_STARTED,     WM_APP_CLIPBOARD_READ, WM_APP_KEY_COMMAND,
+                              WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr wchar_t kFontProperty[] = L"EditDlgFont";
+constexpr UINT_PTR kSecretEditSubclass = 1;
 constexpr wchar_t kNewEntryLabel[] = L"アイテムのラベル";
 
 // Measured from the controls as the dialog opens, used while it is resized.
@@ -40,6 +41,18 @@ std::vector<HistoryItem>* ItemsOf(const ItemEditRequest& request) {
 int RowOf(const ItemEditRequest& request) {
     const std::vector<HistoryItem>* items = ItemsOf(request);
     return items ? FindEntry(*items, request.entry) : -1;
+}
+
+// The text box of an entry of a tab open for the run: what it copies is a secret (dwRefData: the
+// request, which outlives the dialog).
+LRESULT CALLBACK SecretEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    if (msg == WM_COPY || msg == WM_CUT) {
+        CopyEditSelectionAsSecret(edit, msg == WM_CUT, reinterpret_cast<const ItemEditRequest*>(data)->copySecret);
+        return 0;
+    }
+    if (msg == WM_NCDESTROY)
+        return EndSubclass(edit, SecretEditProc, kSecretEditSubclass, msg, wParam, lParam);
+    return DefSubclassProc(edit, msg, wParam, lParam);
 }
 
 RECT ChildRect(HWND dialog, int id) {
@@ -121,6 +134,8 @@ BOOL OnInitDialog(HWND dialog, ItemEditRequest* request) {
     MeasureLayout(dialog);
     PlaceDialogOverOwner(dialog);
     HWND edit = GetDlgItem(dialog, IDC_ITEM_TEXT);
+    if (request && request->copySecret)
+        Subclass(edit, SecretEditProc, kSecretEditSubclass, reinterpret_cast<DWORD_PTR>(request));
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 0, 0);
     return FALSE; // the focus was set here

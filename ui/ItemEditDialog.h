@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Types.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 
@@ -16,6 +17,7 @@ struct ItemEditRequest {
     TabSlot* slot = nullptr;  // that tab
     EntryId entry = kNoEntry; // the entry; on IDOK the one that holds the text now
     HFONT font = nullptr;     // the list font, which the dialog's text box follows
+    SecretCopy copySecret;    // set for a tab open for the run: its Ctrl+C and Ctrl+X copy through it
 };
 
 // Runs the modal dialog owned by `owner`; IDOK once the entry was written, else IDCANCEL. When

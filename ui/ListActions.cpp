@@ -148,6 +148,8 @@ INT_PTR EditEntry(HWND owner, EntryId id, ItemEditRequest& request) {
     request.slot = &State().tabs[request.tab];
     request.entry = id;
     request.font = g_host.font ? g_host.font() : nullptr;
+    if (request.slot->tempUnlocked)
+        request.copySecret = g_host.copySecret;
     return OpenItemEditDialog(owner, request);
 }
 

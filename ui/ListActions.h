@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/Types.h"
+#include "ui/Windowing.h"
 
 #include <windows.h>
 
@@ -22,6 +23,7 @@ struct ListHost {
     std::function<bool(int tab)> saveTab;           // writes a tab's file (told when it fails)
     std::function<void(EntryId entry)> chooseEntry; // click, Enter, digits: copy, then paste or hide
     std::function<bool(EntryId entry)> copyEntry;   // "コピー": the clipboard only
+    SecretCopy copySecret;                          // Ctrl+C in the edit dialog of a tab open for the run
     std::function<void()> showPasswordPanel;        // "パスワードを入力して復号..."
     std::function<HFONT()> font;                    // the list font, for the edit dialog
     std::function<void()> layout;                   // the filter line came or went

@@ -26,6 +26,17 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+void CopyEditSelectionAsSecret(HWND edit, bool cut, const SecretCopy& copy) {
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const std::wstring text = WindowText(edit);
+    if (start >= end || end > text.size())
+        return; // nothing selected: the control copies nothing either
+    if (copy(text.substr(start, end - start)) && cut)
+        SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+}
+
 int WindowDpi(HWND window) {
     // Windows 10 1607 and later; looked up so that older systems still start.
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 
 // The program's module, for creating windows and dialogs from its resources.
@@ -24,6 +25,15 @@ void SetLayoutDpi(int dpi);
 
 // A design size given at 96 dots per inch, at LayoutDpi.
 int ScaleToLayout(int size96);
+
+// A secret's text written to the clipboard some other way than an edit control's own copy; false
+// when nothing was written.
+using SecretCopy = std::function<bool(const std::wstring& text)>;
+
+// WM_COPY (`cut` false) or WM_CUT of an edit whose text is a secret: the selection goes through
+// `copy` instead of the control's own copy, which would leave it on the clipboard unmarked and for
+// good; a cut removes it once it is there (undoably, as the control's own cut does).
+void CopyEditSelectionAsSecret(HWND edit, bool cut, const SecretCopy& copy);
 
 // Subclasses a control with SetWindowSubclass (one id per procedure) and takes the subclass
 // away again when the control is destroyed.

@@ -848,6 +848,7 @@ class StandIn:
 
     WM_HANG = 0x8000 + 50
     WM_COPY_TEXT = 0x8000 + 51
+    WM_BUSY_COPY = 0x8000 + 52
 
     def __init__(self, session, window_class, exe_name="probe.exe", at=None):
         self.session = session
@@ -890,6 +891,14 @@ class StandIn:
     def hang(self, ms):
         """The program stops answering for ms milliseconds, busy on its window's thread."""
         self.session.post(self.hwnd, self.WM_HANG, ms)
+
+    def busy_copy(self, ms, copy_at_ms):
+        """The program is busy for ms milliseconds and copies its edit's whole text copy_at_ms
+        into them: a rendered text whose owner does not answer."""
+        self.session.post(self.hwnd, self.WM_BUSY_COPY, ms, copy_at_ms)
+
+    def copied_while_busy(self):
+        return any(e.get("copied_while_busy") for e in self._lines())
 
 
 _KEY_NAMES = {0x56: "v", 0x4B: "k", 0x70: "F1", 0x78: "F9", 0x20: "space"}

@@ -1,6 +1,7 @@
 """Copies the program must not be made to choke on: a text over MaxEntryChars is not recorded and
 is told once per run, and a clipboard owner that renders its text late never holds up the
-window (the text is recorded once it is there)."""
+window (the text is recorded once it is there), and a copy from a program busy for seconds is
+recorded once it answers again."""
 
 import json
 import os
@@ -41,3 +42,15 @@ class LimitTests(E2ETestCase):
         self.assertEqual(ping["answered"], ping["asked"], ping)
         self.assertLess(ping["longest_ms"], 500, "the window answered while the owner rendered")
         app.wait_history(lambda h: h == [Entry("late text"), Entry("older")], "the late text recorded")
+
+    def test_a_copy_from_a_program_busy_for_seconds_reaches_the_history(self):
+        app = self.app(history=[Entry("older")])
+        self.settle()
+        program = self.stand_in()
+        self.session.type_text("busy copy")
+        poll(lambda: program.text() == "busy copy", 20, 0.2, "the text typed into the stand-in")
+        # Windows calls a window hung after five seconds without a message; it copies after six
+        # and stays busy for three more.
+        program.busy_copy(9000, 6000)
+        poll(program.copied_while_busy, 30, 0.2, "the copy made while busy")
+        app.wait_history(lambda h: h == [Entry("busy copy"), Entry("older")], "the busy program's copy", timeout=40)

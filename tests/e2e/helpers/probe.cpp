@@ -441,11 +441,10 @@ int Clipboard() {
     for (size_t i = 0; i < small.size(); ++i)
         data += (i ? "," : "") + small[i];
     data += "}";
-    const std::string ownerJson = owner ? "{\"class\":" + Quote(ClassOf(owner)) + ",\"pid\":" + Num(PidOf(owner)) + "}"
-                                        : std::string("null");
-    std::printf("{\"formats\":%s,\"data\":%s,\"utf16le\":%s,\"owner\":%s,\"sequence\":%lu}\n",
-                Join(formats).c_str(), data.c_str(), hex.c_str(), ownerJson.c_str(),
-                static_cast<unsigned long>(GetClipboardSequenceNumber()));
+    const std::string ownerJson =
+        owner ? "{\"class\":" + Quote(ClassOf(owner)) + ",\"pid\":" + Num(PidOf(owner)) + "}" : std::string("null");
+    std::printf("{\"formats\":%s,\"data\":%s,\"utf16le\":%s,\"owner\":%s,\"sequence\":%lu}\n", Join(formats).c_str(),
+                data.c_str(), hex.c_str(), ownerJson.c_str(), static_cast<unsigned long>(GetClipboardSequenceNumber()));
     return 0;
 }
 
@@ -640,6 +639,8 @@ int TabSelect(const char* index) {
 
 constexpr UINT WM_STAND_IN_HANG = WM_APP + 50; // wParam: stop answering for this many ms
 constexpr UINT WM_STAND_IN_COPY = WM_APP + 51; // copy the edit's whole text, as a program does in the background
+// Busy for wParam ms, copying after lParam ms of it: a program that copies from inside long work.
+constexpr UINT WM_STAND_IN_BUSY_COPY = WM_APP + 52;
 
 struct StandIn {
     HWND frame = nullptr;
@@ -705,6 +706,14 @@ LRESULT CALLBACK StandInFrameProc(HWND frame, UINT message, WPARAM wParam, LPARA
     case WM_STAND_IN_COPY: // the edit owns the clipboard afterwards, as after Ctrl+C in it
         SendMessageW(g_standIn.edit, EM_SETSEL, 0, -1);
         SendMessageW(g_standIn.edit, WM_COPY, 0, 0);
+        return 0;
+    case WM_STAND_IN_BUSY_COPY:
+        Sleep(static_cast<DWORD>(lParam));
+        SendMessageW(g_standIn.edit, EM_SETSEL, 0, -1);
+        SendMessageW(g_standIn.edit, WM_COPY, 0, 0); // a rendered text, its owner still busy
+        std::printf("{\"copied_while_busy\":true}\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(wParam - static_cast<WPARAM>(lParam)));
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -841,7 +850,8 @@ int SyncKeys(const char* windowText) {
     if (read) {
         for (int vk : {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL, VK_RCONTROL, VK_MENU, VK_LMENU,
                        VK_RMENU, VK_LWIN, VK_RWIN})
-            keys[vk] = GetAsyncKeyState(vk) < 0 ? static_cast<BYTE>(keys[vk] | 0x80) : static_cast<BYTE>(keys[vk] & 0x7F);
+            keys[vk] =
+                GetAsyncKeyState(vk) < 0 ? static_cast<BYTE>(keys[vk] | 0x80) : static_cast<BYTE>(keys[vk] & 0x7F);
         SetKeyboardState(keys);
     }
     AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
@@ -1049,10 +1059,11 @@ int main(int argc, char** argv) {
         return TabSelect(argv[2]);
     if ((cmd == "post" || cmd == "send") && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5], cmd == "send");
-    std::fprintf(stderr,
-                 "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
-                 "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
-                 "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
-                 "late-owner MS TEXT | access | tab-select N\n");
+    std::fprintf(
+        stderr,
+        "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
+        "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
+        "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
+        "late-owner MS TEXT | access | tab-select N\n");
     return 2;
 }
