@@ -110,14 +110,14 @@ ClipboardRead ReadSystemClipboard(const ReadRequest& request) {
     if (request.program)
         read.program =
             CopyingProgram(SystemProcessNames(), owner != nullptr, read.ownerProcess, owner ? 0 : ForegroundProcess());
-    // An owner that does not answer would hold the clipboard open for as long as Windows waits
-    // for a text it renders late; it is asked once it answers again.
-    read.ownerHung = owner && IsHungAppWindow(owner);
-    if (!read.ownerHung) {
-        read.skipped = ClipboardAsksToBeSkipped(ReadPrivacyMarks());
-        if (!read.skipped)
-            ReadOpenClipboardText(read, request.maxEntryChars);
-    }
+    // A rendered text is there whatever its owner is doing. One its owner renders late is asked of
+    // the owner by Windows, which gives up at once on an owner that does not answer (as it asks with
+    // SMTO_ABORTIFHUNG): then nothing comes, and the change is read again once the owner answers.
+    const bool ownerHung = owner && IsHungAppWindow(owner);
+    read.skipped = ClipboardAsksToBeSkipped(ReadPrivacyMarks());
+    if (!read.skipped)
+        ReadOpenClipboardText(read, request.maxEntryChars);
+    read.ownerHung = ownerHung && !read.skipped && !read.tooLong && read.length == 0;
     CloseClipboard();
     return read;
 }

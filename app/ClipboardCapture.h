@@ -59,7 +59,7 @@ bool IgnoredCopy(const std::vector<std::wstring>& ignorePrograms, const std::wst
 struct ClipboardRead {
     DWORD sequence = 0;     // the change it read (GetClipboardSequenceNumber with the clipboard open)
     bool opened = false;    // the clipboard could be opened (another program may hold it)
-    bool ownerHung = false; // opened, but nothing asked for: the owner does not answer (IsHungAppWindow)
+    bool ownerHung = false; // opened, but no text came: its owner does not answer (IsHungAppWindow)
     bool skipped = false;   // the change asks to be left alone (privacy marks)
     bool tooLong = false;   // longer than MaxEntryChars: not read
     size_t length = 0;      // characters of the text
@@ -74,11 +74,11 @@ struct ReadRequest {
     bool program = false; // look up who copied (IgnorePrograms is set)
 };
 
-// Reads the clipboard on the reader thread. The system's opens the clipboard, and asks for the
-// text only when its owner answers: Windows tells no rendered format from a delay-rendered one
-// before it is asked for, and asking an owner that does not answer for one holds the clipboard
-// open (every other program's copy fails meanwhile) until Windows gives up on it. Such a change
-// is read again once the owner answers (AfterRead::WaitForOwner).
+// Reads the clipboard on the reader thread. The system's opens the clipboard and asks for the text
+// whatever its owner is doing: a rendered text comes at once. A text its owner renders late is
+// asked of the owner by Windows, which gives up at once on an owner that does not answer; such a
+// change is read again once the owner answers (AfterRead::WaitForOwner), and the user is told
+// when it never does.
 using ClipboardReader = ClipboardRead (*)(const ReadRequest& request);
 ClipboardRead ReadSystemClipboard(const ReadRequest& request);
 // The reader the capture uses from now on: a test's stand-in, or null for the system's.
