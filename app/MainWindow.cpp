@@ -108,7 +108,7 @@ void HandOverToTheParts(HWND window, HWND list) {
     host.switchToTab = SwitchToTab;
     host.saveTab = SaveSlot;
     host.chooseEntry = ChooseEntry;
-    host.copyEntry = CopyEntryToClipboard;
+    host.copyEntry = [](EntryId entry) { return CopyEntryToClipboard(entry); };
     host.copySecret = CopySecretText;
     host.showPasswordPanel = [] {
         // The tab's password panel is where a sealed tab is opened.
@@ -702,6 +702,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_APP_CLIPBOARD_READ:
         OnClipboardRead(window, lParam);
+        return 0;
+    case WM_RENDERFORMAT:
+        OnRenderFormat(static_cast<UINT>(wParam));
+        return 0;
+    case WM_RENDERALLFORMATS:
+        OnRenderAllFormats(window);
+        return 0;
+    case WM_DESTROYCLIPBOARD:
+        OnDestroyClipboard();
         return 0;
     case WM_TIMER:
         if (wParam == TIMER_CAPTURE_RETRY) {

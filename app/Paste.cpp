@@ -1,7 +1,9 @@
 #include "app/Paste.h"
 
 #include "app/App.h"
+#include "app/ClipboardWrite.h"
 #include "app/Programs.h"
+#include "ui/Keys.h"
 #include "core/UniqueHandles.h"
 
 #include <dwmapi.h>
@@ -114,6 +116,15 @@ public:
 
     HWND Foreground() override { return GetForegroundWindow(); }
 
+    bool ChoosingInputDown() override {
+        for (int vk = 1; vk < 0xFF; ++vk)
+            if (!IsModifierKey(static_cast<UINT>(vk)) && GetAsyncKeyState(vk) < 0)
+                return true;
+        return false;
+    }
+
+    uint64_t ReadsOfOurText() override { return ::ReadsOfOurText(); }
+
     bool ClipboardFree() override {
         // Opening and closing it unchanged tells no one: no clipboard update follows. Opened for
         // our window: Wine lets OpenClipboard(NULL) succeed beside another program's.
@@ -177,9 +188,11 @@ WindowFacts ReadWindowFacts(HWND window) {
 
 // ---- the run -------------------------------------------------------------------------------
 
-PasteRun StartPaste(PasteDesktop& desktop, HWND target, const std::vector<PasteKeyRule>& pasteKeys) {
+PasteRun StartPaste(PasteDesktop& desktop, HWND target, const std::vector<PasteKeyRule>& pasteKeys,
+                    bool awaitRead) {
     PasteRun run;
     run.target = target;
+    run.awaitRead = awaitRead;
     const TargetFacts facts = desktop.Target(target);
     run.chord = ChordFor(PasteKeyFor(pasteKeys, facts.window.processName));
     const PasteOutcome verdict = JudgePasteTarget(facts);
@@ -187,9 +200,8 @@ PasteRun StartPaste(PasteDesktop& desktop, HWND target, const std::vector<PasteK
         Finish(run, verdict);
         return run;
     }
-    desktop.BringForward(target);
-    Enter(run, PastePhase::AwaitForeground, desktop.NowMs());
-    AdvancePaste(desktop, run); // most often it is in front at once
+    Enter(run, PastePhase::AwaitRelease, desktop.NowMs());
+    AdvancePaste(desktop, run);
     return run;
 }
 
@@ -198,6 +210,15 @@ void AdvancePaste(PasteDesktop& desktop, PasteRun& run) {
     const uint64_t waited = now - run.since;
     switch (run.phase) {
     case PastePhase::Finished:
+        return;
+    case PastePhase::AwaitRelease:
+        // Brought forward while the key is down, the target would get its release, and its
+        // repeats after the paste keys.
+        if (waited < kReleaseWaitMs && desktop.ChoosingInputDown())
+            return;
+        desktop.BringForward(run.target);
+        Enter(run, PastePhase::AwaitForeground, now);
+        AdvancePaste(desktop, run); // most often it is in front at once
         return;
     case PastePhase::AwaitForeground:
         if (desktop.Foreground() == run.target)
@@ -225,11 +246,13 @@ void AdvancePaste(PasteDesktop& desktop, PasteRun& run) {
             Finish(run, PasteOutcome::KeysRefused);
             return;
         }
+        run.readsBefore = desktop.ReadsOfOurText();
         Enter(run, PastePhase::AfterKeys, now);
         return;
     }
     case PastePhase::AfterKeys:
-        if (waited >= kAfterKeysMs)
+        if (run.awaitRead ? desktop.ReadsOfOurText() > run.readsBefore || waited >= kReadWaitMs
+                          : waited >= kAfterKeysMs)
             Finish(run, PasteOutcome::Pasted);
         return;
     }

@@ -85,6 +85,9 @@ struct ClipboardCaptureTest : testing::Test {
     HWND main = MakeWindow();
     HWND other = MakeWindow();
     void SetUp() override {
+        // Each test starts without data files: one left by another would be taken in as changed elsewhere.
+        for (const wchar_t* name : {L"history.ini", L"templates.txt", L"settings.ini"})
+            DeleteFileW(name);
         AppData() = AppState();
         AppView() = ViewState();
         SetMainWindows(main, nullptr);

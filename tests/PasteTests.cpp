@@ -190,6 +190,13 @@ public:
     std::vector<WORD> HeldModifiers() override { return now < heldUntil ? held : std::vector<WORD>{}; }
     uint64_t clipboardHeldUntil = 0; // another program holds the clipboard open until then
     bool ClipboardFree() override { return now >= clipboardHeldUntil; }
+    uint64_t chooserUpAt = 0; // the key that chose is let go then
+    bool ChoosingInputDown() override { return now < chooserUpAt; }
+    uint64_t reads = 0;                // reads of our text so far
+    uint64_t readAfterKeysMs = UINT64_MAX; // the target reads it that long after the keys
+    uint64_t ReadsOfOurText() override {
+        return reads + (!sentAt.empty() && now >= sentAt.back() + readAfterKeysMs ? 1 : 0);
+    }
     size_t Send(const KeyPlan& keys) override {
         sent.push_back(keys);
         sentAt.push_back(now);
@@ -197,8 +204,8 @@ public:
     }
     uint64_t NowMs() override { return now; }
 
-    PasteRun Run(HWND window = kTarget, const std::vector<PasteKeyRule>& pasteKeys = {}) {
-        PasteRun run = StartPaste(*this, window, pasteKeys);
+    PasteRun Run(HWND window = kTarget, const std::vector<PasteKeyRule>& pasteKeys = {}, bool awaitRead = false) {
+        PasteRun run = StartPaste(*this, window, pasteKeys, awaitRead);
         for (int tick = 0; run.phase != PastePhase::Finished && tick < 1000; ++tick) {
             now += kPasteTickMs;
             AdvancePaste(*this, run);
@@ -319,6 +326,49 @@ TEST(PasteRun, HeldModifiersAreWaitedForThenReleased) {
     ASSERT_EQ(stillDown.sent.size(), 1u);
     EXPECT_EQ(stillDown.sent[0], PasteKeys(kCtrlV, {VK_LSHIFT}));
     EXPECT_GE(stillDown.sentAt[0], stillDown.askedAt + kSettleMs + kModifierWaitMs);
+}
+
+// Brought forward while the Enter that chose is down, the target would get its release and its
+// repeats after the paste keys: it comes forward once the key is up, or after a second all the same.
+TEST(PasteRun, TheTargetComesForwardOnlyOnceTheChoosingKeyIsUp) {
+    StandInDesktop held;
+    held.chooserUpAt = held.now + 400;
+    const uint64_t start = held.now;
+    EXPECT_EQ(held.Run().outcome, PasteOutcome::Pasted);
+    EXPECT_EQ(held.broughtForward, 1);
+    EXPECT_GE(held.askedAt, start + 400);
+    EXPECT_LT(held.askedAt, start + 400 + 2 * kPasteTickMs);
+
+    StandInDesktop stuck; // a key held on: the paste goes on after the wait
+    stuck.chooserUpAt = UINT64_MAX;
+    EXPECT_EQ(stuck.Run().outcome, PasteOutcome::Pasted);
+    EXPECT_GE(stuck.askedAt - 1000, kReleaseWaitMs - kPasteTickMs);
+    EXPECT_LE(stuck.askedAt - 1000, kReleaseWaitMs + kPasteTickMs);
+}
+
+// With "stay visible" the front is taken back when the run ends: only once the target has read
+// the text (a read before the keys is another program's, a monitor's), or after a second.
+TEST(PasteRun, TheFrontIsTakenBackOnlyOnceTheTargetHasReadTheText) {
+    const struct {
+        uint64_t readsBefore;
+        uint64_t readAfterKeysMs;
+        bool awaitRead;
+        uint64_t endsAfterKeysMs;
+    } cases[] = {
+        {0, 300, true, 300},                // a busy target reads late: waited for
+        {1, 300, true, 300},                // a monitor read it first: that read does not count
+        {0, UINT64_MAX, true, kReadWaitMs}, // never read: not waited for longer than a second
+        {0, 300, false, kAfterKeysMs},      // the window hides and leaves the front alone: no wait
+    };
+    for (const auto& c : cases) {
+        StandInDesktop desktop;
+        desktop.reads = c.readsBefore;
+        desktop.readAfterKeysMs = c.readAfterKeysMs;
+        EXPECT_EQ(desktop.Run(kTarget, {}, c.awaitRead).outcome, PasteOutcome::Pasted);
+        ASSERT_EQ(desktop.sentAt.size(), 1u);
+        EXPECT_GE(desktop.now - desktop.sentAt[0], c.endsAfterKeysMs) << c.readAfterKeysMs;
+        EXPECT_LT(desktop.now - desktop.sentAt[0], c.endsAfterKeysMs + 2 * kPasteTickMs) << c.readAfterKeysMs;
+    }
 }
 
 // A target that reads the clipboard while another program holds it open pastes nothing.
