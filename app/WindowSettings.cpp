@@ -14,7 +14,8 @@
 namespace {
 
 WindowRect g_savedRect{-1, -1, -1, -1}; // the rectangle settings.ini gets
-std::string g_lastWritten;              // settings.ini as last written, or as the run found it
+std::string g_lastWritten;              // settings.ini as last written, or as the run found it, in our own words
+std::string g_fileBytes;                // ... and its bytes as last read or written: a change elsewhere differs
 // The rectangle as it was when settings.ini was last written or taken in: while the window has
 // not moved since, a file that differs only in another PC's rectangle is not written again (each
 // PC keeps its own rectangle, and the two would otherwise take turns writing theirs).
@@ -111,6 +112,7 @@ void NoteSettingsInForce(const WindowRect& loadedRect) {
     if (g_settingsLoaded) {
         g_lastWritten = AppLogic::SettingsFileContent(CollectSettings(loadedRect), AppData().tabs);
         g_settledRect = loadedRect;
+        ReadFileBytes(DataFilePath(kSettingsFileName), g_fileBytes); // gone or unreadable meanwhile: read anew
     }
 }
 
@@ -152,6 +154,7 @@ void SaveSettingsIfChanged() {
     const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
     if (saved) {
         g_lastWritten = content;
+        g_fileBytes = content;
         g_settledRect = g_savedRect;
     }
     NoteSettingsSaved(saved);
@@ -187,12 +190,14 @@ SettingsTakeIn TakeInSettingsFile(AppSettings& merged) {
     case FileRead::Read:
         break;
     }
-    if (bytes == g_lastWritten)
-        return SettingsTakeIn::Unchanged; // our own write, or the same again
+    if (bytes == g_fileBytes)
+        return SettingsTakeIn::Unchanged; // our own write, or the file as it was read
     const std::wstring theirs = DecodeDataBytes(bytes, false);
-    merged = MergedWithLive(DecodeDataBytes(g_lastWritten, false), theirs, false);
+    merged = MergedWithLive(DecodeDataBytes(g_fileBytes, false), theirs, false);
     g_writeAfterTakeIn = HoldsMoreThan(merged, theirs);
-    g_lastWritten = std::move(bytes);
+    // What the file holds now counts as written, in our own words (its rectangle another PC's).
+    g_lastWritten = Rendered(ParsedSettings(theirs));
+    g_fileBytes = std::move(bytes);
     g_settledRect = g_savedRect;
     return SettingsTakeIn::TakenIn;
 }
@@ -214,6 +219,7 @@ void SaveSettingsAfterTakeIn() {
     const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
     if (saved) {
         g_lastWritten = AppLogic::SettingsFileContent(settings, AppData().tabs);
+        g_fileBytes = g_lastWritten;
         g_settledRect = g_savedRect;
     }
     NoteSettingsSaved(saved);
