@@ -46,10 +46,15 @@ void Tell(const std::wstring& text) {
         Host().tell(text);
 }
 
-// The tab's entries changed from its file: where it is on screen it shows them.
-void ShowTakenIn(int t) {
+ViewAnchor AnchorOfView() {
+    return g_calls.viewAnchor ? g_calls.viewAnchor() : ViewAnchor{};
+}
+
+// The tab's entries changed from its file: where it is on screen it shows them, staying on the
+// entries the view was on before they changed.
+void ShowTakenIn(int t, const ViewAnchor& anchor) {
     if (g_calls.showTakenIn)
-        g_calls.showTakenIn(t);
+        g_calls.showTakenIn(t, anchor);
 }
 
 // Sealed elsewhere with another password: the tab is sealed here too, and what was unsaved
@@ -67,11 +72,11 @@ void TellRelocked(int t, const TakeIn& in) {
 }
 
 // What a save that found the file changed elsewhere means for the view.
-void AfterTakeIn(int t, SlotSave result, const TakeIn& in) {
+void AfterTakeIn(int t, SlotSave result, const TakeIn& in, const ViewAnchor& anchor) {
     if (in.outcome == TakeIn::Relocked)
         TellRelocked(t, in);
     else if (result == SlotSave::Merged)
-        ShowTakenIn(t);
+        ShowTakenIn(t, anchor);
 }
 
 // The file names of the folder that are conflict copies of a data file, with that file.
@@ -136,8 +141,9 @@ bool SaveSlot(int t) {
     TakeIn in;
     SlotSaveOptions options;
     options.takenIn = &in;
+    const ViewAnchor anchor = AnchorOfView();
     const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
-    AfterTakeIn(t, result, in);
+    AfterTakeIn(t, result, in, anchor);
     switch (result) {
     case SlotSave::Saved:
     case SlotSave::Merged:
@@ -156,9 +162,10 @@ SlotSave SaveSlotNow(int t, TabSlot& slot, const SlotSaveOptions& options) {
     TakeIn in;
     SlotSaveOptions told = options;
     told.takenIn = &in;
+    const ViewAnchor anchor = AnchorOfView();
     const SlotSave result = SaveSlotFile(slot, State().MaxHistory, told);
     if (&slot == &State().tabs[t])
-        AfterTakeIn(t, result, in);
+        AfterTakeIn(t, result, in, anchor);
     if (result == SlotSave::Saved || result == SlotSave::Merged)
         g_failureTold[t] = false;
     return result;
@@ -168,6 +175,7 @@ bool TakeInTabFile(int t) {
     if (!ValidTab(t))
         return true;
     TabSlot& slot = State().tabs[t];
+    const ViewAnchor anchor = AnchorOfView();
     const TakeIn in = TakeInSlotFile(slot, State().MaxHistory);
     switch (in.outcome) {
     case TakeIn::Unchanged:
@@ -180,7 +188,7 @@ bool TakeInTabFile(int t) {
     case TakeIn::TakenIn:
         break;
     }
-    ShowTakenIn(t);
+    ShowTakenIn(t, anchor);
     // A memo pad being typed in writes the merge when typing pauses, as it would have anyway.
     if (in.needsWrite && g_memoTab != t)
         SaveSlot(t);
@@ -197,9 +205,10 @@ bool AbsorbConflictCopies() {
             if (g_memoTab == t)
                 FlushMemoSave(); // what is typed is written first; the copy is merged into it
             bool changed = false;
+            const ViewAnchor anchor = AnchorOfView();
             absorbed = AbsorbConflictCopy(State().tabs[t], copy, State().MaxHistory, changed);
             if (absorbed == Absorb::Done && changed) {
-                ShowTakenIn(t);
+                ShowTakenIn(t, anchor);
                 if (!SaveSlot(t))
                     absorbed = Absorb::NotNow; // the copy goes only once its entries are in the file
             }

@@ -14,9 +14,16 @@
 #include <string>
 
 // What the files ask of the parts above them; handed over by InitTabs.
+// The entries the list shows selected and at its top: what a list shown again stays on.
+struct ViewAnchor {
+    EntryId selected = kNoEntry;
+    EntryId top = kNoEntry;
+};
+
 struct TabFilesCalls {
-    std::function<void(int)> showTab;     // puts a tab on screen again once its file was read anew
-    std::function<void(int)> showTakenIn; // ... keeping its selection, scroll position and caret
+    std::function<void(int)> showTab; // puts a tab on screen again once its file was read anew
+    std::function<ViewAnchor()> viewAnchor; // taken before the entries change
+    std::function<void(int, const ViewAnchor&)> showTakenIn; // shows them again, staying on the anchor
 };
 void InitTabFiles(const TabFilesCalls& calls);
 

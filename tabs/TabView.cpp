@@ -525,15 +525,13 @@ namespace {
 
 // The list shows tab t's entries again, its selection and its first visible row on the same
 // entries where they remain.
-void RefillListKeepingView(int t) {
+void RefillListKeepingView(int t, const ViewAnchor& anchor) {
     HWND list = Host().list;
-    const EntryId selected = ItemListEntryAt(SelectedListRow(list));
-    const EntryId top = ItemListEntryAt(ListView_GetTopIndex(list));
     FillItemList(list, State().tabs[t].items, t == kHistoryTab, State().HistoryLimit); // a filter set stays
-    const int row = ItemListRowOf(selected);
+    const int row = ItemListRowOf(anchor.selected);
     if (row >= 0)
         SelectListRow(list, row, false);
-    const int topRow = ItemListRowOf(top);
+    const int topRow = ItemListRowOf(anchor.top);
     RECT item;
     if (topRow >= 0 && ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS))
         ListView_Scroll(list, 0, (topRow - ListView_GetTopIndex(list)) * (item.bottom - item.top));
@@ -556,7 +554,14 @@ void RefillMemoPadKeepingView(int t) {
 
 } // namespace
 
-void ShowTakenInTab(int t) {
+ViewAnchor ListViewAnchor() {
+    HWND list = Host().list;
+    if (!list || !IsWindowVisible(list) || ListRowCount(list) == 0)
+        return ViewAnchor{};
+    return ViewAnchor{ItemListEntryAt(SelectedListRow(list)), ItemListEntryAt(ListView_GetTopIndex(list))};
+}
+
+void ShowTakenInTab(int t, const ViewAnchor& anchor) {
     if (t < 0 || t >= kTabCount || !Host().list)
         return;
     const bool listOnScreen = t == TabInView(View()) && IsWindowVisible(Host().list) != FALSE;
@@ -565,7 +570,7 @@ void ShowTakenInTab(int t) {
     const TabSlot& slot = State().tabs[t];
     const bool panel = PanelModeOf(t) != PanelMode::Hidden;
     if (listOnScreen && !panel && slot.type != TabType::MemoPad)
-        RefillListKeepingView(t);
+        RefillListKeepingView(t, anchor);
     else if (memoOnScreen && !panel && slot.type == TabType::MemoPad)
         RefillMemoPadKeepingView(t);
     else if (t == View().currentTab || (t == kHistoryTab && View().historyShown))

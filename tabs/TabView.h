@@ -5,6 +5,7 @@
 
 #include "core/Text.h"
 #include "core/Types.h"
+#include "tabs/TabFiles.h"
 #include "tabs/TabStrip.h"
 #include "ui/Windowing.h"
 
@@ -58,7 +59,9 @@ void SwitchToTab(int t);
 // Tab t's entries were taken in from its file (changed by another program or PC): where it is on
 // screen it shows them, the selection and the scroll position staying on the same entries where
 // they remain, the memo pad's caret where its text is unchanged. The focus stays where it is.
-void ShowTakenInTab(int t);
+void ShowTakenInTab(int t, const ViewAnchor& anchor);
+// The entries the list shows selected and at its top now (none when it shows no list).
+ViewAnchor ListViewAnchor();
 
 // Why the focus is being placed: the window came up (or a dialog over it closed), or a tab
 // was switched to with Left and Right or a click on the strip.

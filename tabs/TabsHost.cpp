@@ -12,6 +12,7 @@ void InitTabs(const TabsHost& host) {
 
     TabFilesCalls files;
     files.showTab = ShowTab;
+    files.viewAnchor = ListViewAnchor;
     files.showTakenIn = ShowTakenInTab;
     InitTabFiles(files);
 

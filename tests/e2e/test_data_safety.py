@@ -15,7 +15,6 @@ from test_sealed_tabs import DONE_OPEN_FOR_RUN, DONE_SEALED, LIST, MAGIC, MEMO, 
     python_seal
 
 EDIT_TEXT = 2006
-IDYES, IDNO = 6, 7
 
 PRIVACY_MARKS = ["ExcludeClipboardContentFromMonitorProcessing", "CanIncludeInClipboardHistory",
                  "CanUploadToCloudClipboard"]
@@ -204,24 +203,40 @@ class DataSafetyTests(EntryTestCase):
 
     # -- 6: a file changed in another editor --
 
-    def test_changes_made_in_another_editor_are_not_overwritten(self):
+    def test_changes_made_in_another_editor_are_taken_in_and_merged_never_asked_about(self):
         app = self.app(settings=settings_text(StayVisible=1),
                        templates={"templates.txt": plain([Entry("a"), Entry("b")])})
-        edited = plain([Entry("a"), Entry("b"), Entry("from the editor")])
-        app.write("templates.txt", edited)
         app.show_by_hotkey()
         self.session.key("Right")
         self.wait_rows(app, ["a", "b"])
-        # A change in the program meets the changed file: the user is asked; いいえ reads it again.
+        self.session.key("Down")
+        poll(lambda: app.main()["list"]["selected"] == 1, 20, 0.2, "b selected")
+        # Saved in an editor (or arrived from another PC): shown at once, the selection still on b.
+        edited = plain([Entry("first from the editor"), Entry("a"), Entry("b")])
+        app.write("templates.txt", edited)
+        self.wait_rows(app, ["first from the editor", "a", "b"])
+        self.assertEqual(app.main()["list"]["selected"], 2, "the selection stays on b")
+        self.assertEqual(app.read("templates.txt"), edited)
+
+        # A deletion here that could not be written (the file held), then the editor's next save,
+        # made on what it had: both changes are kept and written, without a question.
+        holder = self.hold(app, "templates.txt")
+        self.select(app, 1)
         self.session.key("Delete")
         self.answer_box(self.wait_box(ASK_DELETE_KEY))
-        box = self.box_with("「templates.txt」は Nomaclip の外で変更されています。")
-        self.answer_box(box, IDNO)
-        self.wait_rows(app, ["a", "b", "from the editor"])
-        self.assertEqual(app.read("templates.txt"), edited)
+        self.answer_box(self.box_with("「templates.txt」を保存できませんでした。"))
+        self.wait_rows(app, ["first from the editor", "b"])
+        self.release(holder)
+        app.write("templates.txt", plain([Entry("first from the editor"), Entry("a"), Entry("b"), Entry("last")]))
+        merged = plain([Entry("first from the editor"), Entry("b"), Entry("last")])
+        poll(lambda: app.read("templates.txt") == merged, 20, 0.2, "the merge written")
+        self.wait_rows(app, ["first from the editor", "b", "last"])
+        self.assertEqual(self.message_boxes(), [], "nothing asked")
+
         # Edited elsewhere again, then quit: the exit writes nothing the program did not change.
         again = plain([Entry("only the editor's")])
         app.write("templates.txt", again)
+        self.wait_rows(app, ["only the editor's"])
         app.exit_by_tray_menu()
         self.assertEqual(app.read("templates.txt"), again)
 
