@@ -4,6 +4,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/MainWindow.h"
 #include "app/Paste.h"
+#include "app/QueueMode.h"
 #include "app/Visibility.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
@@ -67,11 +68,14 @@ HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
     case VK_F12:
         command = CMD_SETTINGS;
         return HookKey::PostCommand;
+    case VK_F9:
+        command = CMD_PASTE_QUEUE;
+        return HookKey::PostCommand;
     case VK_F7:
     case VK_F8:
         return HookKey::TabKey;
     default:
-        return HookKey::PassOn; // F9, F10 and everything else
+        return HookKey::PassOn; // F10 and everything else
     }
 }
 
@@ -112,6 +116,8 @@ bool CopyEntryToClipboard(EntryId entry, bool forPaste) {
     if (index < 0)
         return false;
     const bool sealedSource = AppData().tabs[TabInView(AppView())].tempUnlocked;
+    if (QueueModeOn())
+        QueueClipboardChanged(); // the queue's first text goes back with the next copy or Shift+Enter
     ClipboardText text;
     text.text = ToClipboardLineEnds(source[static_cast<size_t>(index)].text);
     text.markPrivate = sealedSource;

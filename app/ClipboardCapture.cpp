@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/MainWindow.h"
 #include "app/Programs.h"
+#include "app/QueueMode.h"
 #include "core/Capture.h"
 #include "tabs/TabFiles.h"
 #include "ui/Ids.h"
@@ -224,6 +225,7 @@ void Capture(HWND mainWindow, const ClipboardRead& read) {
     if (read.text.empty())
         return;
     CaptureClipboardText(data, read.text);
+    QueueCopiedText(read.text); // 連続貼り付け: every copy the history takes, promoted or not
     if (AppView().historyShown)
         RefillList();
     SaveSlot(kHistoryTab);
@@ -323,9 +325,11 @@ AfterRead NextStepAfterRead(const ClipboardRead& read, const CaptureProgress& pr
 }
 
 void OnClipboardUpdate(HWND mainWindow) {
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (sequence != g_pending.progress.own)
+        QueueClipboardChanged(); // another program's: the queue's first text is off the clipboard
     if (AppData().PauseHistory)
         return;
-    const DWORD sequence = GetClipboardSequenceNumber();
     if (!IsNewChange(sequence, g_pending.progress.handled, g_pending.progress.own))
         return; // read already (by a retry), or our own write
     StopRetrying(mainWindow);
@@ -364,6 +368,12 @@ void OnClipboardRead(HWND mainWindow, LPARAM readParam) {
         g_pending.again = false;
         RequestRead(mainWindow);
     }
+}
+
+bool ClipboardChangesAllRead() {
+    const DWORD sequence = GetClipboardSequenceNumber();
+    return !g_pending.reading && !g_pending.again && !g_pending.retrying &&
+           (sequence == g_pending.progress.handled || sequence == g_pending.progress.own || AppData().PauseHistory);
 }
 
 void OnCaptureRetryTimer(HWND mainWindow) {

@@ -114,6 +114,10 @@ void StopClipboardCapture();
 void NoteOwnClipboardWrite(DWORD sequence);
 DWORD OwnClipboardWrite();
 
+// No change of the clipboard waits to be read or captured: what it holds is what was captured
+// last, or our own write.
+bool ClipboardChangesAllRead();
+
 // WM_CLIPBOARDUPDATE of the main window.
 void OnClipboardUpdate(HWND mainWindow);
 

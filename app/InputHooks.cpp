@@ -2,6 +2,7 @@
 
 #include "app/Activation.h"
 #include "app/EdgeStrip.h"
+#include "app/QueueMode.h"
 #include "ui/Ids.h"
 #include "ui/WinHandles.h"
 #include "ui/Windowing.h"
@@ -21,6 +22,7 @@ HookWindows g_hookWindows;
 
 std::atomic<int> g_enabledArea{-1};
 std::atomic<bool> g_stayVisible{false};
+std::atomic<bool> g_queueOn{false};
 
 HANDLE g_thread = nullptr;
 DWORD g_threadId = 0;
@@ -74,7 +76,21 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// 連続貼り付け: a paste chord (V or Insert with the modifiers held) the user presses, down or up,
+// wherever the focus is. Told before the key reaches its window, so that the window knows of
+// the key by the time the target reads the clipboard.
+void WatchPasteKey(WPARAM message, const KBDLLHOOKSTRUCT& key) {
+    if (!g_queueOn.load() || (key.vkCode != 'V' && key.vkCode != VK_INSERT) || (key.flags & LLKHF_INJECTED))
+        return;
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    const LPARAM chord = PasteChordBits(static_cast<WORD>(key.vkCode), GetAsyncKeyState(VK_CONTROL) < 0,
+                                        GetAsyncKeyState(VK_SHIFT) < 0, GetAsyncKeyState(VK_MENU) < 0);
+    Post(WM_APP_PASTE_KEY, down ? 1 : 0, chord);
+}
+
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0)
+        WatchPasteKey(wParam, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
     if (code < 0 || wParam != WM_KEYDOWN || !MainWindowVisible())
         return CallNextHookEx(nullptr, code, wParam, lParam);
     const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
@@ -170,6 +186,10 @@ void StopInputHooks() {
     CloseHandle(g_thread);
     g_thread = nullptr;
     g_threadId = 0;
+}
+
+void ShareQueueMode(bool on) {
+    g_queueOn.store(on);
 }
 
 void ShareHookOptions(int enabledArea, bool stayVisible) {

@@ -14,6 +14,8 @@ void StopInputHooks();
 
 // The options the hooks act on, handed to their thread whenever they may have changed.
 void ShareHookOptions(int enabledArea, bool stayVisible);
+// 連続貼り付け is on: the paste key is watched and told (WM_APP_PASTE_KEY).
+void ShareQueueMode(bool on);
 
 // Windows removes a low-level hook that answers too late, without telling, at any time (after a
 // resume, when the hook's memory was paged out, for instance). The hooks are installed anew each

@@ -7,6 +7,7 @@
 #include "app/FolderWatch.h"
 #include "app/Layout.h"
 #include "app/MessageLoop.h"
+#include "app/QueueMode.h"
 #include "app/StartupChecks.h"
 #include "app/Visibility.h"
 #include "app/WindowSettings.h"
@@ -109,6 +110,7 @@ void HandOverToTheParts(HWND window, HWND list) {
     host.saveTab = SaveSlot;
     host.chooseEntry = ChooseEntry;
     host.copyEntry = [](EntryId entry) { return CopyEntryToClipboard(entry); };
+    host.queueEntry = QueueEntry;
     host.copySecret = CopySecretText;
     host.showPasswordPanel = [] {
         // The tab's password panel is where a sealed tab is opened.
@@ -356,6 +358,8 @@ void OnCommand(HWND window, int id, int code) {
         if (id == CMD_ALWAYS_ON_TOP)
             SetWindowPos(window, *flag ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ShareHookOptions(AppData().EnabledArea, AppData().StayVisible);
+    } else if (id == CMD_PASTE_QUEUE) {
+        ToggleQueueMode();
     } else if (id == CMD_CLEAR_HISTORY) {
         ClearHistory(window);
     } else if (id == CMD_BACKUP) {
@@ -382,6 +386,8 @@ const wchar_t* ToolbarTip(UINT_PTR id) {
         return L"コピーで先頭に移動のオン/オフ (F4)";
     case CMD_AUTO_PASTE:
         return L"自動貼り付けのオン/オフ (F5)";
+    case CMD_PASTE_QUEUE:
+        return L"連続貼り付けのオン/オフ (F9)";
     case CMD_CLEAR_HISTORY:
         return L"全履歴を削除 (F6)";
     case CMD_BACKUP:
@@ -396,7 +402,11 @@ const wchar_t* ToolbarTip(UINT_PTR id) {
 LRESULT OnNotify(HWND window, NMHDR* header) {
     if (header->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-        if (const wchar_t* tip = ToolbarTip(header->idFrom))
+        // While 連続貼り付け is on, its button says how many texts wait.
+        const std::wstring status = header->idFrom == CMD_PASTE_QUEUE ? QueueStatusText() : std::wstring();
+        if (!status.empty())
+            wcsncpy_s(info->szText, status.c_str(), _TRUNCATE);
+        else if (const wchar_t* tip = ToolbarTip(header->idFrom))
             wcsncpy_s(info->szText, tip, _TRUNCATE);
         return 0;
     }
@@ -483,6 +493,7 @@ void OnTrayMenu(HWND window, POINT at) {
     UniqueMenu menu(CreatePopupMenu());
     AppendMenuW(menu.get(), MF_STRING, TRAY_SHOW, L"表示");
     AppendMenuW(menu.get(), MF_STRING, TRAY_SETTINGS, L"設定...");
+    AppendMenuW(menu.get(), MF_STRING | (QueueModeOn() ? MF_CHECKED : 0), TRAY_PASTE_QUEUE, L"連続貼り付け");
     AppendMenuW(menu.get(), MF_STRING, TRAY_EXIT, L"終了");
     SetForegroundWindow(window); // otherwise the menu does not close when clicked away
     const UINT chosen = TrackOwnPopupMenu(menu.get(), at, window);
@@ -494,6 +505,8 @@ void OnTrayMenu(HWND window, POINT at) {
         RequestQuit(window);
     else if (chosen == TRAY_SETTINGS)
         OpenSettings(window);
+    else if (chosen == TRAY_PASTE_QUEUE)
+        ToggleQueueMode();
 }
 
 // The icon's callback. With NOTIFYICON_VERSION_4 the event is the low word of lParam and the
@@ -603,6 +616,13 @@ void AddTrayIcon(HWND mainWindow) {
     g_trayVersion4 = Shell_NotifyIconW(NIM_SETVERSION, &icon) != FALSE;
 }
 
+void SetTrayTip(const std::wstring& text) {
+    NOTIFYICONDATAW icon = TrayIcon(MainWindowHandle());
+    icon.uFlags = NIF_TIP | NIF_SHOWTIP;
+    wcsncpy_s(icon.szTip, text.empty() ? L"Nomaclip" : text.c_str(), _TRUNCATE);
+    Shell_NotifyIconW(NIM_MODIFY, &icon); // without a notification area there is nowhere to say it
+}
+
 void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text) {
     NOTIFYICONDATAW icon = TrayIcon(mainWindow);
     icon.uFlags = NIF_INFO;
@@ -703,6 +723,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_CLIPBOARD_READ:
         OnClipboardRead(window, lParam);
         return 0;
+    case WM_APP_PASTE_KEY:
+        OnQueuePasteKey(wParam, lParam);
+        return 0;
     case WM_RENDERFORMAT:
         OnRenderFormat(static_cast<UINT>(wParam));
         return 0;
@@ -735,6 +758,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         if (wParam == TIMER_FOLDER_SETTLE || wParam == TIMER_FOLDER_POLL) {
             OnFolderTimer(window, wParam);
+            return 0;
+        }
+        if (wParam == TIMER_QUEUE_PUT || wParam == TIMER_QUEUE_PAUSE) {
+            OnQueueTimer(wParam);
             return 0;
         }
         if (wParam == TIMER_SESSION_WATCH) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 inline constexpr wchar_t kMainWindowClass[] = L"NomaclipWnd";
 // The registered message by which a second start asks the running program to show its window.
 inline constexpr wchar_t kShowWindowMessage[] = L"Nomaclip_ShowWindow";
@@ -15,6 +17,8 @@ void AddTrayIcon(HWND mainWindow);
 void RemoveTrayIcon(HWND mainWindow);
 // A balloon at the icon: for what the user must know although no window of ours is in view.
 void ShowTrayBalloon(HWND mainWindow, const wchar_t* title, const wchar_t* text);
+// The icon's tip: `text`, or the program's name when it is empty.
+void SetTrayTip(const std::wstring& text);
 
 // The registered messages the window answers: a second start's request to show it, and
 // Explorer's "TaskbarCreated" after a restart (the icon is added again).

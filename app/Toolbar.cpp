@@ -16,13 +16,14 @@
 #include <algorithm>
 
 const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
-    L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",       L"pin_off.ico",  L"pause_on.ico",
-    L"pause_off.ico", L"move_top_on.ico",  L"move_top_off.ico", L"clearall.ico", L"template.ico",
-    L"settings.ico",  L"autopaste_on.ico", L"autopaste_off.ico"};
+    L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",        L"pin_off.ico",  L"pause_on.ico",
+    L"pause_off.ico", L"move_top_on.ico",  L"move_top_off.ico",  L"clearall.ico", L"template.ico",
+    L"settings.ico",  L"autopaste_on.ico", L"autopaste_off.ico", L"queue_on.ico", L"queue_off.ico"};
 
 namespace {
 
 constexpr wchar_t kToolbarName[] = L"ツールバー";
+constexpr int kGapIndex = 7; // the stretching separator: six toggles and 全履歴を削除 before it
 
 int g_imageSize = 32; // S: icon and button size at the toolbar's dpi
 HWND g_toolbar = nullptr;
@@ -60,6 +61,8 @@ int ToggleImage(int command, bool on) {
         return on ? IMG_MOVE_TOP_ON : IMG_MOVE_TOP_OFF;
     case CMD_AUTO_PASTE:
         return on ? IMG_AUTO_PASTE_ON : IMG_AUTO_PASTE_OFF;
+    case CMD_PASTE_QUEUE:
+        return on ? IMG_QUEUE_ON : IMG_QUEUE_OFF;
     default:
         return -1;
     }
@@ -72,7 +75,7 @@ int ToolbarGapWidth(int clientWidth, const RECT& beforeGap, const RECT& firstAft
 
 namespace {
 
-// The 13 icons of the img folder at size x size pixels, in a new image list.
+// The icons of the img folder at size x size pixels, in a new image list.
 HIMAGELIST LoadToolbarImages(int size) {
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 0);
     const std::wstring folder = GetAppDirectory() + L"\\img\\";
@@ -131,6 +134,7 @@ HWND CreateToolbar(HWND mainWindow) {
         ToggleButton(CMD_PAUSE_HISTORY, data.PauseHistory),
         ToggleButton(CMD_MOVE_TO_TOP, data.MoveToTopOnCopy),
         ToggleButton(CMD_AUTO_PASTE, data.AutoPaste),
+        ToggleButton(CMD_PASTE_QUEUE, false), // 連続貼り付け is off at every start
         {IMG_CLEAR_ALL, CMD_CLEAR_HISTORY, TBSTATE_ENABLED, autosize, {}, 0, 0},
         {0, CMD_TOOLBAR_GAP, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
         {IMG_BACKUP, CMD_BACKUP, TBSTATE_ENABLED, autosize, {}, 0, 0},
@@ -175,7 +179,7 @@ LRESULT OnToolbarCustomDraw(NMCUSTOMDRAW* draw) {
     case CDDS_POSTPAINT: {
         // Some toolbars draw a flat separator's etched line without asking: cover it.
         RECT gap;
-        if (SendMessageW(draw->hdr.hwndFrom, TB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&gap))) {
+        if (SendMessageW(draw->hdr.hwndFrom, TB_GETITEMRECT, kGapIndex, reinterpret_cast<LPARAM>(&gap))) {
             gap.left -= 1;
             FillSolid(draw->hdc, gap, ToolbarBackground(g_paintScheme));
         }
@@ -221,15 +225,15 @@ namespace {
 void StretchToolbarGap(int clientWidth) {
     HWND toolbar = g_toolbar;
     RECT beforeGap, firstAfter, lastAfter;
-    if (!SendMessageW(toolbar, TB_GETITEMRECT, 5, reinterpret_cast<LPARAM>(&beforeGap)))
+    if (!SendMessageW(toolbar, TB_GETITEMRECT, kGapIndex - 1, reinterpret_cast<LPARAM>(&beforeGap)))
         return;
-    SendMessageW(toolbar, TB_GETITEMRECT, 7, reinterpret_cast<LPARAM>(&firstAfter));
-    SendMessageW(toolbar, TB_GETITEMRECT, 8, reinterpret_cast<LPARAM>(&lastAfter));
+    SendMessageW(toolbar, TB_GETITEMRECT, kGapIndex + 1, reinterpret_cast<LPARAM>(&firstAfter));
+    SendMessageW(toolbar, TB_GETITEMRECT, kGapIndex + 2, reinterpret_cast<LPARAM>(&lastAfter));
     TBBUTTONINFOW info = {};
     info.cbSize = sizeof(info);
     info.dwMask = TBIF_SIZE | TBIF_BYINDEX;
     info.cx = static_cast<WORD>(ToolbarGapWidth(clientWidth, beforeGap, firstAfter, lastAfter));
-    SendMessageW(toolbar, TB_SETBUTTONINFOW, 6, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(toolbar, TB_SETBUTTONINFOW, kGapIndex, reinterpret_cast<LPARAM>(&info));
     SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
 }
 

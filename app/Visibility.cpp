@@ -2,6 +2,7 @@
 
 #include "app/Activation.h"
 #include "app/App.h"
+#include "app/QueueMode.h"
 #include "app/InputHooks.h"
 #include "app/WindowSettings.h"
 #include "tabs/TabFiles.h"
@@ -82,6 +83,8 @@ bool BringOwnDialogForward(HWND window) {
 }
 
 void OnEscape(HWND window) {
+    if (EndQueueMode())
+        return; // 連続貼り付け ends at once; the clipboard keeps what it holds
     HWND memoPad = ViewWindows().memoPad;
     if (memoPad && GetFocus() == memoPad && TabStripWindow()) {
         SetFocus(TabStripWindow());

@@ -5,6 +5,7 @@
 // registration.
 #include "app/EdgeStrip.h"
 #include "app/Paste.h"
+#include "app/PasteQueue.h"
 #include "app/PasteRules.h"
 #include "storage/Settings.h"
 #include "ui/Keys.h"
@@ -479,6 +480,99 @@ TEST(Hotkey, RegisteredWithoutRepeatAndNeverWithoutAModifier) {
     EXPECT_EQ(HotkeyRegistrationModifiers(MOD_NOREPEAT), 0u);
     EXPECT_FALSE(RegisterToolHotkey(nullptr, 0x10, 'V'));
     EXPECT_FALSE(RegisterToolHotkey(nullptr, MOD_CONTROL, 0));
+}
+
+// ---- 連続貼り付け, the queue as plain state -------------------------------------------------------
+
+QueuedText Text(const wchar_t* text, bool secret = false) {
+    return QueuedText{text, secret};
+}
+
+// Copies joined while the mode was on: A on the clipboard, B and C waiting.
+PasteQueue QueueOfThree() {
+    PasteQueue queue;
+    queue.Begin();
+    for (const wchar_t* text : {L"A", L"B", L"C"}) {
+        queue.ClipboardTaken(); // the copy replaced what the clipboard held
+        EXPECT_EQ(queue.Add(Text(text)), QueueStep::PutFirst) << text;
+    }
+    queue.FirstPut();
+    return queue;
+}
+
+TEST(PasteQueue, EachPasteTheTargetMakesTakesTheNextAndTheLastEndsTheMode) {
+    PasteQueue queue = QueueOfThree();
+    EXPECT_EQ(queue.Add(Text(L"D")), QueueStep::Nothing) << "Shift+Enter while A is on the clipboard";
+    EXPECT_EQ(queue.Waiting(), 4u);
+    for (const wchar_t* text : {L"A", L"B", L"C"}) {
+        EXPECT_EQ(queue.First()->text, text);
+        queue.KeyDown(100);
+        EXPECT_EQ(queue.Read(110), QueueStep::PutFirst) << text;
+        queue.KeyUp(150);
+        queue.FirstPut();
+    }
+    queue.KeyDown(200);
+    EXPECT_EQ(queue.Read(210), QueueStep::Finished);
+    EXPECT_FALSE(queue.On());
+    EXPECT_EQ(queue.Pasted(), 4u);
+    EXPECT_EQ(queue.LastPasted().text, L"D");
+    PasteQueue off;
+    EXPECT_EQ(off.Add(Text(L"x")), QueueStep::Nothing) << "nothing joins while the mode is off";
+}
+
+// What cannot be a paste never moves the queue; what stands for one does.
+TEST(PasteQueue, OnlyAPasteThatHappenedMovesItOn) {
+    // A monitor reads the first text at once: no key, no move. Its paste then cannot be seen, and
+    // the key's release with a pause stands for it.
+    PasteQueue monitored = QueueOfThree();
+    EXPECT_EQ(monitored.Read(100), QueueStep::Nothing);
+    EXPECT_EQ(monitored.Waiting(), 3u);
+    monitored.KeyDown(200);
+    EXPECT_EQ(monitored.KeyUp(250), QueueStep::Nothing);
+    EXPECT_TRUE(monitored.AwaitingPause());
+    EXPECT_EQ(monitored.Tick(250 + PasteQueue::kPauseAfterKeyMs - 1), QueueStep::Nothing);
+    EXPECT_EQ(monitored.Tick(250 + PasteQueue::kPauseAfterKeyMs), QueueStep::PutFirst);
+    EXPECT_EQ(monitored.First()->text, L"B");
+
+    // A paste key that no program read for pasted nothing.
+    PasteQueue unread = QueueOfThree();
+    unread.KeyDown(100);
+    unread.KeyUp(150);
+    EXPECT_EQ(unread.Tick(150 + PasteQueue::kPauseAfterKeyMs), QueueStep::Nothing);
+    EXPECT_EQ(unread.Waiting(), 3u);
+
+    // A busy target reads after the key is up: still the key's paste.
+    PasteQueue late = QueueOfThree();
+    late.KeyDown(100);
+    late.KeyUp(150);
+    EXPECT_EQ(late.Read(300), QueueStep::PutFirst);
+
+    // A copy took the first text off the clipboard: a read is of something else.
+    PasteQueue taken = QueueOfThree();
+    taken.ClipboardTaken();
+    taken.KeyDown(100);
+    EXPECT_EQ(taken.Read(110), QueueStep::Nothing);
+}
+
+// Ctrl+V held down pastes one text per repeat: a read counts for the key only once it has
+// repeated for the text now on the clipboard (a monitor's read right after the put does not).
+TEST(PasteQueue, HeldRepeatsPasteOneTextEachAndEscEndsAtOnce) {
+    PasteQueue queue = QueueOfThree();
+    queue.KeyDown(100);
+    EXPECT_EQ(queue.Read(110), QueueStep::PutFirst);
+    queue.FirstPut();
+    EXPECT_EQ(queue.Read(120), QueueStep::Nothing) << "read before the key repeated for B";
+    PasteQueue repeated = QueueOfThree();
+    repeated.KeyDown(100);
+    EXPECT_EQ(repeated.Read(110), QueueStep::PutFirst);
+    repeated.FirstPut();
+    repeated.KeyDown(600); // the first repeat
+    EXPECT_EQ(repeated.Read(610), QueueStep::PutFirst);
+    EXPECT_EQ(repeated.First()->text, L"C");
+
+    repeated.End();
+    EXPECT_FALSE(repeated.On());
+    EXPECT_EQ(repeated.Waiting(), 0u);
 }
 
 } // namespace

@@ -14,6 +14,7 @@ enum : int {
     CMD_PAUSE_HISTORY = 3,
     CMD_MOVE_TO_TOP = 40003,
     CMD_AUTO_PASTE = 104,
+    CMD_PASTE_QUEUE = 105, // 連続貼り付け (F9)
     CMD_CLEAR_HISTORY = 40005,
     CMD_BACKUP = 40006,
     CMD_SETTINGS = 40001,
@@ -43,6 +44,7 @@ enum : int {
     TRAY_SHOW = 9101,
     TRAY_EXIT = 9102,
     TRAY_SETTINGS = 9103,
+    TRAY_PASTE_QUEUE = 9104,
     LIST_COPY = 9201,
     LIST_EXTERNAL_EDITOR = 9202,
     LIST_DELETE = 9203,
@@ -62,6 +64,8 @@ enum : UINT_PTR {
     TIMER_FOLDER_SETTLE = 4716, // the data folder changed: looked at once the writer is done
     TIMER_FOLDER_POLL = 4717,   // a folder that cannot be watched is looked at now and then
     TIMER_SESSION_WATCH = 4718, // the session's notifications are asked for again (too early at log-on)
+    TIMER_QUEUE_PUT = 4719,     // 連続貼り付け: the first text goes (back) on the clipboard
+    TIMER_QUEUE_PAUSE = 4720,   // ... a paste key's release is waited out
 };
 
 // The global hotkey and the notification-area icon of the main window.
@@ -81,6 +85,8 @@ inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
 inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12; // the clipboard reader's result; lParam owned by the handler
 inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;    // an F-key seen by the keyboard hook; wParam = command
+inline constexpr UINT WM_APP_PASTE_KEY =
+    WM_APP + 14; // 連続貼り付け: a paste chord down (wParam 1) or up; lParam = chord
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
@@ -92,6 +98,7 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                CMD_PAUSE_HISTORY,
                                CMD_MOVE_TO_TOP,
                                CMD_AUTO_PASTE,
+                               CMD_PASTE_QUEUE,
                                CMD_CLEAR_HISTORY,
                                CMD_BACKUP,
                                CMD_SETTINGS,
@@ -117,6 +124,7 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                TRAY_SHOW,
                                TRAY_EXIT,
                                TRAY_SETTINGS,
+                               TRAY_PASTE_QUEUE,
                                LIST_COPY,
                                LIST_EXTERNAL_EDITOR,
                                LIST_DELETE,
@@ -131,7 +139,9 @@ constexpr int kCommandIds[] = {CMD_ALWAYS_ON_TOP,
                                static_cast<int>(TIMER_CLEAR_SECRET),
                                static_cast<int>(TIMER_FOLDER_SETTLE),
                                static_cast<int>(TIMER_FOLDER_POLL),
-                               static_cast<int>(TIMER_SESSION_WATCH)};
+                               static_cast<int>(TIMER_SESSION_WATCH),
+                               static_cast<int>(TIMER_QUEUE_PUT),
+                               static_cast<int>(TIMER_QUEUE_PAUSE)};
 
 template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]) {
     for (size_t i = 0; i < N; ++i)
@@ -142,9 +152,9 @@ template <typename T, size_t N> constexpr bool AllDifferent(const T (&values)[N]
 }
 static_assert(AllDifferent(kCommandIds), "two identifiers of the tool window share a value");
 
-constexpr UINT kMessages[] = {WM_APP_TRAY,         WM_APP_SHOW,        WM_APP_PASTE,          WM_APP_HIDE,
-                              WM_APP_TAB_KEY,      WM_APP_SAVE_FAILED, WM_APP_FOLDER_CHANGED, WM_APP_UNREADABLE_FILES,
-                              WM_APP_ESCAPE,       WM_APP_STARTED,     WM_APP_CLIPBOARD_READ, WM_APP_KEY_COMMAND,
-                              WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
+constexpr UINT kMessages[] = {WM_APP_TRAY,      WM_APP_SHOW,         WM_APP_PASTE,          WM_APP_HIDE,
+                              WM_APP_TAB_KEY,   WM_APP_SAVE_FAILED,  WM_APP_FOLDER_CHANGED, WM_APP_UNREADABLE_FILES,
+                              WM_APP_ESCAPE,    WM_APP_STARTED,      WM_APP_CLIPBOARD_READ, WM_APP_KEY_COMMAND,
+                              WM_APP_PASTE_KEY, WM_APP_COME_FORWARD, WM_APP_REFRESH_FONT};
 static_assert(AllDifferent(kMessages), "two private messages share a value");
 } // namespace ids_detail

@@ -440,6 +440,8 @@ void SaveTabItems() {
 void ChooseRow(int row) {
     if (row < 0)
         return;
+    if (GetKeyState(VK_SHIFT) < 0 && g_host.queueEntry && g_host.queueEntry(EntryAtRow(row)))
+        return; // queued for 連続貼り付け, not chosen
     const int t = View().currentTab;
     if (t >= 0 && t < kTabCount && State().tabs[t].type == TabType::MemoList) {
         ItemEditRequest request;

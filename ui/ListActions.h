@@ -23,6 +23,9 @@ struct ListHost {
     std::function<bool(int tab)> saveTab;           // writes a tab's file (told when it fails)
     std::function<void(EntryId entry)> chooseEntry; // click, Enter, digits: copy, then paste or hide
     std::function<bool(EntryId entry)> copyEntry;   // "コピー": the clipboard only
+    // Shift+Enter or Shift+click: the entry joins 連続貼り付け's queue instead of being chosen
+    // (false while the mode is off: it is chosen as ever).
+    std::function<bool(EntryId entry)> queueEntry;
     SecretCopy copySecret;                          // Ctrl+C in the edit dialog of a tab open for the run
     std::function<void()> showPasswordPanel;        // "パスワードを入力して復号..."
     std::function<HFONT()> font;                    // the list font, for the edit dialog

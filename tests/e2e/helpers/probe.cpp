@@ -21,6 +21,10 @@
 //   probe sync-keys HWND             the window's thread sees the modifier keys as they are now
 //   probe thread-priorities          the priorities of the tool window's process's threads
 //   probe copy-many N MS PREFIX      copies "PREFIX 1" ... "PREFIX N", one every MS ms
+//   probe copy-texts MS TEXT...      copies each TEXT, one every MS ms
+//   probe monitor                    reads every clipboard change at once, as clipboard history
+//                                    tools do, and logs the texts it read, until ended
+//   probe clipboard-owner            the clipboard's owner and formats, no data asked for
 //   probe late-owner MS TEXT         copies TEXT delay-rendered, and renders it MS ms after asked
 //   probe access                     what a screen reader finds in the tool window: each child
 //                                    control's name (its text, or the static label before it),
@@ -883,10 +887,10 @@ int ThreadPriorities() {
 }
 
 // Copies texts one after the other, as a busy user does: "PREFIX 1", "PREFIX 2", ...
-int CopyMany(const char* countText, const char* msText, const char* prefix) {
-    const int count = static_cast<int>(ParseNumber(countText));
+// Copies texts one after the other, `ms` apart, as a busy user or a script does.
+int CopyTexts(const std::vector<std::wstring>& texts, const char* msText) {
     int copied = 0;
-    for (int i = 1; i <= count; ++i) {
+    for (const std::wstring& wide : texts) {
         // A window of its own for each copy: Wine tells the listeners of a change when the
         // clipboard passes to another owner.
         HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -897,9 +901,6 @@ int CopyMany(const char* countText, const char* msText, const char* prefix) {
                 Sleep(5);
         }
         if (open) {
-            char text[256];
-            std::snprintf(text, sizeof text, "%s %d", prefix, i);
-            std::wstring wide(text, text + std::strlen(text));
             EmptyClipboard();
             const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
             if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
@@ -916,6 +917,82 @@ int CopyMany(const char* countText, const char* msText, const char* prefix) {
         Sleep(static_cast<DWORD>(ParseNumber(msText)));
     }
     std::printf("{\"copied\":%d}\n", copied);
+    return 0;
+}
+
+// "PREFIX 1" ... "PREFIX N".
+int CopyMany(const char* countText, const char* msText, const char* prefix) {
+    std::vector<std::wstring> texts;
+    for (int i = 1; i <= static_cast<int>(ParseNumber(countText)); ++i) {
+        char text[256];
+        std::snprintf(text, sizeof text, "%s %d", prefix, i);
+        texts.emplace_back(text, text + std::strlen(text));
+    }
+    return CopyTexts(texts, msText);
+}
+
+// A clipboard reader that reads every change at once, as clipboard history tools do, marks or
+// not: it logs each text it read ({"read":"..."}), until it is ended.
+LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_CLIPBOARDUPDATE)
+        return DefWindowProcW(window, message, wParam, lParam);
+    for (int attempt = 0; attempt < 50 && !OpenClipboard(window); ++attempt)
+        Sleep(5);
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = p;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    std::printf("{\"read\":%s}\n", Quote(text).c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+int Monitor() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MonitorProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ProbeClipboardMonitor";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (!window || !AddClipboardFormatListener(window))
+        return 1;
+    std::printf("{\"listening\":true}\n");
+    std::fflush(stdout);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
+// Who holds the clipboard's content and in which formats, read without asking for any data (a
+// text announced to be rendered when read stays unread).
+int ClipboardOwner() {
+    HWND opener = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    bool open = false;
+    for (int attempt = 0; attempt < 100 && !open; ++attempt) {
+        open = OpenClipboard(opener) != FALSE;
+        if (!open)
+            Sleep(10);
+    }
+    if (!open) {
+        std::printf("{\"error\":\"OpenClipboard failed\"}\n");
+        return 3;
+    }
+    std::vector<std::string> formats;
+    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
+        wchar_t name[256] = {};
+        if (!GetClipboardFormatNameW(f, name, 256))
+            std::swprintf(name, 256, L"#%u", f);
+        formats.push_back(Quote(name));
+    }
+    const HWND owner = GetClipboardOwner();
+    CloseClipboard();
+    std::printf("{\"owner\":%s,\"formats\":%s,\"sequence\":%lu}\n", Quote(owner ? ClassOf(owner) : L"").c_str(),
+                Join(formats).c_str(), static_cast<unsigned long>(GetClipboardSequenceNumber()));
     return 0;
 }
 
@@ -1051,6 +1128,21 @@ int main(int argc, char** argv) {
         return LateOwner(argv[2], argv[3]);
     if (cmd == "copy-many" && argc == 5)
         return CopyMany(argv[2], argv[3], argv[4]);
+    if (cmd == "copy-texts" && argc >= 4) {
+        std::vector<std::wstring> texts;
+        for (int i = 3; i < argc; ++i) {
+            const int size = MultiByteToWideChar(CP_UTF8, 0, argv[i], -1, nullptr, 0);
+            std::wstring text(size > 0 ? size - 1 : 0, L'\0');
+            if (size > 1)
+                MultiByteToWideChar(CP_UTF8, 0, argv[i], -1, &text[0], size);
+            texts.push_back(text);
+        }
+        return CopyTexts(texts, argv[2]);
+    }
+    if (cmd == "monitor")
+        return Monitor();
+    if (cmd == "clipboard-owner")
+        return ClipboardOwner();
     if (cmd == "thread-priorities")
         return ThreadPriorities();
     if (cmd == "access")
@@ -1064,6 +1156,6 @@ int main(int argc, char** argv) {
         "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
         "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
         "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
-        "late-owner MS TEXT | access | tab-select N\n");
+        "late-owner MS TEXT | access | tab-select N | copy-texts MS TEXT... | monitor | clipboard-owner\n");
     return 2;
 }
