@@ -7,7 +7,7 @@
 
 #include <array>
 
-// The 13 toolbar icons of the img folder, in image-list order.
+// The 15 toolbar icons of the img folder, in image-list order.
 enum ToolbarImage : int {
     IMG_TOP_ON,
     IMG_TOP_OFF,
@@ -22,6 +22,8 @@ enum ToolbarImage : int {
     IMG_SETTINGS,
     IMG_AUTO_PASTE_ON,
     IMG_AUTO_PASTE_OFF,
+    IMG_QUEUE_ON,
+    IMG_QUEUE_OFF,
     IMG_COUNT
 };
 

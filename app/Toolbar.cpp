@@ -16,9 +16,9 @@
 #include <algorithm>
 
 const wchar_t* const kToolbarIconFiles[IMG_COUNT] = {
-    L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",       L"pin_off.ico",  L"pause_on.ico",
-    L"pause_off.ico", L"move_top_on.ico",  L"move_top_off.ico", L"clearall.ico", L"template.ico",
-    L"settings.ico",  L"autopaste_on.ico", L"autopaste_off.ico"};
+    L"top_on.ico",    L"top_off.ico",      L"pin_on.ico",        L"pin_off.ico",  L"pause_on.ico",
+    L"pause_off.ico", L"move_top_on.ico",  L"move_top_off.ico",  L"clearall.ico", L"template.ico",
+    L"settings.ico",  L"autopaste_on.ico", L"autopaste_off.ico", L"queue_on.ico", L"queue_off.ico"};
 
 namespace {
 
@@ -72,7 +72,7 @@ int ToolbarGapWidth(int clientWidth, const RECT& beforeGap, const RECT& firstAft
 
 namespace {
 
-// The 13 icons of the img folder at size x size pixels, in a new image list.
+// The 15 icons of the img folder at size x size pixels, in a new image list.
 HIMAGELIST LoadToolbarImages(int size) {
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 0);
     const std::wstring folder = GetAppDirectory() + L"\\img\\";
