@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the program's pictures and resource script:
-#   1. the committed icons and lock pictures are what render-images.sh makes of the SVG sources;
+#   1. the committed icons and lock pictures are what render-images.sh makes of the SVG sources,
+#      every SVG source is one of them, and the program and the probe list the same toolbar icons;
 #   2. a probe linked with resources/nomaclip.rc, run under Wine beside a copy of img/, loads every
 #      toolbar icon with LoadImageW at 16, 24, 32, 48 and 64 px as 32-bit images with alpha and
 #      draws them through a 32-bit image list onto the toolbar colour; for icon 201 at 16, 20, 24,
@@ -26,7 +27,7 @@ if [ "${1:-}" = "--sheet" ]; then
 fi
 
 toolbar=(top_on top_off pin_on pin_off pause_on pause_off move_top_on move_top_off
-         clearall template settings autopaste_on autopaste_off)
+         clearall template settings autopaste_on autopaste_off queue_on queue_off)
 failed=0
 fail() {
     echo "FAIL $*"
@@ -44,6 +45,26 @@ for f in "${toolbar[@]/#/img/}" img/lock-1 img/lock-2 resources/nomaclip; do
         echo "ok   $f matches its source"
     else
         fail "$f differs from a fresh rendering: run scripts/render-images.sh"
+    fi
+done
+for svg in "$root"/resources/img-src/*.svg; do
+    name="$(basename "$svg" .svg)"
+    case " ${toolbar[*]} lock-1 lock-2 " in
+    *" $name "*) ;;
+    *) fail "resources/img-src/$name.svg is in no list of pictures" ;;
+    esac
+done
+# The program and the probe load the toolbar icons of this list, in its order.
+icon_list() { # source file, array name -> the icon names it lists, one a line
+    awk -v array="$2" 'index($0, array) { on = 1 } on { print } on && /};/ { exit }' "$1" |
+        grep -o 'L"[a-z_]*' | cut -c3-
+}
+for list in "app/Toolbar.cpp kToolbarIconFiles" "resources/check/ResourceProbe.cpp kToolbarIcons"; do
+    read -r file array <<<"$list"
+    if [ "$(icon_list "$root/$file" "$array")" = "$(printf '%s\n' "${toolbar[@]}")" ]; then
+        echo "ok   $file lists the toolbar icons in order"
+    else
+        fail "$file: $array is not the toolbar list of scripts/check-images.sh"
     fi
 done
 

@@ -21,7 +21,7 @@ for tool in rsvg-convert convert; do
 done
 
 toolbar=(top_on top_off pin_on pin_off pause_on pause_off move_top_on move_top_off
-         clearall template settings autopaste_on autopaste_off)
+         clearall template settings autopaste_on autopaste_off queue_on queue_off)
 toolbar_sizes=(16 24 32 48 64)
 
 work="$(mktemp -d)"

@@ -29,9 +29,9 @@
 namespace {
 
 // The toolbar's icon files in image-list order.
-const wchar_t* const kToolbarIcons[] = {L"top_on",    L"top_off",      L"pin_on",       L"pin_off",  L"pause_on",
-                                        L"pause_off", L"move_top_on",  L"move_top_off", L"clearall", L"template",
-                                        L"settings",  L"autopaste_on", L"autopaste_off"};
+const wchar_t* const kToolbarIcons[] = {L"top_on",    L"top_off",      L"pin_on",        L"pin_off",  L"pause_on",
+                                        L"pause_off", L"move_top_on",  L"move_top_off",  L"clearall", L"template",
+                                        L"settings",  L"autopaste_on", L"autopaste_off", L"queue_on", L"queue_off"};
 
 void CheckToolbarIcons(const std::wstring& dumpDir) {
     const std::wstring dir = ExeDirectory() + L"\\img\\";
