@@ -34,6 +34,7 @@ struct PendingCapture {
 };
 
 PendingCapture g_pending;
+DWORD g_lastNotified = 0; // the change the last notification came for (at the start: what the clipboard held)
 bool g_toldTooLong = false;     // a copy over MaxEntryChars is told once per run
 bool g_toldOwnerSilent = false; // so is a copy lost to an owner that never answered
 
@@ -235,6 +236,7 @@ void Capture(HWND mainWindow, const ClipboardRead& read) {
 
 void ResetClipboardCapture() {
     g_pending = PendingCapture{};
+    g_lastNotified = GetClipboardSequenceNumber();
     StartReader(MainWindowHandle());
 }
 
@@ -326,6 +328,13 @@ AfterRead NextStepAfterRead(const ClipboardRead& read, const CaptureProgress& pr
 
 void OnClipboardUpdate(HWND mainWindow) {
     const DWORD sequence = GetClipboardSequenceNumber();
+    g_lastNotified = sequence;
+    // Still our window's content: a text of ours rendered for a reader (Wine counts that as a
+    // change of its own), never another program's copy.
+    if (GetClipboardOwner() == mainWindow && sequence != 0) {
+        NoteOwnClipboardWrite(sequence);
+        return;
+    }
     if (sequence != g_pending.progress.own)
         QueueClipboardChanged(); // another program's: the queue's first text is off the clipboard
     if (AppData().PauseHistory)
@@ -371,9 +380,10 @@ void OnClipboardRead(HWND mainWindow, LPARAM readParam) {
 }
 
 bool ClipboardChangesAllRead() {
+    // A change whose notification has not come yet, a read under way or to be tried again.
     const DWORD sequence = GetClipboardSequenceNumber();
     return !g_pending.reading && !g_pending.again && !g_pending.retrying &&
-           (sequence == g_pending.progress.handled || sequence == g_pending.progress.own || AppData().PauseHistory);
+           (sequence == g_lastNotified || sequence == g_pending.progress.own);
 }
 
 void OnCaptureRetryTimer(HWND mainWindow) {

@@ -22,6 +22,7 @@ constexpr UINT kPutRetryMs = 50;
 constexpr UINT kPauseTickMs = 50;
 
 PasteQueue g_queue;
+WORD g_pasteKey = 0; // the key of the paste chord that went down (V, Insert), 0 while none is down
 
 void ShowMode() {
     UpdateToggleImage(CMD_PASTE_QUEUE, g_queue.On());
@@ -159,12 +160,18 @@ void QueueClipboardChanged() {
 }
 
 void OnQueuePasteKey(WPARAM wParam, LPARAM lParam) {
-    if (!g_queue.On() || !IsPasteChord(lParam))
+    if (!g_queue.On())
         return;
-    if (wParam)
+    // The chord is told by its modifiers as the key goes down; the key's release is its release,
+    // whichever modifier went up first.
+    const WORD key = static_cast<WORD>(lParam & 0xFFFF);
+    if (wParam && IsPasteChord(lParam)) {
+        g_pasteKey = key;
         g_queue.KeyDown(GetTickCount64());
-    else
+    } else if (!wParam && key == g_pasteKey) {
+        g_pasteKey = 0;
         Do(g_queue.KeyUp(GetTickCount64()));
+    }
 }
 
 void OnQueueTimer(UINT_PTR timer) {
