@@ -819,25 +819,34 @@ class App:
         end, the first one in the last slot."""
         return SCREEN_W - 10, SCREEN_H - 10
 
-    def choose_from_tray_menu(self, index, count=3):
-        """Opens the tray menu with a right click and clicks its item index (0: 表示,
-        1: 設定..., 2: 終了), the menu having count items."""
+    def choose_from_tray_menu(self, index):
+        """Opens the tray menu with a right click and clicks its item index (TRAY_MENU)."""
 
         def menus():
             return [w for w in self.session.windows()["windows"] if w["class"] == "#32768" and w["visible"]]
 
         self.session.click(*self.tray_icon_point(), button=3)
-        l, t, r, b = poll(menus, 20, 0.2, "the tray menu")[0]["rect"]
-        h = (b - t - 6) / count  # 3-pixel frame
-        self.session.click((l + r) // 2, int(t + 3 + h * index + h / 2))
+        self.session.click(*tray_menu_point(poll(menus, 20, 0.2, "the tray menu")[0]["rect"], index))
 
     def exit_by_tray_menu(self, timeout=60):
         """Ends the program as a user does, with 終了 from the tray menu; returns its exit code."""
-        self.choose_from_tray_menu(2)
+        self.choose_from_tray_menu(TRAY_MENU.index("終了"))
         code = self.proc.wait(timeout=timeout)
         self.session.forget(self.proc)
         poll(lambda: self.session.state()["main"] is None, 20, 0.2, "the window gone")
         return code
+
+
+# The items of the notification-area icon's menu, in their order.
+TRAY_MENU = ["表示", "設定...", "連続貼り付け", "終了"]
+
+
+def tray_menu_point(rect, index):
+    """The middle of item index of the tray menu whose window has the rectangle rect (a frame
+    of 3 pixels, items of one height; another process cannot read a menu's items)."""
+    l, t, r, b = rect
+    h = (b - t - 6) / len(TRAY_MENU)
+    return (l + r) // 2, int(t + 3 + h * index + h / 2)
 
 
 class StandIn:

@@ -13,12 +13,14 @@ from test_sealed_tabs import MEMO, PASSWORD, SEALED, header_is, memo_shown, pyth
 
 STRIP, LIST, TOOLBAR, FILTER = 6001, 1004, 100, 1011
 TOGGLES = {1: "AlwaysOnTop", 2: "StayVisible", 3: "PauseHistory", 40003: "MoveToTopOnCopy", 104: "AutoPaste"}
+QUEUE = 105  # 連続貼り付け: a check button too, off at every start and never saved
 TIPS = {
     1: "最前面表示のオン/オフ (F1)",
     2: "常時表示のオン/オフ (F2)",
     3: "履歴記録のオン/オフ (F3)",
     40003: "コピーで先頭に移動のオン/オフ (F4)",
     104: "自動貼り付けのオン/オフ (F5)",
+    QUEUE: "連続貼り付けのオン/オフ (F9)",
     40005: "全履歴を削除 (F6)",
     40006: "設定とデータをバックアップ (F11)",
     40001: "設定を開く (F12)",
@@ -61,7 +63,7 @@ class ToolbarToggleTests(AccessTestCase):
                        history=[Entry("x")])
         app.show_by_hotkey()
         buttons = self.buttons()
-        self.assertEqual(sorted(i for i, b in buttons.items() if b["check"]), sorted(TOGGLES))
+        self.assertEqual(sorted(i for i, b in buttons.items() if b["check"]), sorted(list(TOGGLES) + [QUEUE]))
         self.assertEqual({i: b["tip"] for i, b in buttons.items() if not b["separator"]}, TIPS)
         state = {1: False, 2: True, 3: True, 40003: False, 104: True}
         self.assert_checked(app, state)

@@ -9,7 +9,7 @@ import os
 import time
 
 import test_sealed_tabs
-from harness import BOM, Config, Entry, center, items_text, parse_items, poll, settings_text, win_path, with_tabs
+from harness import BOM, TRAY_MENU, Config, Entry, center, items_text, parse_items, poll, settings_text, win_path, with_tabs
 from test_entries import ASK_DELETE_KEY, EntryTestCase
 from test_sealed_tabs import DONE_OPEN_FOR_RUN, DONE_SEALED, LIST, MAGIC, MEMO, PASSWORD, memo_shown, python_open, \
     python_seal
@@ -253,7 +253,7 @@ class DataSafetyTests(EntryTestCase):
         self.wait_rows(app, ["secret one", "secret two"])
         self.session.key("ctrl+e")
         self.edit_dialog("アイテムの編集")
-        app.choose_from_tray_menu(2)  # 終了
+        app.choose_from_tray_menu(TRAY_MENU.index("終了"))
         app.proc.wait(timeout=60)
         self.session.forget(app.proc)
         data = app.read("templates.txt")

@@ -7,7 +7,7 @@ template tab paste the same way."""
 import json
 import os
 
-from harness import BOM, Config, E2ETestCase, Entry, items_text, poll, settings_text
+from harness import BOM, TRAY_MENU, Config, E2ETestCase, Entry, items_text, poll, settings_text
 
 QUEUE_BUTTON = 105
 FINISHED = "連続貼り付けが終わりました（3 件）"
@@ -24,14 +24,18 @@ class QueueTests(E2ETestCase):
         poll(lambda: (self.session.state()["foreground"] or {}).get("hwnd") == program.hwnd, 20, 0.2,
              "the program in front")
 
-    def start_queue(self, app, program):
-        """The window called up over the program, 連続貼り付け turned on with F9, the window
-        hidden again and the user back in the program."""
-        app.show_by_hotkey()
-        self.session.key("F9")
+    def start_queue(self, app, program, from_tray=False):
+        """連続貼り付け turned on with F9 in the window called up over the program (the window
+        hidden again), or from the tray icon's menu; then the user back in the program."""
+        if from_tray:
+            app.choose_from_tray_menu(TRAY_MENU.index("連続貼り付け"))
+        else:
+            app.show_by_hotkey()
+            self.session.key("F9")
         poll(lambda: self.queue_button()["checked"], 20, 0.2, "連続貼り付け on")
-        app.hotkey()
-        app.wait_visible(False)
+        if not from_tray:
+            app.hotkey()
+            app.wait_visible(False)
         self.click_into(program)
 
     def copy(self, *texts):
@@ -85,7 +89,7 @@ class QueueTests(E2ETestCase):
             self.programs.append(self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "monitor"], stdout=f))
         self.helper_logs.append(out)
         poll(lambda: b'"listening":true' in open(out, "rb").read(), 30, 0.2, "the monitor listening")
-        self.start_queue(app, program)
+        self.start_queue(app, program, from_tray=True)
         self.copy("A", "B", "C")
         self.waiting(3)
         # It read the first text the moment it went on the clipboard; the queue did not move.

@@ -11,7 +11,8 @@ import os
 import sys
 import time
 
-from harness import BOM, E2ETestCase, Entry, center, items_text, log, parse_items, poll, settings_text, with_tabs
+from harness import (BOM, TRAY_MENU, E2ETestCase, Entry, center, items_text, log, parse_items, poll, settings_text,
+                     tray_menu_point, with_tabs)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
 import envelope_interop as envelope  # noqa: E402
@@ -215,11 +216,10 @@ class SealedTabTestCase(E2ETestCase):
         menu is opened, measured and closed with a click outside (StayVisible keeps the
         window)."""
         self.session.click(*app.tray_icon_point(), button=3)
-        l, t, r, b = poll(self.open_menus, 20, 0.2, "the tray menu")[0]["rect"]
-        h = (b - t - 6) / 3  # 3-pixel frame, three items
+        rect = poll(self.open_menus, 20, 0.2, "the tray menu")[0]["rect"]
         self.session.click(800, 400)
         poll(lambda: not self.open_menus(), 20, 0.2, "the tray menu closed")
-        return (l + r) // 2, int(t + 3 + h * 2 + h / 2)
+        return tray_menu_point(rect, TRAY_MENU.index("終了"))
 
     def assert_unchanged(self, app, stamps):
         for name, stamp in stamps.items():

@@ -16,7 +16,7 @@ import tempfile
 import time
 import zipfile
 
-from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, App, Config, E2ETestCase, Entry, center, items_text,
+from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, TRAY_MENU, App, Config, E2ETestCase, Entry, center, items_text,
                      log, poll, settings_text, win_path, with_tabs)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
@@ -86,7 +86,7 @@ class SettingsTestCase(E2ETestCase):
         if how == "F12":
             self.session.key("F12")
         elif how == "tray":
-            app.choose_from_tray_menu(1)
+            app.choose_from_tray_menu(TRAY_MENU.index("設定..."))
         dlg = poll(self.dialog, 20, 0.2, "the settings dialog")
         self.assertEqual(dlg["owner"], app.main()["hwnd"], "the dialog is owned by the tool window")
         return dlg
@@ -425,7 +425,7 @@ class ReleaseTests(SettingsTestCase):
         app.start()
         main = app.wait_visible(True)  # a first start in this folder shows the window by itself
         self.assertEqual(main["title"], "Nomaclip")
-        self.assertEqual(len(main["toolbar"]["buttons"]), 9)
+        self.assertEqual(len(main["toolbar"]["buttons"]), 10)
         self.settle()
         self.session.xclip_copy("リリース版 copy")
         app.wait_history(lambda h: h == [Entry("リリース版 copy")], "history.ini beside the unpacked exe")

@@ -6,8 +6,8 @@ second start is refused, the tray menu ends the program with everything saved.""
 import os
 import time
 
-from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, SCREEN_H, SCREEN_W, Config, E2ETestCase, Entry, center,
-                     items_text, kill, log, poll)
+from harness import (BOM, MOD_ALT, MOD_CONTROL, MOD_SHIFT, SCREEN_H, SCREEN_W, TRAY_MENU, Config, E2ETestCase, Entry,
+                     center, items_text, kill, log, poll, tray_menu_point)
 
 LOCK = "\U0001f512"
 CHECK = "\u2714"
@@ -121,7 +121,7 @@ class RobustnessTests(E2ETestCase):
             self.session.click(*app.tray_icon_point())
             main = app.wait_visible(True)
             self.assertEqual(main["list"]["count"], 1)
-            self.assertEqual(len(main["toolbar"]["buttons"]), 9)
+            self.assertEqual(len(main["toolbar"]["buttons"]), 10)
         finally:
             kill(holder)
             self.session.forget(holder)
@@ -446,10 +446,8 @@ class InstanceTests(E2ETestCase):
         return poll(menus, 20, 0.2, "the tray menu")[0]
 
     @staticmethod
-    def menu_item_point(menu, index, count=3):
-        l, t, r, b = menu["rect"]
-        h = (b - t - 6) / count  # 3-pixel frame
-        return (l + r) // 2, int(t + 3 + h * index + h / 2)
+    def menu_item_point(menu, index):
+        return tray_menu_point(menu["rect"], index)
 
     def test_tray_menu_show(self):
         app = self.app(history=[Entry("x")])
@@ -463,7 +461,7 @@ class InstanceTests(E2ETestCase):
         self.session.xclip_copy("before exit")
         app.wait_history(lambda h: h[:1] == [Entry("before exit")], "the copy")
         menu = self.open_tray_menu(app)
-        self.session.click(*self.menu_item_point(menu, 2))  # 終了
+        self.session.click(*self.menu_item_point(menu, TRAY_MENU.index("終了")))
         self.assertEqual(app.proc.wait(timeout=30), 0)
         poll(lambda: self.session.state()["main"] is None, 20, 0.2, "the window gone")
         self.assertEqual(app.history(), [Entry("before exit"), Entry("h1")])
