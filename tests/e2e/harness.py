@@ -879,7 +879,11 @@ class StandIn:
 
     def keys(self):
         """(window, chord) of every key press so far: ("edit", "Ctrl+V"), ("frame", "Ctrl+V")."""
-        return [(e["window"], e["key"]) for e in self._lines() if "key" in e]
+        return [(e["window"], e["key"]) for e in self._lines() if e.get("kind") in ("down", "repeat")]
+
+    def key_events(self, key):
+        """The kinds ("down", "repeat", "up") of every message of one key (a chord such as "Enter")."""
+        return [e["kind"] for e in self._lines() if e.get("key", "").split("+")[-1] == key]
 
     def rect(self):
         """The frame's screen rectangle."""

@@ -40,6 +40,18 @@ class PasteTests(PasteTestCase):
         self.assertEqual([k for k in program.keys() if k[1] == "Ctrl+V"], [("edit", "Ctrl+V")])
         app.wait_visible(False)
 
+    def test_the_enter_that_chose_never_reaches_the_program(self):
+        # Held past the repeat delay: the program comes forward once it is let go, and gets
+        # nothing of it (Windows sends a key's release to the window in front when it comes).
+        app = self.paste_app()
+        program = self.stand_in()
+        self.type_into(program, "e:")
+        app.show_by_hotkey()
+        self.session.xdo("keydown", "Return", "sleep", "0.8", "keyup", "Return")
+        poll(lambda: program.text() == "e:" + self.ENTRY, 20, 0.2, "the entry pasted")
+        self.assertEqual(program.key_events("Enter"), [])
+        app.wait_visible(False)
+
     def test_shift_held_while_choosing_reaches_the_program_as_ctrl_v(self):
         app = self.paste_app()
         program = self.stand_in()

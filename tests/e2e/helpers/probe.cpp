@@ -676,15 +676,19 @@ std::string Chord(UINT vk) {
 }
 
 // One line per key press that is not a modifier: which window got it and with what held.
-void LogKey(const char* window, UINT message, WPARAM vk) {
-    if ((message != WM_KEYDOWN && message != WM_SYSKEYDOWN) || IsModifierKey(static_cast<UINT>(vk)))
+// Its kind too: "down", "repeat" (a key held past the repeat delay) or "up".
+void LogKey(const char* window, UINT message, WPARAM vk, LPARAM lParam) {
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    if ((!down && message != WM_KEYUP && message != WM_SYSKEYUP) || IsModifierKey(static_cast<UINT>(vk)))
         return;
-    std::printf("{\"window\":\"%s\",\"key\":\"%s\"}\n", window, Chord(static_cast<UINT>(vk)).c_str());
+    const char* kind = !down ? "up" : (lParam & (1 << 30)) ? "repeat" : "down";
+    std::printf("{\"window\":\"%s\",\"key\":\"%s\",\"kind\":\"%s\"}\n", window,
+                Chord(static_cast<UINT>(vk)).c_str(), kind);
     std::fflush(stdout);
 }
 
 LRESULT CALLBACK StandInEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
-    LogKey("edit", message, wParam);
+    LogKey("edit", message, wParam, lParam);
     return CallWindowProcW(g_standIn.editProc, edit, message, wParam, lParam);
 }
 
@@ -702,7 +706,9 @@ LRESULT CALLBACK StandInFrameProc(HWND frame, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        LogKey("frame", message, wParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        LogKey("frame", message, wParam, lParam);
         break;
     case WM_STAND_IN_HANG:
         Sleep(static_cast<DWORD>(wParam)); // a program busy on its window's thread
