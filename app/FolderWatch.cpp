@@ -23,6 +23,12 @@ void Tell() {
         PostMessageW(g_watch.main, WM_APP_FOLDER_CHANGED, 0, 0);
 }
 
+// The folder cannot be watched any more (gone, or a share that stopped telling): the window
+// looks at its files now and then instead.
+void TellWatchEnded() {
+    PostMessageW(g_watch.main, WM_APP_FOLDER_CHANGED, kFolderWatchEnded, 0);
+}
+
 constexpr DWORD kChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
 
 DWORD WINAPI WatchThread(void*) {
@@ -37,7 +43,7 @@ DWORD WINAPI WatchThread(void*) {
         ResetEvent(event.get());
         if (!ReadDirectoryChangesW(g_watch.directory.get(), buffer, sizeof buffer, FALSE, kChanges, nullptr,
                                    &overlapped, nullptr)) {
-            Tell(); // the folder itself went away or cannot be watched any more: look once more
+            TellWatchEnded();
             return 0;
         }
         const HANDLE waits[] = {event.get(), g_watch.stop.get()};

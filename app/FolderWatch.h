@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+// WM_APP_FOLDER_CHANGED's wParam when the watch has ended for good.
+inline constexpr WPARAM kFolderWatchEnded = 1;
+
 // Starts watching `folder` for the main window; false when the folder cannot be watched (a
 // network share without change notifications, say): the caller then looks at the files now and
 // then instead.

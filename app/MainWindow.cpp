@@ -809,6 +809,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnSaveFailed(static_cast<int>(wParam));
         return 0;
     case WM_APP_FOLDER_CHANGED:
+        if (wParam == kFolderWatchEnded)
+            SetTimer(window, TIMER_FOLDER_POLL, kFolderPollMs, nullptr);
         // A writer is most often done within a moment; a burst of changes is looked at once.
         SetTimer(window, TIMER_FOLDER_SETTLE, kFolderSettleMs, nullptr);
         return 0;

@@ -3,6 +3,7 @@
 // ours opens, which reach their window first.
 #include "app/Activation.h"
 #include "app/ClipboardCapture.h"
+#include "app/FolderWatch.h"
 #include "app/InputHooks.h"
 #include "app/Layout.h"
 #include "app/MainWindow.h"
@@ -10,6 +11,9 @@
 #include "ui/WindowPlacement.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
 
 #include <algorithm>
 #include <vector>
@@ -106,6 +110,32 @@ TEST(SessionWatch, AFailedRequestIsMadeAgainAFewTimes) {
     EXPECT_EQ(AfterSessionWatchTry(false, 12), SessionWatch::TryLater);
     EXPECT_EQ(AfterSessionWatchTry(false, 1), SessionWatch::TryLater);
     EXPECT_EQ(AfterSessionWatchTry(false, 0), SessionWatch::GiveUp);
+}
+
+// What the folder watch reads from ReadDirectoryChangesW, and which names are the program's.
+TEST(FolderWatch, ReadsTheNamesOfAChangeBufferAndKnowsItsOwnFiles) {
+    // Two records as Windows lays them out (DWORD-aligned), the second one cut short after the first.
+    std::vector<char> buffer(256, 0);
+    const auto put = [&](size_t at, DWORD next, const std::wstring& name) {
+        FILE_NOTIFY_INFORMATION record = {};
+        record.NextEntryOffset = next;
+        record.Action = FILE_ACTION_RENAMED_NEW_NAME;
+        record.FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+        std::memcpy(&buffer[at], &record, offsetof(FILE_NOTIFY_INFORMATION, FileName));
+        std::memcpy(&buffer[at + offsetof(FILE_NOTIFY_INFORMATION, FileName)], name.data(), record.FileNameLength);
+    };
+    put(0, 48, L"history.ini");
+    put(48, 0, L"templates2.txt");
+    EXPECT_EQ(NamesInNotification(buffer.data(), buffer.size()),
+              (std::vector<std::wstring>{L"history.ini", L"templates2.txt"}));
+    EXPECT_EQ(NamesInNotification(buffer.data(), 60), std::vector<std::wstring>{L"history.ini"});
+    EXPECT_TRUE(NamesInNotification(buffer.data(), 5).empty());
+
+    for (const wchar_t* ours : {L"History.INI", L"settings.ini", L"templates3.txt",
+                                L"history.sync-conflict-20261209-101010-ABCDEF7.ini"})
+        EXPECT_TRUE(WatchedName(ours)) << ours;
+    for (const wchar_t* other : {L"history.ini.tmp", L"history-PC.ini", L"notes.txt", L"backup"})
+        EXPECT_FALSE(WatchedName(other)) << other;
 }
 
 } // namespace

@@ -382,30 +382,39 @@ int Windows() {
     return 0;
 }
 
-int Clipboard() {
-    // Opened for a window: Wine 8 lets a second OpenClipboard(NULL) succeed while another
-    // program holds the clipboard open with NULL, so a held clipboard would go unnoticed.
+// Opens the clipboard for a window of the probe's, trying for a second. For a window: Wine 8 lets
+// a second OpenClipboard(NULL) succeed while another program holds the clipboard open with NULL,
+// so a held clipboard would go unnoticed.
+bool OpenClipboardForProbe() {
     HWND opener = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    bool open = false;
-    for (int attempt = 0; attempt < 100 && !open; ++attempt) {
-        open = OpenClipboard(opener) != FALSE;
-        if (!open)
-            Sleep(10);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (OpenClipboard(opener))
+            return true;
+        Sleep(10);
     }
-    if (!open) {
+    return false;
+}
+
+// A clipboard format's registered name, or "#<number>" for a standard one.
+std::wstring FormatName(UINT format) {
+    wchar_t name[256] = {};
+    if (!GetClipboardFormatNameW(format, name, 256))
+        std::swprintf(name, 256, L"#%u", format);
+    return name;
+}
+
+int Clipboard() {
+    if (!OpenClipboardForProbe()) {
         std::printf("{\"error\":\"OpenClipboard failed\"}\n");
         return 3;
     }
     std::vector<std::string> formats;
     std::vector<std::string> small; // "name":"hex" of registered formats of at most 16 bytes
     for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
-        wchar_t name[256] = {};
-        const bool registered = GetClipboardFormatNameW(f, name, 256) != 0;
-        if (!registered)
-            std::swprintf(name, 256, L"#%u", f);
+        const std::wstring name = FormatName(f);
         formats.push_back(Quote(name));
-        if (!registered)
-            continue;
+        if (f < 0xC000)
+            continue; // a standard format, not a registered one
         HANDLE h = GetClipboardData(f);
         const SIZE_T size = h ? GlobalSize(h) : 0;
         const auto* p = size && size <= 16 ? static_cast<const unsigned char*>(GlobalLock(h)) : nullptr;
@@ -977,24 +986,13 @@ int Monitor() {
 // Who holds the clipboard's content and in which formats, read without asking for any data (a
 // text announced to be rendered when read stays unread).
 int ClipboardOwner() {
-    HWND opener = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    bool open = false;
-    for (int attempt = 0; attempt < 100 && !open; ++attempt) {
-        open = OpenClipboard(opener) != FALSE;
-        if (!open)
-            Sleep(10);
-    }
-    if (!open) {
+    if (!OpenClipboardForProbe()) {
         std::printf("{\"error\":\"OpenClipboard failed\"}\n");
         return 3;
     }
     std::vector<std::string> formats;
-    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
-        wchar_t name[256] = {};
-        if (!GetClipboardFormatNameW(f, name, 256))
-            std::swprintf(name, 256, L"#%u", f);
-        formats.push_back(Quote(name));
-    }
+    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f))
+        formats.push_back(Quote(FormatName(f)));
     const HWND owner = GetClipboardOwner();
     CloseClipboard();
     std::printf("{\"owner\":%s,\"formats\":%s,\"sequence\":%lu}\n", Quote(owner ? ClassOf(owner) : L"").c_str(),
