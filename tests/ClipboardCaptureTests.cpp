@@ -647,6 +647,32 @@ struct ToolWindowTest : ClipboardCaptureTest {
     }
 };
 
+// A text written on request is handed over when a program reads it, and each such read is told
+// (the automatic paste and 連続貼り付け learn from it that their target has read); a later read
+// finds it rendered. A copy by another program or our own next write never counts.
+TEST_F(ToolWindowTest, ATextWrittenOnRequestIsRenderedWhenReadAndTheReadIsCounted) {
+    ClipboardText text;
+    text.text = L"on request";
+    text.onRequest = true;
+    ASSERT_TRUE(WriteClipboardText(text));
+    const uint64_t before = ReadsOfOurText();
+    const auto read = [&] {
+        EXPECT_TRUE(OpenClipboard(other));
+        HANDLE data = GetClipboardData(CF_UNICODETEXT); // asks the tool window (WM_RENDERFORMAT)
+        const std::wstring got = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+        if (data)
+            GlobalUnlock(data);
+        CloseClipboard();
+        return got;
+    };
+    EXPECT_EQ(read(), L"on request");
+    EXPECT_EQ(ReadsOfOurText(), before + 1);
+    EXPECT_EQ(read(), L"on request");
+    EXPECT_EQ(ReadsOfOurText(), before + 1) << "rendered once, read again without asking";
+    ASSERT_TRUE(PutText(other, L"another copy"));
+    EXPECT_EQ(ReadsOfOurText(), before + 1);
+}
+
 TEST_F(ToolWindowTest, ASecondStartsRequestShowsTheWindow) {
     ASSERT_FALSE(IsWindowVisible(tool));
     SendMessageW(tool, RegisterWindowMessageW(kShowWindowMessage), 0, 0);
