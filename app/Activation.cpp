@@ -39,11 +39,13 @@ bool OwnDialogOpen(HWND mainWindow) {
     return popup && popup != mainWindow && IsWindowVisible(popup);
 }
 
-HookKey ClassifyHookKey(DWORD virtualKey, int& command) {
+HookKey ClassifyHookKey(DWORD virtualKey, bool chordHeld, int& command) {
     command = 0;
-    switch (virtualKey) {
-    case VK_ESCAPE:
+    if (virtualKey == VK_ESCAPE)
         return HookKey::Escape;
+    if (chordHeld)
+        return HookKey::PassOn;
+    switch (virtualKey) {
     case VK_F1:
         command = CMD_ALWAYS_ON_TOP;
         return HookKey::PostCommand;

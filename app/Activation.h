@@ -14,9 +14,11 @@
 #include <string>
 #include <string_view>
 
-// What the keyboard hook does with a key press while the tool window is visible.
+// What the keyboard hook does with a key press while the tool window is visible. An F-key with
+// Ctrl, Alt or a Windows key held (`chordHeld`) is another's: a hotkey (the program's own may be
+// Ctrl+Shift+F9) or a key of the program in front.
 enum class HookKey { PassOn, Escape, PostCommand, TabKey };
-HookKey ClassifyHookKey(DWORD virtualKey, int& command);
+HookKey ClassifyHookKey(DWORD virtualKey, bool chordHeld, int& command);
 
 // When the foreground window last changed (GetTickCount64 milliseconds); the foreground
 // callback notes it.

@@ -95,7 +95,9 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     const DWORD key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode;
     int command = 0;
-    const HookKey kind = ClassifyHookKey(key, command);
+    const bool chordHeld = GetAsyncKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_MENU) < 0 ||
+                           GetAsyncKeyState(VK_LWIN) < 0 || GetAsyncKeyState(VK_RWIN) < 0;
+    const HookKey kind = ClassifyHookKey(key, chordHeld, command);
     switch (kind) {
     case HookKey::Escape:
         if (OwnDialogOpen(g_hookWindows.main) || OwnPopupMenuOpen())

@@ -27,6 +27,34 @@ TEST(ClipboardLineEnds, LoneLfAndLoneCrBecomeCrLf) {
     EXPECT_EQ(ToClipboardLineEnds(L""), L"");
 }
 
+// The keys the hook takes while the window is shown; with Ctrl, Alt or Win held an F-key is a
+// hotkey's or the other program's (the hotkey may well be Ctrl+Shift+F9).
+TEST(HookKeys, PlainFKeysAreCommandsChordsAreNot) {
+    const struct {
+        DWORD key;
+        bool chordHeld;
+        HookKey kind;
+        int command;
+    } cases[] = {
+        {VK_F1, false, HookKey::PostCommand, CMD_ALWAYS_ON_TOP},
+        {VK_F5, false, HookKey::PostCommand, CMD_AUTO_PASTE},
+        {VK_F9, false, HookKey::PostCommand, CMD_PASTE_QUEUE},
+        {VK_F12, false, HookKey::PostCommand, CMD_SETTINGS},
+        {VK_F7, false, HookKey::TabKey, 0},
+        {VK_F9, true, HookKey::PassOn, 0},
+        {VK_F6, true, HookKey::PassOn, 0},
+        {VK_ESCAPE, false, HookKey::Escape, 0},
+        {VK_ESCAPE, true, HookKey::Escape, 0},
+        {VK_F10, false, HookKey::PassOn, 0},
+        {'V', false, HookKey::PassOn, 0},
+    };
+    for (const auto& c : cases) {
+        int command = -1;
+        EXPECT_EQ(ClassifyHookKey(c.key, c.chordHeld, command), c.kind) << c.key << " " << c.chordHeld;
+        EXPECT_EQ(command, c.command) << c.key;
+    }
+}
+
 TEST(PrivacyMarks, PasswordManagersKeepTheirCopiesOut) {
     ClipboardPrivacyMarks plain;
     EXPECT_FALSE(ClipboardAsksToBeSkipped(plain));
