@@ -399,7 +399,7 @@ class ReleaseTests(SettingsTestCase):
             version = re.search(r"^CMAKE_PROJECT_VERSION:\w+=(.+)$", f.read(), re.M).group(1).strip()
         top = "nomaclip-%s/" % version
         pictures = sorted(os.listdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "img")))
-        self.assertEqual(len([p for p in pictures if p.endswith(".ico")]), 13)
+        self.assertEqual(len([p for p in pictures if p.endswith(".ico")]), 15)
         self.assertEqual(len([p for p in pictures if p.endswith(".png")]), 2)
         archive = os.path.join(build, "nomaclip-%s-win64.zip" % version)
         with zipfile.ZipFile(archive) as z:
