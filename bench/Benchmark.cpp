@@ -9,6 +9,7 @@
 #include "crypto/CngHandles.h"
 #include "crypto/Envelope.h"
 #include "storage/HistoryFile.h"
+#include "storage/SlotFile.h"
 #include "storage/ItemFormat.h"
 #include "storage/TextFile.h"
 #include "tabs/TabLock.h"
@@ -150,8 +151,10 @@ Result CaptureCase(size_t count) {
     Result r = Measure(
         "capture-" + std::to_string(count), runs, 1.3,
         [&] {
+            // As the program saves a capture: the file's stamp looked at, the file written, and
+            // what it now holds kept as the history's base.
             CaptureClipboardText(state, L"新しいコピー " + std::to_wstring(++serial));
-            AppLogic::SaveHistory(state.tabs[0].items, state.MaxHistory, false, L"");
+            SaveSlotFile(state.tabs[0], state.MaxHistory);
         },
         [&] { WriteBytesDurably(baselinePath, written); }, [&] { written = FileBytes(historyPath); });
     DeleteFileW(baselinePath.c_str());

@@ -73,6 +73,9 @@ struct TabSlot {
     // The entries as the file held them when last read or written: what a change made elsewhere
     // (another PC, an editor) is told apart from and merged against. Wiped with the entries.
     std::vector<HistoryItem> base;
+    // ... or, after a plain write of the history, that write: its writer keeps the file's bytes,
+    // read back only when a change arrives (copying a long history at every capture would cost).
+    bool baseIsLastWrite = false;
     uint64_t changedAt = 0; // when a change made here first waited for its file (FILETIME as one number)
 };
 

@@ -63,14 +63,33 @@ bool WriteTextFile(const std::wstring& fileName, const std::wstring& text, const
     return WriteSealedDataFile(fileName, text, password);
 }
 
+namespace {
+
+// The history is rewritten on every capture, which changes one entry: each file keeps its
+// entries' bytes from its last write (in buffers kept warm: fresh memory costs a page fault per
+// page each time, dearly so under Wine).
+std::map<std::wstring, ReusingItemWriter>& Writers() {
+    thread_local std::map<std::wstring, ReusingItemWriter> writers;
+    return writers;
+}
+
+} // namespace
+
 bool WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password) {
     if (!password.empty())
         return WriteSealedDataFile(fileName, ItemsToText(items), password);
-    // The history is rewritten on every capture, which changes one entry: each file keeps its
-    // entries' bytes from its last write (in buffers kept warm: fresh memory costs a page fault
-    // per page each time, dearly so under Wine).
-    thread_local std::map<std::wstring, ReusingItemWriter> writers;
-    return WritePlainDataFile(fileName, writers[fileName].Write(items));
+    return WritePlainDataFile(fileName, Writers()[fileName].Write(items));
+}
+
+bool LastPlainItemsWritten(const std::wstring& fileName, std::vector<HistoryItem>& items) {
+    const auto found = Writers().find(fileName);
+    if (found == Writers().end())
+        return false;
+    std::string bytes;
+    for (std::string_view piece : found->second.LastPieces())
+        bytes.append(piece.data(), piece.size());
+    items = TextToItems(DecodeDataBytes(std::string(kUtf8Bom) + bytes, true));
+    return true;
 }
 
 DataFileText ReadDataFile(const std::wstring& fileName) {

@@ -27,6 +27,10 @@ bool WriteTextFile(const std::wstring& fileName, const std::wstring& text, const
 // Writes entries in the item text format, sealed when password is non-empty.
 bool WriteItemsFile(const std::wstring& fileName, const ItemRefs& items, const std::wstring& password);
 
+// The entries of the last plain write of WriteItemsFile to the file, read back from the bytes it
+// keeps (as a reader of that file would take them); false when none was made this run.
+bool LastPlainItemsWritten(const std::wstring& fileName, std::vector<HistoryItem>& items);
+
 struct DataFileText {
     FileRead status = FileRead::Missing;
     bool present = false; // the file was read and holds some text

@@ -328,6 +328,10 @@ ReusingItemWriter::ReusingItemWriter() : state_(std::make_unique<State>()) {}
 
 ReusingItemWriter::~ReusingItemWriter() = default;
 
+const std::vector<std::string_view>& ReusingItemWriter::LastPieces() const {
+    return state_->pieces;
+}
+
 const std::vector<std::string_view>& ReusingItemWriter::Write(const ItemRefs& items) {
     State& s = *state_;
     s.Compact(); // the last write's pieces are given up now

@@ -46,6 +46,8 @@ public:
 
     // The bytes for `items`, in pieces; valid until the next call.
     const std::vector<std::string_view>& Write(const ItemRefs& items);
+    // The pieces of the last Write (none before the first).
+    const std::vector<std::string_view>& LastPieces() const;
 
 private:
     struct State;

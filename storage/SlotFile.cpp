@@ -24,27 +24,54 @@ uint64_t Now() {
     return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
+// The slot's base, read back from the history's writer when it is kept there.
+std::vector<HistoryItem>& Base(TabSlot& slot) {
+    if (slot.baseIsLastWrite) {
+        slot.base.clear();
+        LastPlainItemsWritten(slot.fileName, slot.base);
+        slot.baseIsLastWrite = false;
+    }
+    return slot.base;
+}
+
 // The base becomes the first `count` entries of `items`. After a capture only the new entry
 // differs from the base, so every entry it already holds unchanged (known by its id) is moved
-// over rather than copied: a long history is not copied on every save.
+// over rather than copied: a long history is not copied on every save. The entries keep their
+// order but for a few, so each is looked for just after the last one found first.
 void KeepAsBase(TabSlot& slot, size_t count) {
     count = std::min(count, slot.items.size());
-    std::unordered_map<EntryId, size_t> at;
-    at.reserve(slot.base.size());
-    for (size_t i = 0; i < slot.base.size(); ++i)
-        at.emplace(slot.base[i].id, i);
+    std::vector<HistoryItem>& base = Base(slot);
     std::vector<HistoryItem> next;
     next.reserve(count);
+    std::unordered_map<EntryId, size_t> index; // made only when the order was left
+    size_t cursor = 0;
+    EntryId newest = kNoEntry;
+    for (const HistoryItem& entry : base)
+        newest = std::max(newest, entry.id);
+    const auto find = [&](EntryId id) -> HistoryItem* {
+        if (cursor < base.size() && base[cursor].id == id)
+            return &base[cursor++];
+        if (id > newest)
+            return nullptr; // ids only grow: an entry made since the base was kept
+        if (index.empty())
+            for (size_t i = 0; i < base.size(); ++i)
+                index.emplace(base[i].id, i);
+        const auto found = index.find(id);
+        if (found == index.end())
+            return nullptr;
+        cursor = found->second + 1;
+        return &base[found->second];
+    };
     for (size_t i = 0; i < count; ++i) {
         const HistoryItem& item = slot.items[i];
-        const auto found = at.find(item.id);
-        if (found != at.end() && slot.base[found->second] == item)
-            next.push_back(std::move(slot.base[found->second]));
+        HistoryItem* kept = find(item.id);
+        if (kept && *kept == item)
+            next.push_back(std::move(*kept));
         else
             next.push_back(item);
     }
-    WipeItems(slot.base); // what is left: entries gone since, which may be a sealed tab's
-    slot.base = std::move(next);
+    WipeItems(base); // what is left: entries gone since, which may be a sealed tab's
+    base = std::move(next);
 }
 
 // What a plain file of the slot's kind holds.
@@ -74,18 +101,19 @@ std::vector<HistoryItem> MemoItems(std::wstring text) {
     return items;
 }
 
-std::vector<HistoryItem> MergeSlot(const TabSlot& slot, const std::vector<HistoryItem>& theirs, bool theirsChangedLast,
+std::vector<HistoryItem> MergeSlot(TabSlot& slot, const std::vector<HistoryItem>& theirs, bool theirsChangedLast,
                                    int maxHistory) {
+    const std::vector<HistoryItem>& base = Base(slot);
     if (IsHistorySlot(slot))
-        return MergeHistory(slot.base, slot.items, theirs, theirsChangedLast, maxHistory);
+        return MergeHistory(base, slot.items, theirs, theirsChangedLast, maxHistory);
     if (slot.type == TabType::MemoPad) {
         std::vector<HistoryItem> merged =
-            MemoItems(MergeMemoText(MemoTextOf(slot.base), MemoTextOf(slot.items), MemoTextOf(theirs)));
+            MemoItems(MergeMemoText(MemoTextOf(base), MemoTextOf(slot.items), MemoTextOf(theirs)));
         if (!merged.empty() && !slot.items.empty())
             merged.front().id = slot.items.front().id;
         return merged;
     }
-    return MergeEntryLists(slot.base, slot.items, theirs);
+    return MergeEntryLists(base, slot.items, theirs);
 }
 
 // Every entry of either side: a conflict copy has no base.
@@ -129,6 +157,7 @@ TakeIn SealedElsewhere(TabSlot& slot, const FileStamp& stamp, bool unsaved) {
     }
     WipeItems(slot.items);
     WipeItems(slot.base);
+    slot.baseIsLastWrite = false;
     WipeString(slot.password);
     slot.encrypted = true;
     slot.tempUnlocked = false;
@@ -154,6 +183,7 @@ void LoadSlot(TabSlot& slot, int maxHistory) {
     }
     WipeItems(slot.base);
     slot.base = slot.items;
+    slot.baseIsLastWrite = false;
     slot.dirty = false;
     slot.changedAt = 0;
 }
@@ -197,11 +227,23 @@ SlotSave SaveSlotFile(TabSlot& slot, int maxHistory, const SlotSaveOptions& opti
     const bool written = history ? AppLogic::SaveHistory(slot.items, maxHistory, sealed, password)
                                  : AppLogic::SaveTemplatesFromVector(slot.fileName, slot.items, sealed, password, slot.type);
     if (!written) {
+        if (slot.baseIsLastWrite) {
+            // The writer holds what it tried to write now: the file as it stands is the base.
+            std::string bytes;
+            slot.base = ReadFileBytes(path, bytes) == FileRead::Read ? TextToItems(DecodeDataBytes(bytes, true))
+                                                                       : std::vector<HistoryItem>();
+            slot.baseIsLastWrite = false;
+        }
         slot.dirty = true;
         return SlotSave::Failed;
     }
     slot.diskStamp = ReadFileStamp(path);
-    KeepAsBase(slot, history ? KeptHistoryCount(slot.items.size(), maxHistory) : slot.items.size());
+    if (history && !sealed) {
+        WipeItems(slot.base);
+        slot.baseIsLastWrite = true; // its writer keeps what it wrote
+    } else {
+        KeepAsBase(slot, history ? KeptHistoryCount(slot.items.size(), maxHistory) : slot.items.size());
+    }
     slot.dirty = false;
     return merged ? SlotSave::Merged : SlotSave::Saved;
 }
@@ -264,7 +306,7 @@ TakeIn TakeInSlotFile(TabSlot& slot, int maxHistory, bool oursChangedNow) {
         theirs = PlainItems(std::move(text), slot.type);
     }
     slot.diskStamp = stamp;
-    if (theirs == slot.base)
+    if (theirs == Base(slot))
         return result; // our own write, or the same entries written anew
     result.outcome = TakeIn::TakenIn;
     if (!unsaved) {

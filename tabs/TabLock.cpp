@@ -110,6 +110,7 @@ bool EncryptTab(int t, const std::wstring& password) {
     WipeString(slot.password);
     WipeItems(slot.items);
     WipeItems(slot.base);
+    slot.baseIsLastWrite = false;
     HistoryItem placeholder;
     placeholder.text = kEmptyEncryptedTab;
     slot.items = {placeholder};
@@ -140,6 +141,7 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
     opened.encrypted = false;
     opened.dirty = false;
     opened.base = opened.items; // what a change from another PC is merged against
+    opened.baseIsLastWrite = false;
     if (forRun) {
         opened.tempUnlocked = true;
         opened.password = password;
@@ -150,6 +152,7 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
         if (SaveSlotNow(t, opened, justRead) != SlotSave::Saved) {
             WipeItems(opened.items);
             WipeItems(opened.base);
+            opened.baseIsLastWrite = false;
             Error((L"暗号化を解除できませんでした。" + FileNameOf(t) +
                    L"に書き込めません。\nタブは暗号化されたままです。")
                       .c_str());
@@ -178,6 +181,7 @@ bool RelockTab(int t) {
     WipeString(slot.password);
     WipeItems(slot.items);
     WipeItems(slot.base);
+    slot.baseIsLastWrite = false;
     ShowTab(View().currentTab);
     return true;
 }
@@ -294,5 +298,6 @@ void ForgetOpenedTabs() {
         WipeString(slot.password);
         WipeItems(slot.items);
         WipeItems(slot.base);
+        slot.baseIsLastWrite = false;
     }
 }

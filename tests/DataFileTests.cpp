@@ -282,6 +282,20 @@ TEST_F(SlotFileTest, AFileChangedElsewhereIsMergedWithWhatWaitsHereAndTakenInOth
     EXPECT_EQ(SaveSlotFile(slot, 100), SlotSave::Saved);
 }
 
+// The history's base after a plain write is the write itself, kept by its writer: a deletion made
+// on another PC meanwhile is told from an entry new here.
+TEST_F(SlotFileTest, TheHistoryMergesAgainstWhatItWroteLast) {
+    TabSlot history = MakeDefaultTabs()[0];
+    history.items = {MakeItem(L"c"), MakeItem(L"a"), MakeItem(L"b")};
+    ASSERT_EQ(SaveSlotFile(history, 100), SlotSave::Saved);
+    EXPECT_TRUE(history.base.empty() && history.baseIsLastWrite) << "no copy of the history at each save";
+    PutFile(DataFilePath(L"history.ini"), kBom + "c\r\n---\r\na\r\n"); // b deleted on the other PC
+    history.items.insert(history.items.begin(), MakeItem(L"e"));          // a copy here
+    EXPECT_EQ(SaveSlotFile(history, 100), SlotSave::Merged);
+    EXPECT_EQ(history.items, (std::vector<HistoryItem>{MakeItem(L"e"), MakeItem(L"c"), MakeItem(L"a")}));
+    EXPECT_EQ(FileBytes(DataFilePath(L"history.ini")), kBom + "e\r\n---\r\nc\r\n---\r\na\r\n");
+}
+
 // Another PC sealed the tab with a password this run does not hold: the file is left as it is,
 // what waited here goes sealed with this run's password into a file of its own, and the tab is
 // sealed here too. A conflict copy sealed with that other password stays where it is.
