@@ -885,6 +885,11 @@ class StandIn:
         """The kinds ("down", "repeat", "up") of every message of one key (a chord such as "Enter")."""
         return [e["kind"] for e in self._lines() if e.get("key", "").split("+")[-1] == key]
 
+    def press_times(self, chord):
+        """When (GetTickCount64, ms) the edit got each press of a chord, such as "Ctrl+V"."""
+        return [e["t"] for e in self._lines() if e.get("window") == "edit" and e.get("key") == chord
+                and e.get("kind") == "down"]
+
     def rect(self):
         """The frame's screen rectangle."""
         return [w for w in self.session.windows()["windows"] if w["hwnd"] == self.hwnd][0]["rect"]

@@ -66,14 +66,35 @@ class QueueTests(E2ETestCase):
         for expected, left in (("A", 2), ("AB", 1), ("ABC", 0)):
             self.paste(program, expected, left)
 
+    def monitor(self, *how):
+        """A clipboard monitor started and listening; the path of its log."""
+        out = os.path.join(self.session.work, "monitor-%s-%s.txt" % (id(self), "-".join(how) or "reads"))
+        with open(out, "wb") as f:
+            self.programs.append(self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "monitor"] + list(how),
+                                                    stdout=f))
+        self.helper_logs.append(out)
+        poll(lambda: b'"listening":true' in open(out, "rb").read(), 30, 0.2, "the monitor listening")
+        return out
+
+    def report_put_times(self, program, monitor_log):
+        """Prints, for each Ctrl+V after which a text waited, the time until the clipboard's last
+        change before the next Ctrl+V: the next text put up (a figure, not a check)."""
+        with open(monitor_log, "rb") as f:
+            changes = [json.loads(line)["change"] for line in f if b'"change"' in line]
+        presses = program.press_times("Ctrl+V")
+        times = [max([c for c in changes if a < c < b] or [a]) - a for a, b in zip(presses, presses[1:3])]
+        print("Ctrl+V to the next text on the clipboard: %s ms" % ", ".join(map(str, times)))
+
     def test_three_copies_paste_in_the_order_copied_and_the_last_ends_the_mode(self):
         app = self.app(history=[Entry("older")])
         program = self.stand_in()
+        changes = self.monitor("quiet")
         self.start_queue(app, program)
         self.copy("A", "B", "C")
         app.wait_history(lambda h: [e.text for e in h[:3]] == ["C", "B", "A"], "the three copies recorded")
         self.waiting(3)
         self.paste_three(program)
+        self.report_put_times(program, changes)
         self.assertTrue(self.balloon_shown(FINISHED), "a balloon says the queue is done")
         poll(lambda: not self.queue_button()["checked"], 20, 0.2, "連続貼り付け off")
         # The last one stays on the clipboard: a fourth Ctrl+V pastes C again.
@@ -84,11 +105,7 @@ class QueueTests(E2ETestCase):
     def test_a_reader_of_every_change_does_not_move_the_queue(self):
         app = self.app(history=[Entry("older")])
         program = self.stand_in()
-        out = os.path.join(self.session.work, "monitor-%s.txt" % id(self))
-        with open(out, "wb") as f:
-            self.programs.append(self.session.spawn([os.path.join(Config.helpers, "probe.exe"), "monitor"], stdout=f))
-        self.helper_logs.append(out)
-        poll(lambda: b'"listening":true' in open(out, "rb").read(), 30, 0.2, "the monitor listening")
+        out, changes = self.monitor(), self.monitor("quiet")
         self.start_queue(app, program, from_tray=True)
         self.copy("A", "B", "C")
         self.waiting(3)
@@ -98,6 +115,7 @@ class QueueTests(E2ETestCase):
         # Read before the paste key, the text is rendered: its paste cannot be seen, and the key's
         # release, with a short pause, stands for it; the next one goes up after that pause.
         self.paste_three(program)
+        self.report_put_times(program, changes)
         poll(lambda: not self.queue_button()["checked"], 20, 0.2, "連続貼り付け off")
 
     def test_shift_enter_on_three_template_rows_queues_them_in_that_order(self):

@@ -22,8 +22,9 @@
 //   probe thread-priorities          the priorities of the tool window's process's threads
 //   probe copy-many N MS PREFIX      copies "PREFIX 1" ... "PREFIX N", one every MS ms
 //   probe copy-texts MS TEXT...      copies each TEXT, one every MS ms
-//   probe monitor                    reads every clipboard change at once, as clipboard history
-//                                    tools do, and logs the texts it read, until ended
+//   probe monitor [quiet]            reads every clipboard change at once, as clipboard history
+//                                    tools do, and logs the texts it read, until ended; quiet:
+//                                    logs only when each change came (GetTickCount64), unread
 //   probe clipboard-owner            the clipboard's owner and formats, no data asked for
 //   probe late-owner MS TEXT         copies TEXT delay-rendered, and renders it MS ms after asked
 //   probe access                     what a screen reader finds in the tool window: each child
@@ -685,14 +686,15 @@ std::string Chord(UINT vk) {
 }
 
 // One line per key press that is not a modifier: which window got it and with what held.
-// Its kind too: "down", "repeat" (a key held past the repeat delay) or "up".
+// Its kind too: "down", "repeat" (a key held past the repeat delay) or "up", and when it came
+// (GetTickCount64, one clock for every program of the desktop).
 void LogKey(const char* window, UINT message, WPARAM vk, LPARAM lParam) {
     const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
     if ((!down && message != WM_KEYUP && message != WM_SYSKEYUP) || IsModifierKey(static_cast<UINT>(vk)))
         return;
     const char* kind = !down ? "up" : (lParam & (1 << 30)) ? "repeat" : "down";
-    std::printf("{\"window\":\"%s\",\"key\":\"%s\",\"kind\":\"%s\"}\n", window,
-                Chord(static_cast<UINT>(vk)).c_str(), kind);
+    std::printf("{\"window\":\"%s\",\"key\":\"%s\",\"kind\":\"%s\",\"t\":%llu}\n", window,
+                Chord(static_cast<UINT>(vk)).c_str(), kind, static_cast<unsigned long long>(GetTickCount64()));
     std::fflush(stdout);
 }
 
@@ -947,10 +949,18 @@ int CopyMany(const char* countText, const char* msText, const char* prefix) {
 }
 
 // A clipboard reader that reads every change at once, as clipboard history tools do, marks or
-// not: it logs each text it read ({"read":"..."}), until it is ended.
+// not: it logs each text it read ({"read":"..."}), until it is ended. A quiet one reads nothing
+// and logs when each change came ({"change":t}).
+bool g_monitorQuiet = false;
+
 LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_CLIPBOARDUPDATE)
         return DefWindowProcW(window, message, wParam, lParam);
+    if (g_monitorQuiet) {
+        std::printf("{\"change\":%llu}\n", static_cast<unsigned long long>(GetTickCount64()));
+        std::fflush(stdout);
+        return 0;
+    }
     for (int attempt = 0; attempt < 50 && !OpenClipboard(window); ++attempt)
         Sleep(5);
     std::wstring text;
@@ -1143,8 +1153,10 @@ int main(int argc, char** argv) {
         }
         return CopyTexts(texts, argv[2]);
     }
-    if (cmd == "monitor")
+    if (cmd == "monitor") {
+        g_monitorQuiet = argc > 2 && std::string(argv[2]) == "quiet";
         return Monitor();
+    }
     if (cmd == "clipboard-owner")
         return ClipboardOwner();
     if (cmd == "thread-priorities")
@@ -1160,6 +1172,6 @@ int main(int argc, char** argv) {
         "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
         "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
         "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
-        "late-owner MS TEXT | access | tab-select N | copy-texts MS TEXT... | monitor | clipboard-owner\n");
+        "late-owner MS TEXT | access | tab-select N | copy-texts MS TEXT... | monitor [quiet] | clipboard-owner\n");
     return 2;
 }
