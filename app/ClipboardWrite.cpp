@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/ClipboardCapture.h"
+#include "storage/SlotFile.h"
 #include "ui/Ids.h"
 
 #include <cstring>
@@ -12,13 +13,6 @@ constexpr uint64_t kClipboardRetryMs = 250;
 constexpr UINT kSecretRetryMs = 1000;
 
 DWORD g_secretOnClipboard = 0; // the clipboard's sequence number just after a secret went on it
-
-// Overwrites a text's characters before it lets go of them (a secret's).
-void WipeText(std::wstring& text) {
-    if (!text.empty())
-        SecureZeroMemory(&text[0], text.size() * sizeof(wchar_t));
-    text.clear();
-}
 
 // Puts bytes on the open clipboard in the given format; true when the clipboard took them.
 bool SetClipboardBytes(UINT format, const void* data, size_t size) {
@@ -70,7 +64,7 @@ uint64_t g_reads = 0;
 void (*g_onRead)() = nullptr;
 
 void ForgetOnRequest() {
-    WipeText(g_onRequest.text);
+    WipeString(g_onRequest.text); // a secret's, perhaps
     g_onRequest.pending = false;
 }
 
@@ -140,7 +134,6 @@ bool CopySecretText(const std::wstring& text) {
     KeepSecretForAWhile(true);
     return true;
 }
-
 
 bool WriteClipboardText(const ClipboardText& text) {
     if (text.text.empty() || !OpenClipboardPatiently(MainWindowHandle()))

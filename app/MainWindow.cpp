@@ -165,6 +165,19 @@ bool AppOptions::*ToggledOption(int command) {
     }
 }
 
+// The window, the toolbar's toggles and the hooks follow the options that differ from `before`.
+void ShowOptionsChanged(HWND window, const AppOptions& before) {
+    const AppOptions& now = AppData();
+    for (int command : {CMD_ALWAYS_ON_TOP, CMD_STAY_VISIBLE, CMD_PAUSE_HISTORY, CMD_MOVE_TO_TOP, CMD_AUTO_PASTE}) {
+        bool AppOptions::*option = ToggledOption(command);
+        if (now.*option != before.*option)
+            UpdateToggleImage(command, now.*option);
+    }
+    if (now.AlwaysOnTop != before.AlwaysOnTop)
+        SetWindowPos(window, now.AlwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShareHookOptions(now.EnabledArea, now.StayVisible);
+}
+
 // Settings taken in from settings.ini (another PC, an editor) take effect at once, as the settings
 // dialog's would: the toolbar's toggles, the hotkey, the tabs' names and kinds, the history's length.
 void ApplySettingsFromFile(HWND window, const AppSettings& next) {
@@ -175,18 +188,11 @@ void ApplySettingsFromFile(HWND window, const AppSettings& next) {
         kinds[t] = data.tabs[t].type;
     FlushMemoSave();
     ApplyLoadedSettings(next);
-    for (int command : {CMD_ALWAYS_ON_TOP, CMD_STAY_VISIBLE, CMD_PAUSE_HISTORY, CMD_MOVE_TO_TOP, CMD_AUTO_PASTE}) {
-        bool AppOptions::*option = ToggledOption(command);
-        if (data.*option != before.*option)
-            UpdateToggleImage(command, data.*option);
-    }
-    if (data.AlwaysOnTop != before.AlwaysOnTop)
-        SetWindowPos(window, data.AlwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowOptionsChanged(window, before);
     if (data.HotkeyMod != before.HotkeyMod || data.HotkeyKey != before.HotkeyKey) {
         UnregisterHotKey(window, kHotkeyId);
         RegisterToolHotkey(window, data.HotkeyMod, data.HotkeyKey); // a key held by a program here is no error
     }
-    ShareHookOptions(data.EnabledArea, data.StayVisible);
     for (int t = 1; t < kTabCount; ++t) {
         if (data.tabs[t].type == kinds[t])
             continue;
@@ -352,12 +358,9 @@ void OnCommand(HWND window, int id, int code) {
         return;
     }
     if (bool AppOptions::*option = ToggledOption(id)) {
-        bool* flag = &(AppData().*option);
-        *flag = !*flag;
-        UpdateToggleImage(id, *flag);
-        if (id == CMD_ALWAYS_ON_TOP)
-            SetWindowPos(window, *flag ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        ShareHookOptions(AppData().EnabledArea, AppData().StayVisible);
+        const AppOptions before = AppData();
+        AppData().*option = !(AppData().*option);
+        ShowOptionsChanged(window, before);
     } else if (id == CMD_PASTE_QUEUE) {
         ToggleQueueMode();
     } else if (id == CMD_CLEAR_HISTORY) {

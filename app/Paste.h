@@ -1,8 +1,9 @@
 // The automatic paste as it runs: the remembered window is judged, brought to the front with
 // SetForegroundWindow alone (the program puts its own focus back where the user left it) once the
-// key or button that chose the entry is let go, and sent its paste keys once it is in front. Nothing waits on the window's thread: the run is
-// moved on by a timer of the main window, and a target that stops answering is never sent a
-// message. The desktop is reached through PasteDesktop, which the tests replace.
+// key or button that chose the entry is let go, and sent its paste keys once it is in front.
+// Nothing waits on the window's thread: the run is moved on by a timer of the main window, and a
+// target that stops answering is never sent a message. The desktop is reached through
+// PasteDesktop, which the tests replace.
 #pragma once
 
 #include "app/PasteRules.h"

@@ -135,6 +135,17 @@ AppSettings ParsedSettings(std::wstring_view text) {
     return settings;
 }
 
+// Writes settings.ini (`content`: what `settings` render to) and notes what the file holds now.
+void WriteSettings(const AppSettings& settings, const std::string& content) {
+    const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
+    if (saved) {
+        g_lastWritten = content;
+        g_fileBytes = content;
+        g_settledRect = g_savedRect;
+    }
+    NoteSettingsSaved(saved);
+}
+
 } // namespace
 
 void SaveSettingsIfChanged() {
@@ -151,13 +162,7 @@ void SaveSettingsIfChanged() {
             return;
         settings.Rect = g_savedRect;
     }
-    const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
-    if (saved) {
-        g_lastWritten = content;
-        g_fileBytes = content;
-        g_settledRect = g_savedRect;
-    }
-    NoteSettingsSaved(saved);
+    WriteSettings(settings, content);
 }
 
 namespace {
@@ -216,13 +221,7 @@ void SaveSettingsAfterTakeIn() {
     if (!std::exchange(g_writeAfterTakeIn, false) || !SettingsMayBeWritten())
         return;
     const AppSettings settings = CollectSettings(g_savedRect);
-    const bool saved = AppLogic::SaveSettings(settings, AppData().tabs);
-    if (saved) {
-        g_lastWritten = AppLogic::SettingsFileContent(settings, AppData().tabs);
-        g_fileBytes = g_lastWritten;
-        g_settledRect = g_savedRect;
-    }
-    NoteSettingsSaved(saved);
+    WriteSettings(settings, AppLogic::SettingsFileContent(settings, AppData().tabs));
 }
 
 void SaveSettingsWithWindowRect() {

@@ -1,12 +1,11 @@
 #include "core/ConflictNames.h"
 
+#include "core/Types.h"
+
 #include <algorithm>
 #include <iterator>
 
 namespace {
-
-constexpr const wchar_t* kDataFiles[] = {L"settings.ini", L"history.ini", L"templates.txt", L"templates2.txt",
-                                         L"templates3.txt"};
 
 // Only ASCII letters differ by case in the names and phrases compared here.
 bool SameLetters(std::wstring_view a, std::wstring_view b) {
@@ -93,7 +92,7 @@ bool IsParenthesisedTag(std::wstring_view s) {
 } // namespace
 
 std::wstring ConflictCopyOf(std::wstring_view fileName) {
-    for (const wchar_t* file : kDataFiles) {
+    for (const wchar_t* file : kDataFileNames) {
         const std::wstring_view name = file;
         const size_t dot = name.rfind(L'.');
         std::wstring_view tag = fileName;
@@ -105,6 +104,6 @@ std::wstring ConflictCopyOf(std::wstring_view fileName) {
 }
 
 bool IsDataFileName(std::wstring_view fileName) {
-    return std::any_of(std::begin(kDataFiles), std::end(kDataFiles),
+    return std::any_of(std::begin(kDataFileNames), std::end(kDataFileNames),
                        [&](const wchar_t* name) { return SameLetters(fileName, name); });
 }

@@ -236,9 +236,9 @@ bool MergedLock(const Versions& versions, const Unit& u, bool theirsChangedLast)
 }
 
 // Takes theirs' text where theirs holds the entry (each unit is taken once), ours' id where ours
-// does.
+// does; `locked` is its merged lock mark (MergedLock).
 HistoryItem TakeMergedEntry(const Versions& versions, std::vector<HistoryItem>& theirsItems, const Unit& u,
-                            bool theirsChangedLast) {
+                            bool locked, bool theirsChangedLast) {
     const HistoryItem* base = versions.Get(u, kBase);
     const HistoryItem* ours = versions.Get(u, kOurs);
     if (u.row[kTheirs] == kAbsent)
@@ -249,7 +249,7 @@ HistoryItem TakeMergedEntry(const Versions& versions, std::vector<HistoryItem>& 
     HistoryItem merged;
     merged.label = MergeField(base ? &base->label : nullptr, ours->label, theirs.label, theirsChangedLast);
     merged.used = MergeField(base ? &base->used : nullptr, ours->used, theirs.used, theirsChangedLast);
-    merged.locked = MergedLock(versions, u, theirsChangedLast);
+    merged.locked = locked;
     merged.text = std::move(theirs.text);
     merged.id = ours->id;
     return merged;
@@ -282,7 +282,7 @@ std::vector<HistoryItem> MergeHistory(const std::vector<HistoryItem>& base, cons
     std::vector<HistoryItem> merged;
     merged.reserve(order.size());
     for (uint32_t u : order)
-        merged.push_back(TakeMergedEntry(versions, theirs, p.units[u], theirsChangedLast));
+        merged.push_back(TakeMergedEntry(versions, theirs, p.units[u], locked[u], theirsChangedLast));
     return merged;
 }
 

@@ -44,6 +44,9 @@ inline TabType TabTypeFromInt(int value) {
 
 inline constexpr int kTabCount = 4;
 inline constexpr int kHistoryTab = 0;
+// The data files of the folder: settings.ini, then each tab's file in tab order.
+inline constexpr const wchar_t* kDataFileNames[kTabCount + 1] = {L"settings.ini", L"history.ini", L"templates.txt",
+                                                                 L"templates2.txt", L"templates3.txt"};
 
 // What a data file looked like on disk when the program last read or wrote it; a file
 // that differs from it was changed by another program meanwhile.

@@ -1,5 +1,6 @@
 #include "storage/Backup.h"
 
+#include "core/Types.h"
 #include "storage/TextFile.h"
 
 #include <windows.h>
@@ -13,8 +14,7 @@ bool BackupData() {
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     bool all = true;
-    for (const wchar_t* name :
-         {L"history.ini", L"settings.ini", L"templates.txt", L"templates2.txt", L"templates3.txt"}) {
+    for (const wchar_t* name : kDataFileNames) {
         const std::wstring target = folder + L"\\" + name;
         if (!CopyFileW(DataFilePath(name).c_str(), target.c_str(), FALSE))
             all = false;

@@ -124,17 +124,12 @@ bool HasWholeTabLines(std::string_view text) {
            text.find("\r\n", at + last.size()) != std::string_view::npos;
 }
 
-// Moves `from` to the first free name of `<target>.recovered`, `.recovered2`, ...; the name taken,
-// or empty when none could be.
+// Moves `from` to the first free name of `<target>.recovered`, `.recovered2`, ... (never over an
+// older one); the name taken, or empty when none could be.
 std::wstring MoveToRecovered(const std::wstring& from, const std::wstring& target) {
-    for (int n = 1; n <= 9; ++n) {
-        const std::wstring name = target + L".recovered" + (n > 1 ? std::to_wstring(n) : std::wstring());
-        if (MoveFileExW(from.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) // never over an older one
-            return name;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
-            return std::wstring();
-    }
-    return std::wstring();
+    return MoveToFreeName(from, 9, [&](int n) {
+        return target + L".recovered" + (n > 1 ? std::to_wstring(n) : std::wstring());
+    });
 }
 
 } // namespace
@@ -154,11 +149,10 @@ LeftoverFate FateOfLeftover(DataFileKind kind, bool targetExists, std::string_vi
 }
 
 std::vector<std::wstring> SettleLeftoverWrites() {
-    std::vector<std::pair<std::wstring, DataFileKind>> files = {{kSettingsFileName, DataFileKind::Settings}};
-    for (const TabSlot& slot : MakeDefaultTabs())
-        files.emplace_back(slot.fileName, DataFileKind::Entries);
     std::vector<std::wstring> recovered;
-    for (const auto& [name, kind] : files) {
+    for (const wchar_t* name : kDataFileNames) {
+        const DataFileKind kind =
+            std::wstring_view(name) == kSettingsFileName ? DataFileKind::Settings : DataFileKind::Entries;
         const std::wstring target = DataFilePath(name);
         const std::wstring leftover = SafeWriteTemporaryPath(target);
         std::string bytes;

@@ -74,31 +74,26 @@ void KeepAsBase(TabSlot& slot, size_t count) {
     base = std::move(next);
 }
 
-// What a plain file of the slot's kind holds.
-std::vector<HistoryItem> PlainItems(std::wstring text, TabType type) {
-    if (type != TabType::MemoPad)
-        return TextToItems(text);
-    std::vector<HistoryItem> items;
-    if (!text.empty()) {
-        HistoryItem memo;
-        memo.text = UnescapeBareText(std::move(text));
-        items.push_back(std::move(memo));
-    }
-    return items;
-}
-
 std::wstring MemoTextOf(const std::vector<HistoryItem>& items) {
     return items.empty() ? std::wstring() : items.front().text;
 }
 
-std::vector<HistoryItem> MemoItems(std::wstring text) {
+// A memo pad's entry: none for an empty text; `ours` gives its id (the pad being typed in).
+std::vector<HistoryItem> MemoItems(std::wstring text, const std::vector<HistoryItem>& ours = {}) {
     std::vector<HistoryItem> items;
     if (!text.empty()) {
         HistoryItem memo;
         memo.text = std::move(text);
+        if (!ours.empty())
+            memo.id = ours.front().id;
         items.push_back(std::move(memo));
     }
     return items;
+}
+
+// What a plain file of the slot's kind holds.
+std::vector<HistoryItem> PlainItems(std::wstring text, TabType type) {
+    return type == TabType::MemoPad ? MemoItems(UnescapeBareText(std::move(text))) : TextToItems(text);
 }
 
 std::vector<HistoryItem> MergeSlot(TabSlot& slot, const std::vector<HistoryItem>& theirs, bool theirsChangedLast,
@@ -106,13 +101,8 @@ std::vector<HistoryItem> MergeSlot(TabSlot& slot, const std::vector<HistoryItem>
     const std::vector<HistoryItem>& base = Base(slot);
     if (IsHistorySlot(slot))
         return MergeHistory(base, slot.items, theirs, theirsChangedLast, maxHistory);
-    if (slot.type == TabType::MemoPad) {
-        std::vector<HistoryItem> merged =
-            MemoItems(MergeMemoText(MemoTextOf(base), MemoTextOf(slot.items), MemoTextOf(theirs)));
-        if (!merged.empty() && !slot.items.empty())
-            merged.front().id = slot.items.front().id;
-        return merged;
-    }
+    if (slot.type == TabType::MemoPad)
+        return MemoItems(MergeMemoText(MemoTextOf(base), MemoTextOf(slot.items), MemoTextOf(theirs)), slot.items);
     return MergeEntryLists(base, slot.items, theirs);
 }
 
@@ -120,12 +110,8 @@ std::vector<HistoryItem> MergeSlot(TabSlot& slot, const std::vector<HistoryItem>
 std::vector<HistoryItem> MergeSlotTwoWay(const TabSlot& slot, std::vector<HistoryItem> copy, int maxHistory) {
     if (IsHistorySlot(slot))
         return MergeHistoryTwoWay(slot.items, std::move(copy), maxHistory);
-    if (slot.type == TabType::MemoPad) {
-        std::vector<HistoryItem> merged = MemoItems(MergeMemoTextTwoWay(MemoTextOf(slot.items), MemoTextOf(copy)));
-        if (!merged.empty() && !slot.items.empty())
-            merged.front().id = slot.items.front().id;
-        return merged;
-    }
+    if (slot.type == TabType::MemoPad)
+        return MemoItems(MergeMemoTextTwoWay(MemoTextOf(slot.items), MemoTextOf(copy)), slot.items);
     return MergeEntryListsTwoWay(slot.items, copy);
 }
 
@@ -155,12 +141,7 @@ TakeIn SealedElsewhere(TabSlot& slot, const FileStamp& stamp, bool unsaved) {
         if (AppLogic::SaveTemplatesFromVector(aside, slot.items, !slot.password.empty(), slot.password, slot.type))
             result.keptAside = aside;
     }
-    WipeItems(slot.items);
-    WipeItems(slot.base);
-    slot.baseIsLastWrite = false;
-    WipeString(slot.password);
-    slot.encrypted = true;
-    slot.tempUnlocked = false;
+    SealSlotInMemory(slot);
     slot.dirty = false;
     slot.diskStamp = stamp;
     return result;
@@ -421,6 +402,19 @@ void WipeItems(std::vector<HistoryItem>& items) {
         WipeString(item.label);
     }
     items.clear();
+}
+
+void WipeEntries(TabSlot& slot) {
+    WipeItems(slot.items);
+    WipeItems(slot.base);
+    slot.baseIsLastWrite = false;
+}
+
+void SealSlotInMemory(TabSlot& slot) {
+    WipeEntries(slot);
+    WipeString(slot.password);
+    slot.encrypted = true;
+    slot.tempUnlocked = false;
 }
 
 void AdoptIds(const std::vector<HistoryItem>& ours, std::vector<HistoryItem>& theirs) {

@@ -98,6 +98,11 @@ std::vector<HistoryItem> ItemsFromOpenedText(const std::wstring& text, TabType t
 // and label of a list of entries, which is emptied.
 void WipeString(std::wstring& secret);
 void WipeItems(std::vector<HistoryItem>& items);
+// The same for a slot's entries and their base.
+void WipeEntries(TabSlot& slot);
+// The tab is sealed in memory: its entries, their base and its password wiped, so that nothing
+// of it can reach its file in plain text afterwards.
+void SealSlotInMemory(TabSlot& slot);
 
 // The entries `theirs` holds that ours holds too (the same text, the k-th of that text with the
 // k-th) take ours' ids, so that a list shown again keeps its selection on them.

@@ -162,6 +162,17 @@ bool SafeWriteFile(const std::wstring& path, const FileWriter& writer, const Saf
     return true;
 }
 
+std::wstring MoveToFreeName(const std::wstring& from, int tries, const std::function<std::wstring(int)>& nameFor) {
+    for (int n = 1; n <= tries; ++n) {
+        const std::wstring name = nameFor(n);
+        if (MoveFileExW(from.c_str(), name.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+            return name;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return std::wstring();
+    }
+    return std::wstring();
+}
+
 std::string_view TrimTrailingControl(std::string_view bytes) {
     size_t end = bytes.size();
     while (end > 0 && static_cast<unsigned char>(bytes[end - 1]) < 33)

@@ -34,6 +34,10 @@ inline std::wstring SafeWriteTemporaryPath(const std::wstring& path) {
 // content is in place. On any failure the old file stays and no temporary file remains.
 bool SafeWriteFile(const std::wstring& path, const FileWriter& writer);
 
+// Moves the file `from` to the first of nameFor(1), nameFor(2), ..., nameFor(tries) that is
+// free, never over a file that is there; the name taken, or empty when none could be.
+std::wstring MoveToFreeName(const std::wstring& from, int tries, const std::function<std::wstring(int)>& nameFor);
+
 // The system calls SafeWriteFile makes, as plain function pointers so a test can make one
 // of them fail. Each reports failure the way its system call does (false + GetLastError).
 struct SafeWriteSteps {

@@ -104,15 +104,21 @@ bool MoveIntoConflictsFolder(const std::wstring& copyName) {
     const std::wstring folder = backup + L"\\conflicts";
     CreateDirectoryW(backup.c_str(), nullptr); // there already: fine; not made: the move below fails
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring from = DataFilePath(copyName);
-    for (int n = 1; n < 100; ++n) {
-        const std::wstring to = folder + L"\\" + (n == 1 ? copyName : std::to_wstring(n) + L" " + copyName);
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
-            return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
-            return false;
-    }
-    return false;
+    return !MoveToFreeName(DataFilePath(copyName), 99, [&](int n) {
+                return folder + L"\\" + (n == 1 ? copyName : std::to_wstring(n) + L" " + copyName);
+            }).empty();
+}
+
+// Saves `slot` (tab t's, or a copy of it being opened) and shows what a file changed elsewhere
+// brought into tab t.
+SlotSave SaveAndShow(int t, TabSlot& slot, SlotSaveOptions options) {
+    TakeIn in;
+    options.takenIn = &in;
+    const ViewAnchor anchor = AnchorOfView();
+    const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
+    if (&slot == &State().tabs[t])
+        AfterTakeIn(t, result, in, anchor);
+    return result;
 }
 
 int TabOfFile(const std::wstring& fileName) {
@@ -138,13 +144,7 @@ bool SaveSlot(int t) {
     if (!ValidTab(t))
         return false;
     TabSlot& slot = State().tabs[t];
-    TakeIn in;
-    SlotSaveOptions options;
-    options.takenIn = &in;
-    const ViewAnchor anchor = AnchorOfView();
-    const SlotSave result = SaveSlotFile(slot, State().MaxHistory, options);
-    AfterTakeIn(t, result, in, anchor);
-    switch (result) {
+    switch (SaveAndShow(t, slot, {})) {
     case SlotSave::Saved:
     case SlotSave::Merged:
         NoteResult(t, true);
@@ -159,13 +159,7 @@ bool SaveSlot(int t) {
 }
 
 SlotSave SaveSlotNow(int t, TabSlot& slot, const SlotSaveOptions& options) {
-    TakeIn in;
-    SlotSaveOptions told = options;
-    told.takenIn = &in;
-    const ViewAnchor anchor = AnchorOfView();
-    const SlotSave result = SaveSlotFile(slot, State().MaxHistory, told);
-    if (&slot == &State().tabs[t])
-        AfterTakeIn(t, result, in, anchor);
+    const SlotSave result = SaveAndShow(t, slot, options);
     if (result == SlotSave::Saved || result == SlotSave::Merged)
         g_failureTold[t] = false;
     return result;

@@ -13,13 +13,13 @@
 #include <functional>
 #include <string>
 
-// What the files ask of the parts above them; handed over by InitTabs.
 // The entries the list shows selected and at its top: what a list shown again stays on.
 struct ViewAnchor {
     EntryId selected = kNoEntry;
     EntryId top = kNoEntry;
 };
 
+// What the files ask of the parts above them; handed over by InitTabs.
 struct TabFilesCalls {
     std::function<void(int)> showTab; // puts a tab on screen again once its file was read anew
     std::function<ViewAnchor()> viewAnchor; // taken before the entries change

@@ -105,12 +105,7 @@ bool EncryptTab(int t, const std::wstring& password) {
                       .c_str());
         return false;
     }
-    slot.encrypted = true;
-    slot.tempUnlocked = false;
-    WipeString(slot.password);
-    WipeItems(slot.items);
-    WipeItems(slot.base);
-    slot.baseIsLastWrite = false;
+    SealSlotInMemory(slot);
     HistoryItem placeholder;
     placeholder.text = kEmptyEncryptedTab;
     slot.items = {placeholder};
@@ -150,9 +145,7 @@ void UnlockTab(int t, const std::wstring& password, bool forRun) {
         SlotSaveOptions justRead; // the sealed file was read just now
         justRead.fileJustRead = true;
         if (SaveSlotNow(t, opened, justRead) != SlotSave::Saved) {
-            WipeItems(opened.items);
-            WipeItems(opened.base);
-            opened.baseIsLastWrite = false;
+            WipeEntries(opened);
             Error((L"暗号化を解除できませんでした。" + FileNameOf(t) +
                    L"に書き込めません。\nタブは暗号化されたままです。")
                       .c_str());
@@ -176,12 +169,7 @@ bool RelockTab(int t) {
                   .c_str());
         return false;
     }
-    slot.tempUnlocked = false;
-    slot.encrypted = true;
-    WipeString(slot.password);
-    WipeItems(slot.items);
-    WipeItems(slot.base);
-    slot.baseIsLastWrite = false;
+    SealSlotInMemory(slot);
     ShowTab(View().currentTab);
     return true;
 }
@@ -293,11 +281,6 @@ void ForgetOpenedTabs() {
     for (TabSlot& slot : State().tabs) {
         if (!slot.tempUnlocked)
             continue;
-        slot.tempUnlocked = false;
-        slot.encrypted = true;
-        WipeString(slot.password);
-        WipeItems(slot.items);
-        WipeItems(slot.base);
-        slot.baseIsLastWrite = false;
+        SealSlotInMemory(slot);
     }
 }

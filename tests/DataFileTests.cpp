@@ -306,7 +306,8 @@ TEST_F(SlotFileTest, AFileSealedElsewhereWithAnotherPasswordKeepsOursAside) {
     const std::string sealedElsewhere = FileBytes(path);
     const TakeIn in = TakeInSlotFile(slot, 100, true);
     EXPECT_EQ(in.outcome, TakeIn::Relocked);
-    EXPECT_TRUE(slot.encrypted && !slot.tempUnlocked && slot.password.empty() && slot.items.empty());
+    EXPECT_TRUE(slot.encrypted && !slot.tempUnlocked && slot.password.empty() && slot.items.empty() &&
+                slot.base.empty()); // nothing of it left in memory
     EXPECT_EQ(FileBytes(path), sealedElsewhere);
     ASSERT_FALSE(in.keptAside.empty());
     EXPECT_EQ(DecryptText(FromUtf8(FileBytes(DataFilePath(in.keptAside))), L"ours"), L"one\r\n---\r\ntwo\r\n---\r\nthree\r\n");
