@@ -133,6 +133,15 @@ std::vector<MenuRow> Menu(int tab, const TabSlot& slot) {
     return rows;
 }
 
+// The focus rectangle as Windows' UI state has it: shown while the strip has the keyboard, unless
+// the mouse was used last (UISF_HIDEFOCUS), whatever else the state holds.
+TEST(TabFocus, ShownWithTheKeyboardUnlessTheWindowHidesFocusMarks) {
+    EXPECT_TRUE(StripShowsFocus(true, 0));
+    EXPECT_TRUE(StripShowsFocus(true, UISF_HIDEACCEL));
+    EXPECT_FALSE(StripShowsFocus(true, UISF_HIDEFOCUS | UISF_HIDEACCEL));
+    EXPECT_FALSE(StripShowsFocus(false, 0));
+}
+
 TEST(TabMenu, SealedTabGreysBoth) {
     EXPECT_EQ(Menu(2, Slot(L"x", true)),
               (std::vector<MenuRow>{{7001, L"このタブを暗号化...", true}, {40010, L"タブの設定", true}}));

@@ -83,10 +83,9 @@ inline constexpr UINT WM_APP_FOLDER_CHANGED = WM_APP + 8;   // a data file or a 
 inline constexpr UINT WM_APP_UNREADABLE_FILES = WM_APP + 9; // start-up: files that could not be read
 inline constexpr UINT WM_APP_ESCAPE = WM_APP + 10;          // Esc: the memo pad, the filter, else the window
 inline constexpr UINT WM_APP_STARTED = WM_APP + 11;         // the loop runs; wParam = 1 on a first run
-inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12; // the clipboard reader's result; lParam owned by the handler
-inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;    // an F-key seen by the keyboard hook; wParam = command
-inline constexpr UINT WM_APP_PASTE_KEY =
-    WM_APP + 14; // 連続貼り付け: a paste chord down (wParam 1) or up; lParam = chord
+inline constexpr UINT WM_APP_CLIPBOARD_READ = WM_APP + 12;  // the clipboard reader's result; lParam owned by the handler
+inline constexpr UINT WM_APP_KEY_COMMAND = WM_APP + 13;     // an F-key seen by the keyboard hook; wParam = command
+inline constexpr UINT WM_APP_PASTE_KEY = WM_APP + 14;       // a paste chord down (wParam 1) or up; lParam = chord
 
 // Private messages of the settings dialog.
 inline constexpr UINT WM_APP_COME_FORWARD = WM_APP + 40; // the dialog is on screen: take the foreground
