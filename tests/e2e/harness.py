@@ -207,6 +207,7 @@ class Session:
         self.work = None
         self.env = None
         self.children = []  # Popen objects started by the session (not Wine's own)
+        self.keeper = None  # the program that keeps the virtual desktop up (probe keep-desktop)
         self.reaper_pipe = None
         self.dpi = 96
 
@@ -283,11 +284,19 @@ class Session:
         # each helper start is quick and no Wine service holds a pipe of ours.
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        # Bring up the services and the virtual desktop (explorer) with our output closed.
-        subprocess.run(["wine", os.path.join(Config.helpers, "probe.exe"), "windows"], env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        poll(self.desktop_geometry, 60, 0.5, "the Wine virtual desktop window")
+        # Bring up the services and the virtual desktop (explorer) with our output closed, and keep
+        # the desktop up until the session ends: one desktop window, focused once.
+        self._end_keeper()
+        self.keeper = subprocess.Popen(["wine", os.path.join(Config.helpers, "probe.exe"), "keep-desktop"],
+                                       env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        poll(self.desktop_geometry, 120, 0.5, "the Wine virtual desktop window")
         self.focus_desktop()
+
+    def _end_keeper(self):
+        if self.keeper is not None:
+            kill(self.keeper)
+            self.keeper = None
 
     def focus_desktop(self):
         """Gives the X keyboard focus to the desktop window. With no window manager the
@@ -305,6 +314,7 @@ class Session:
         for p in reversed(self.children):
             kill(p)
         self.children = []
+        self._end_keeper()
         if self.env:
             subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
@@ -335,7 +345,7 @@ class Session:
         desktop is as the session made it."""
         found = ["process %s (%s)" % (p.pid, " ".join(map(str, p.args))) for p in self.children if p.poll() is None]
         for pid, name in self.processes():
-            if name not in self.WINE_SERVICES and not any(p.pid == pid for p in self.children):
+            if name not in self.WINE_SERVICES and pid not in self._own_pids():
                 found.append("process %d (%s)" % (pid, name))
         windows = self.windows()["windows"]
         shell = {w["pid"] for w in windows if w["class"] == "Shell_TrayWnd"}
@@ -345,6 +355,9 @@ class Session:
         if code != 0:
             found.append("the clipboard held open: %s" % text.strip())
         return found
+
+    def _own_pids(self):
+        return {p.pid for p in self.children + [self.keeper] if p is not None}
 
     def processes(self):
         """(pid, program name) of every process of this session's Wine prefix or display,

@@ -1058,6 +1058,20 @@ int LateOwner(const char* msText, const char* text) {
 
 // Opens a file without sharing and keeps it so until the process is ended, as a program that
 // locks its files would: nobody else can read, write, replace or delete it meanwhile.
+// Keeps the Wine virtual desktop up for the whole session: Wine closes it a moment after the last
+// program on it ends and makes a new one for the next, which the X keyboard focus does not follow
+// (the window in front then stays inactive, and a program started during the close fails). A
+// hidden window that answers its messages (a broadcast must never wait on it) until it is ended.
+int KeepDesktop() {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    if (!window)
+        return 1;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
 int HoldFile(const char* path) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
     std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
@@ -1126,6 +1140,8 @@ int main(int argc, char** argv) {
         return HoldClipboard(argv[2]);
     if (cmd == "dpi-changed" && argc == 3)
         return DpiChanged(argv[2]);
+    if (cmd == "keep-desktop")
+        return KeepDesktop();
     if (cmd == "hold-file" && argc == 3)
         return HoldFile(argv[2]);
     if (cmd == "stand-in" && argc == 3)
@@ -1172,6 +1188,7 @@ int main(int argc, char** argv) {
         "usage: probe state | windows | clipboard | post|send TARGET MSG WPARAM LPARAM | hold-hotkey MOD "
         "VK | hotkey-free MOD VK | hold-file PATH | hold-clipboard MS | dpi-changed DPI | stand-in CLASS | "
         "ping-main MS | hold-clipboard-on-enter MS | sync-keys HWND | thread-priorities | copy-many N MS PREFIX | "
-        "late-owner MS TEXT | access | tab-select N | copy-texts MS TEXT... | monitor [quiet] | clipboard-owner\n");
+        "late-owner MS TEXT | access | tab-select N | copy-texts MS TEXT... | monitor [quiet] | clipboard-owner | "
+        "keep-desktop\n");
     return 2;
 }
